@@ -1,0 +1,51 @@
+#include "encoding/integer_text.h"
+
+#include "encoding/automation_error.h"
+
+namespace kivostrel {
+namespace {
+
+constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::int64_t ParseIntegerText(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+
+  bool negative = false;
+  if (begin < end && (text[begin] == '+' || text[begin] == '-')) {
+    negative = text[begin] == '-';
+    ++begin;
+  }
+  if (begin == end) RaiseTypeMismatch();
+
+  // Accumulate the magnitude as unsigned so that -2^63 is representable.
+  constexpr std::uint64_t kMaxMagnitude = std::uint64_t{1} << 63;
+  std::uint64_t magnitude = 0;
+  bool overflow = false;
+  for (std::size_t i = begin; i < end; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') RaiseTypeMismatch();
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (magnitude > (kMaxMagnitude - digit) / 10) overflow = true;
+    if (!overflow) magnitude = magnitude * 10 + digit;
+  }
+  if (overflow || magnitude > kMaxMagnitude - (negative ? 0 : 1)) RaiseOverflow();
+  if (negative) return static_cast<std::int64_t>(0 - magnitude);
+  return static_cast<std::int64_t>(magnitude);
+}
+
+std::size_t Utf16Length(std::string_view utf8) noexcept {
+  std::size_t units = 0;
+  for (const char ch : utf8) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c & 0xC0) == 0x80) continue;  // continuation byte
+    units += c >= 0xF0 ? 2 : 1;        // four-byte sequences need a surrogate pair
+  }
+  return units;
+}
+
+}  // namespace kivostrel

@@ -1,0 +1,18 @@
+// Decimal integer texts, as the host passes integer values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kivostrel {
+
+// Reads a decimal whole number into a signed 64-bit value.
+// Blanks (space, tab) around the number and one leading sign (+ or -) are allowed.
+// No digits, or any other character: error 13. Outside -2^63 .. 2^63-1: error 6.
+std::int64_t ParseIntegerText(std::string_view text);
+
+// The number of UTF-16 code units of a UTF-8 text: the character count a host's string has.
+std::size_t Utf16Length(std::string_view utf8) noexcept;
+
+}  // namespace kivostrel

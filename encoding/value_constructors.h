@@ -1,0 +1,31 @@
+// The eight value constructors: each returns one variable binding,
+// SEQUENCE { OBJECT IDENTIFIER, value }, ready to be placed end to end with others and handed
+// to a send operation as the binding list bytes.
+//
+// `ObjectID` is dotted decimal text (names are translated first with Name2OID). Integer values
+// are decimal texts over the signed 64-bit range, written in their shortest two's-complement
+// form under any of the four integer tags. Errors: 13 for an arc or value that is not a number,
+// 6 for a value out of range or a binding over 32767 octets of content; no binding is returned.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace kivostrel {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes SNMPNullValue(std::string_view object_id);
+Bytes SNMPIntegerValue(std::string_view object_id, std::string_view value);
+Bytes SNMPCounterValue(std::string_view object_id, std::string_view value);
+Bytes SnmpGaugeValue(std::string_view object_id, std::string_view value);
+Bytes SnmpTimeTicksValue(std::string_view object_id, std::string_view value);
+// `value` is the text in the host's narrow (ANSI) code page; its octets are sent unchanged.
+Bytes SNMPStringValue(std::string_view object_id, std::string_view value);
+Bytes SNMPBinStringValue(std::string_view object_id, std::span<const std::uint8_t> value);
+// `value` is a dotted IPv4 address (see AddressValueOf).
+Bytes SNMPIpAddrValue(std::string_view object_id, std::string_view value);
+
+}  // namespace kivostrel
