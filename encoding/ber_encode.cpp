@@ -59,6 +59,8 @@ Bytes EncodeObjectId(std::string_view oid_text) {
   return std::move(w).Finish();
 }
 
-Bytes EncodeNull() { return Bytes{kTagNull, 0x00}; }
+Bytes EncodeNull() {
+  return Bytes{kTagNull, 0x00};
+}
 
 }  // namespace kivostrel

@@ -31,9 +31,15 @@ Bytes EncodeIntegerContent(std::string_view value_text);
 // INTEGER, Counter, Gauge, TimeTicks: the tag, then EncodeIntegerContent. No type checks the
 // range of its value: any signed 64-bit value is written under any of the four tags.
 Bytes EncodeIntegerTagged(BerTag tag, std::string_view value_text);
-inline Bytes EncodeInteger(std::string_view text) { return EncodeIntegerTagged(kTagInteger, text); }
-inline Bytes EncodeCounter(std::string_view text) { return EncodeIntegerTagged(kTagCounter, text); }
-inline Bytes EncodeGauge(std::string_view text) { return EncodeIntegerTagged(kTagGauge, text); }
+inline Bytes EncodeInteger(std::string_view text) {
+  return EncodeIntegerTagged(kTagInteger, text);
+}
+inline Bytes EncodeCounter(std::string_view text) {
+  return EncodeIntegerTagged(kTagCounter, text);
+}
+inline Bytes EncodeGauge(std::string_view text) {
+  return EncodeIntegerTagged(kTagGauge, text);
+}
 inline Bytes EncodeTimeTicks(std::string_view text) {
   return EncodeIntegerTagged(kTagTimeTicks, text);
 }

@@ -9,21 +9,15 @@ namespace kivostrel {
 
 BerWriter::BerWriter(std::size_t capacity) : buffer_(capacity), start_(capacity) {}
 
-std::uint8_t* BerWriter::Reserve(std::size_t count) {
-  if (count > start_) {
-    // Grow to the front: the written octets move to the end of a larger buffer.
-    const std::size_t used = size();
-    const std::size_t capacity = std::max(buffer_.size() * 2, used + count + 64);
-    std::vector<std::uint8_t> grown(capacity);
-    if (used != 0) std::memcpy(grown.data() + capacity - used, buffer_.data() + start_, used);
-    buffer_.swap(grown);
-    start_ = capacity - used;
-  }
-  start_ -= count;
-  return buffer_.data() + start_;
+void BerWriter::Grow(std::size_t count) {
+  // The written octets move to the end of a larger buffer, leaving the room in front.
+  const std::size_t used = size();
+  const std::size_t capacity = std::max(buffer_.size() * 2, used + count + 64);
+  std::vector<std::uint8_t> grown(capacity);
+  if (used != 0) std::memcpy(grown.data() + capacity - used, buffer_.data() + start_, used);
+  buffer_.swap(grown);
+  start_ = capacity - used;
 }
-
-void BerWriter::PrependByte(std::uint8_t byte) { *Reserve(1) = byte; }
 
 void BerWriter::PrependBytes(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return;
@@ -35,8 +29,7 @@ void BerWriter::PrependLength(std::size_t count) {
     PrependByte(static_cast<std::uint8_t>(count));
     return;
   }
-  std::size_t octets = 1;
-  while (octets < 4 && (count >> (8 * octets)) != 0) ++octets;
+  const std::size_t octets = LengthSize(count) - 1;
   std::uint8_t* out = Reserve(octets + 1);
   out[0] = static_cast<std::uint8_t>(0x80 | octets);
   for (std::size_t i = 0; i < octets; ++i) {
@@ -49,19 +42,25 @@ void BerWriter::PrependHeader(std::uint8_t tag, std::size_t content_size) {
   PrependByte(tag);
 }
 
+namespace {
+
+std::size_t SubidentifierGroups(std::uint32_t sub) noexcept {
+  std::size_t groups = 1;
+  while (groups < 5 && (sub >> (7 * groups)) != 0) ++groups;
+  return groups;
+}
+
+}  // namespace
+
+std::size_t ObjectIdContentSize(std::span<const std::uint32_t> subidentifiers) noexcept {
+  std::size_t size = 0;
+  for (const std::uint32_t sub : subidentifiers) size += SubidentifierGroups(sub);
+  return size;
+}
+
 void BerWriter::PrependInteger(std::uint8_t tag, std::int64_t value) {
   const auto v = static_cast<std::uint64_t>(value);
-  // Drop leading octets that only repeat the sign of the next one.
-  std::size_t octets = 8;
-  while (octets > 1) {
-    const auto top = static_cast<std::uint8_t>(v >> (8 * (octets - 1)));
-    const bool next_high = ((v >> (8 * (octets - 1) - 1)) & 1) != 0;
-    if ((top == 0x00 && !next_high) || (top == 0xFF && next_high)) {
-      --octets;
-    } else {
-      break;
-    }
-  }
+  const std::size_t octets = IntegerContentSize(value);
   std::uint8_t* out = Reserve(octets + 2);
   out[0] = tag;
   out[1] = static_cast<std::uint8_t>(octets);
@@ -73,9 +72,13 @@ void BerWriter::PrependInteger(std::uint8_t tag, std::int64_t value) {
 void BerWriter::PrependObjectId(std::span<const std::uint32_t> subidentifiers) {
   const std::size_t end = size();
   for (auto it = subidentifiers.rbegin(); it != subidentifiers.rend(); ++it) {
-    std::uint32_t sub = *it;
-    PrependByte(static_cast<std::uint8_t>(sub & 0x7F));
-    while ((sub >>= 7) != 0) PrependByte(static_cast<std::uint8_t>(0x80 | (sub & 0x7F)));
+    const std::uint32_t sub = *it;
+    const std::size_t groups = SubidentifierGroups(sub);
+    std::uint8_t* out = Reserve(groups);
+    for (std::size_t i = 0; i < groups; ++i) {
+      const auto group = static_cast<std::uint8_t>((sub >> (7 * (groups - 1 - i))) & 0x7F);
+      out[i] = i + 1 < groups ? (0x80 | group) : group;
+    }
   }
   PrependHeader(0x06, size() - end);
 }

@@ -12,6 +12,7 @@
 //   std::vector<std::uint8_t> bytes = std::move(w).Finish();
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,7 +28,7 @@ class BerWriter {
   // to PrependConstructed afterwards.
   std::size_t size() const noexcept { return buffer_.size() - start_; }
 
-  void PrependByte(std::uint8_t byte);
+  void PrependByte(std::uint8_t byte) { *Reserve(1) = byte; }
   void PrependBytes(std::span<const std::uint8_t> bytes);
 
   // Length octets for a count (short form below 128, else 0x81..0x84 and the big-endian count).
@@ -50,11 +51,39 @@ class BerWriter {
   std::vector<std::uint8_t> Finish() &&;
 
  private:
-  std::uint8_t* Reserve(std::size_t count);
+  // Room for `count` more octets in front of those written; returns where they go.
+  std::uint8_t* Reserve(std::size_t count) {
+    if (count > start_) Grow(count);
+    start_ -= count;
+    return buffer_.data() + start_;
+  }
+  void Grow(std::size_t count);
 
   std::vector<std::uint8_t> buffer_;  // content lives in [start_, buffer_.size())
   std::size_t start_;
 };
+
+// Sizes of elements before they are written, so that a writer can be given exactly the room a
+// message needs: then it is allocated once and never moved.
+constexpr std::size_t LengthSize(std::size_t count) noexcept {
+  std::size_t octets = 1;
+  if (count >= 0x80) {
+    while (octets < 5 && (count >> (8 * (octets - 1))) != 0) ++octets;
+  }
+  return octets;
+}
+constexpr std::size_t ElementSize(std::size_t content_size) noexcept {
+  return 1 + LengthSize(content_size) + content_size;
+}
+// Octets of the shortest two's-complement form of a value, 1 to 8: its significant bits
+// (those that differ from the sign) plus the sign bit, rounded up to whole octets.
+constexpr std::size_t IntegerContentSize(std::int64_t value) noexcept {
+  const auto bits = static_cast<std::uint64_t>(value);
+  const std::uint64_t magnitude = value < 0 ? ~bits : bits;
+  return static_cast<std::size_t>(64 - std::countl_zero(magnitude)) / 8 + 1;
+}
+// Octets of the base-128 subidentifiers.
+std::size_t ObjectIdContentSize(std::span<const std::uint32_t> subidentifiers) noexcept;
 
 // Content limit of SEQUENCE and PDU elements: their length is counted in a signed 16-bit number.
 inline constexpr std::size_t kMaxConstructedContent = 32767;

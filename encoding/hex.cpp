@@ -10,7 +10,9 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ':'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ':';
+}
 
 }  // namespace
 

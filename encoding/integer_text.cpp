@@ -5,7 +5,9 @@
 namespace kivostrel {
 namespace {
 
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 }  // namespace
 

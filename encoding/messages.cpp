@@ -8,8 +8,6 @@
 namespace kivostrel {
 namespace {
 
-constexpr std::size_t kHeaderRoom = 64;
-
 std::span<const std::uint8_t> AsBytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
@@ -18,6 +16,11 @@ void PrependBindingList(BerWriter& w, std::span<const std::uint8_t> bindings) {
   const std::size_t end = w.size();
   w.PrependBytes(bindings);
   w.PrependConstructed(kTagSequence, end);
+}
+
+// Octets of the whole message around a PDU of `pdu_content` octets.
+std::size_t MessageSize(std::size_t community, std::size_t pdu_content) {
+  return ElementSize(3 + ElementSize(community) + ElementSize(pdu_content));
 }
 
 // Version and community in front of the PDU, and the message SEQUENCE around all three.
@@ -32,7 +35,11 @@ Bytes FinishMessage(BerWriter& w, std::string_view community) {
 }  // namespace
 
 Bytes BuildRequestMessage(const RequestMessage& m) {
-  BerWriter w(m.bindings.size() + m.community.size() + kHeaderRoom);
+  const std::size_t pdu_content = ElementSize(IntegerContentSize(m.request_id)) +
+                                  ElementSize(IntegerContentSize(m.error_status)) +
+                                  ElementSize(IntegerContentSize(m.error_index)) +
+                                  ElementSize(m.bindings.size());
+  BerWriter w(MessageSize(m.community.size(), pdu_content));
   PrependBindingList(w, m.bindings);
   w.PrependInteger(kTagInteger, m.error_index);
   w.PrependInteger(kTagInteger, m.error_status);
@@ -46,7 +53,11 @@ Bytes BuildTrapMessage(const TrapMessage& m) {
   const auto agent = LongToBytes(AddressValueOf(m.agent_address));
   const std::int64_t specific = ParseIntegerText(m.specific_trap);
 
-  BerWriter w(m.bindings.size() + m.community.size() + enterprise.size() * 2 + kHeaderRoom);
+  const std::size_t pdu_content =
+      ElementSize(ObjectIdContentSize(enterprise.span())) + ElementSize(agent.size()) +
+      ElementSize(IntegerContentSize(m.generic_trap)) + ElementSize(IntegerContentSize(specific)) +
+      ElementSize(IntegerContentSize(m.time_stamp)) + ElementSize(m.bindings.size());
+  BerWriter w(MessageSize(m.community.size(), pdu_content));
   PrependBindingList(w, m.bindings);
   w.PrependInteger(kTagTimeTicks, m.time_stamp);
   w.PrependInteger(kTagInteger, specific);

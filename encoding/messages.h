@@ -18,11 +18,12 @@ using Bytes = std::vector<std::uint8_t>;
 
 // GetRequest, GetNextRequest, SetRequest or GetResponse.
 struct RequestMessage {
-  BerTag pdu = kTagGetRequest;     // kTagGetRequest, kTagGetNextRequest, kTagGetResponse, kTagSetRequest
-  std::string_view community;      // octets in the host's narrow code page
+  BerTag pdu =
+      kTagGetRequest;  // kTagGetRequest, kTagGetNextRequest, kTagGetResponse, kTagSetRequest
+  std::string_view community;  // octets in the host's narrow code page
   std::int32_t request_id = 0;
-  std::int32_t error_status = 0;   // 0 except in a GetResponse
-  std::int32_t error_index = 0;    // 0 except in a GetResponse
+  std::int32_t error_status = 0;  // 0 except in a GetResponse
+  std::int32_t error_index = 0;   // 0 except in a GetResponse
   std::span<const std::uint8_t> bindings;
 };
 

@@ -1,25 +1,14 @@
 #include "encoding/object_id.h"
 
-#include <algorithm>
-
 #include "encoding/automation_error.h"
 #include "encoding/integer_text.h"
 
 namespace kivostrel {
 
-void Subidentifiers::push_back(std::uint32_t value) {
-  if (size_ < kInline) {
-    inline_[size_++] = value;
-    return;
-  }
+void Subidentifiers::Spill(std::uint32_t value) {
   if (size_ == kInline) heap_.assign(inline_.begin(), inline_.end());
   heap_.push_back(value);
   ++size_;
-}
-
-std::span<const std::uint32_t> Subidentifiers::span() const noexcept {
-  if (size_ <= kInline) return {inline_.data(), size_};
-  return heap_;
 }
 
 namespace {
@@ -36,18 +25,32 @@ std::uint32_t ParseArc(std::string_view piece) {
 
 Subidentifiers ParseObjectIdText(std::string_view text) {
   // Positions in a host's text are counted in a signed 16-bit number.
-  if (Utf16Length(text) >= 32766) RaiseOverflow();
+  // A UTF-8 text never has more UTF-16 units than bytes, so short texts need no count.
+  if (text.size() >= 32766 && Utf16Length(text) >= 32766) RaiseOverflow();
 
   Subidentifiers result;
   std::uint32_t first = 0;
   std::size_t pieces = 0;
   std::size_t pos = 0;
   while (pos <= text.size()) {
-    const std::size_t dot = std::min(text.find('.', pos), text.size());
-    const std::string_view piece = text.substr(pos, dot - pos);
-    pos = dot + 1;
+    // Plain digits are read on the way to the next dot; anything else in a piece (blanks, a
+    // sign, a stray character, a value past the arc limit) goes through the full number rules.
+    std::size_t end = pos;
+    std::uint64_t plain_value = 0;
+    bool plain = true;
+    for (; end < text.size() && text[end] != '.'; ++end) {
+      const char c = text[end];
+      if (plain && c >= '0' && c <= '9') {
+        plain_value = plain_value * 10 + static_cast<std::uint64_t>(c - '0');
+        plain = plain_value <= kMaxArc;
+      } else {
+        plain = false;
+      }
+    }
+    const std::string_view piece = text.substr(pos, end - pos);
+    pos = end + 1;
     if (piece.empty()) continue;
-    const std::uint32_t arc = ParseArc(piece);
+    const std::uint32_t arc = plain ? static_cast<std::uint32_t>(plain_value) : ParseArc(piece);
     if (pieces == 0) {
       first = arc;
     } else if (pieces == 1) {

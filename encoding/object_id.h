@@ -14,13 +14,24 @@ namespace kivostrel {
 // heap only for long ones.
 class Subidentifiers {
  public:
-  void push_back(std::uint32_t value);
-  std::span<const std::uint32_t> span() const noexcept;
+  void push_back(std::uint32_t value) {
+    if (size_ < kInline) {
+      inline_[size_++] = value;
+    } else {
+      Spill(value);
+    }
+  }
+  std::span<const std::uint32_t> span() const noexcept {
+    if (size_ <= kInline) return {inline_.data(), size_};
+    return heap_;
+  }
   std::size_t size() const noexcept { return size_; }
 
  private:
+  void Spill(std::uint32_t value);
+
   static constexpr std::size_t kInline = 32;
-  std::array<std::uint32_t, kInline> inline_{};
+  std::array<std::uint32_t, kInline> inline_;  // the first size_ entries are set
   std::vector<std::uint32_t> heap_;
   std::size_t size_ = 0;
 };

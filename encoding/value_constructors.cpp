@@ -14,7 +14,7 @@ namespace {
 // front.
 template <typename WriteValue>
 Bytes WrapBinding(const Subidentifiers& subs, std::size_t value_size, WriteValue write_value) {
-  BerWriter w(value_size + subs.size() * 2 + 16);
+  BerWriter w(ElementSize(ElementSize(ObjectIdContentSize(subs.span())) + value_size));
   write_value(w);
   w.PrependObjectId(subs.span());
   w.PrependConstructed(kTagSequence, 0);
@@ -24,7 +24,8 @@ Bytes WrapBinding(const Subidentifiers& subs, std::size_t value_size, WriteValue
 Bytes IntegerBinding(std::string_view object_id, BerTag tag, std::string_view value) {
   const Subidentifiers subs = ParseObjectIdText(object_id);
   const std::int64_t number = ParseIntegerText(value);
-  return WrapBinding(subs, 10, [&](BerWriter& w) { w.PrependInteger(tag, number); });
+  return WrapBinding(subs, ElementSize(IntegerContentSize(number)),
+                     [&](BerWriter& w) { w.PrependInteger(tag, number); });
 }
 
 std::span<const std::uint8_t> AsBytes(std::string_view text) {
@@ -59,16 +60,17 @@ Bytes SNMPStringValue(std::string_view object_id, std::string_view value) {
 }
 
 Bytes SNMPBinStringValue(std::string_view object_id, std::span<const std::uint8_t> value) {
-  return WrapBinding(ParseObjectIdText(object_id), value.size() + 8, [value](BerWriter& w) {
-    w.PrependBytes(value);
-    w.PrependHeader(kTagOctetString, value.size());
-  });
+  return WrapBinding(ParseObjectIdText(object_id), ElementSize(value.size()),
+                     [value](BerWriter& w) {
+                       w.PrependBytes(value);
+                       w.PrependHeader(kTagOctetString, value.size());
+                     });
 }
 
 Bytes SNMPIpAddrValue(std::string_view object_id, std::string_view value) {
   const Subidentifiers subs = ParseObjectIdText(object_id);
   const auto octets = LongToBytes(AddressValueOf(value));
-  return WrapBinding(subs, 6, [&octets](BerWriter& w) {
+  return WrapBinding(subs, ElementSize(octets.size()), [&octets](BerWriter& w) {
     w.PrependBytes(octets);
     w.PrependHeader(kTagIpAddress, octets.size());
   });

@@ -1,0 +1,74 @@
+// The UDP socket component: the one way the control reaches the network.
+//
+// Operations are called by the control on its host's thread. Events are raised to the
+// UdpSocketEvents given at construction, on the same thread, and only from the host's event pump
+// (a platform-specific call of each implementation), never from inside an operation. An event
+// handler may call any operation, and may even destroy the component; implementations re-check
+// their state after every event they raise.
+//
+// Outcomes of operations arrive as events:
+//   OpenSocket   -> SocketReady (or SocketError)
+//   CloseSocket  -> SocketClosed
+//   SendDatagram -> DatagramSent, or SocketError (where "SendDatagram") followed by SocketReady.
+// SendDatagram never fails synchronously for a network reason (unresolvable host, bad port text,
+// oversized or unroutable datagram): every send is reported afterwards.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "transport/conversions.h"
+
+namespace kivostrel {
+
+class UdpSocketEvents {
+ public:
+  virtual ~UdpSocketEvents() = default;
+
+  // `code` is the platform's error number, `description` a readable text, `where` the operation
+  // that failed ("OpenSocket", "SendDatagram", "Receive", ...).
+  virtual void SocketError(std::int32_t code, const std::string& description,
+                           const std::string& where) = 0;
+  // The sender's dotted IPv4 address and decimal port, and the datagram's bytes (valid during
+  // the call only).
+  virtual void DatagramReceived(const std::string& remote_address, const std::string& remote_port,
+                                std::span<const std::uint8_t> data) = 0;
+  virtual void SocketClosed() = 0;
+  virtual void SocketReady() = 0;
+  virtual void DatagramSent() = 0;
+};
+
+class UdpSocket {
+ public:
+  virtual ~UdpSocket() = default;
+
+  // Opens (or re-opens) the socket; the control always passes "0" (an ephemeral local port
+  // unless the implementation was constructed with a fixed one).
+  virtual void OpenSocket(std::string_view local_port) = 0;
+  virtual void CloseSocket() = 0;
+  // `remote_address`: dotted IPv4 text or a host name; `remote_port`: decimal or a service name.
+  virtual void SendDatagram(std::string_view remote_address, std::string_view remote_port,
+                            std::span<const std::uint8_t> message) = 0;
+  // The dotted local address the system would use towards `remote_address`. Raises an
+  // AutomationError when there is none (an unresolvable or unreachable host).
+  virtual std::string LocalAddressFor(std::string_view remote_address) = 0;
+
+  // The conversions every implementation shares.
+  std::array<std::uint8_t, 4> LongToBytes(std::int32_t value) const noexcept {
+    return kivostrel::LongToBytes(value);
+  }
+  std::int32_t BytesToLong(std::span<const std::uint8_t> bytes) const {
+    return kivostrel::BytesToLong(bytes);
+  }
+  // Property put `AddressText`, then get `AddressValue`. The text is checked when it is written.
+  void AddressText(std::string_view text) { address_value_ = AddressValueOf(text); }
+  std::int32_t AddressValue() const noexcept { return address_value_; }
+
+ private:
+  std::int32_t address_value_ = 0;
+};
+
+}  // namespace kivostrel
