@@ -1,0 +1,307 @@
+#include "transport/message_decoder.h"
+
+#include <limits>
+#include <optional>
+
+#include "encoding/automation_error.h"
+#include "encoding/ber_tags.h"
+#include "encoding/integer_text.h"
+#include "transport/byte_cursor.h"
+#include "transport/conversions.h"
+
+namespace kivostrel {
+namespace {
+
+constexpr std::uint64_t kMaxLength = std::numeric_limits<std::int32_t>::max();
+
+// The data from `position` on; empty once a declared length has carried the position past the
+// end.
+std::span<const std::uint8_t> Rest(std::span<const std::uint8_t> data, std::size_t position) {
+  return position < data.size() ? data.subspan(position) : std::span<const std::uint8_t>{};
+}
+
+// The last four octets of the content, with zeros in front of shorter content, read as a signed
+// 32-bit number: longer content keeps only its low four octets.
+std::int32_t LowFourOctets(std::span<const std::uint8_t> content) {
+  std::array<std::uint8_t, 4> octets{};
+  const std::size_t n = content.size() < 4 ? content.size() : 4;
+  for (std::size_t i = 0; i < n; ++i) octets[4 - n + i] = content[content.size() - n + i];
+  return BytesToLong(octets);
+}
+
+// INTEGER content of one to three declared octets is sign-extended from its first octet.
+std::int32_t SignExtended(std::int32_t value, std::uint64_t declared_length,
+                          std::span<const std::uint8_t> content) {
+  if (declared_length >= 1 && declared_length <= 3 && content[0] >= 0x80) {
+    return static_cast<std::int32_t>(value - (std::int64_t{1} << (8 * declared_length)));
+  }
+  return value;
+}
+
+// Object identifier text; nullopt for empty content or a subidentifier past 2^31 - 1.
+std::optional<std::string> ObjectIdText(std::span<const std::uint8_t> content) {
+  if (content.empty()) return std::nullopt;
+  std::string text;
+  const unsigned first = content[0];
+  if (first >= 40) {
+    text = std::to_string(first / 40) + '.' + std::to_string(first % 40);
+  } else {
+    text = std::to_string(first);
+  }
+  std::uint64_t sub = 0;
+  for (std::size_t i = 1; i < content.size(); ++i) {
+    sub = sub * 128 + (content[i] & 0x7F);
+    if (sub > kMaxLength) return std::nullopt;
+    if (content[i] < 0x80) {
+      text += '.';
+      text += std::to_string(sub);
+      sub = 0;
+    }
+  }
+  // A last group still open (its final octet has the high bit) adds nothing.
+  return text;
+}
+
+std::string IpAddressText(std::span<const std::uint8_t> content) {
+  std::string text;
+  for (const std::uint8_t octet : content) {
+    if (!text.empty()) text += '.';
+    text += std::to_string(octet);
+  }
+  return text;
+}
+
+bool IsConstructed(std::uint8_t tag) {
+  return tag == kTagSequence || (tag >= kTagGetRequest && tag <= kTagTrap);
+}
+
+}  // namespace
+
+DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t string_type) {
+  DecodedElement failed;
+  ByteCursor cursor(data);
+  std::uint8_t tag = 0;
+  std::uint8_t first_length = 0;
+  if (!cursor.ReadByte(tag) || !cursor.ReadByte(first_length)) return failed;
+  std::uint64_t length = first_length;
+  if (first_length >= 0x80) {
+    length = 0;
+    for (int i = 0; i < (first_length & 0x7F); ++i) {
+      std::uint8_t octet = 0;
+      if (!cursor.ReadByte(octet)) return failed;
+      length = length * 256 + octet;
+      if (length > kMaxLength) return failed;
+    }
+  }
+  const std::size_t content_start = cursor.position();
+  const std::span<const std::uint8_t> content = cursor.TakeUpTo(length);
+  const std::size_t after_content = content_start + length;
+  // From here on the element's extent is known, even if its content fails.
+  failed.consumed = after_content;
+
+  DecodedElement element;
+  element.tag = tag;
+  element.consumed = IsConstructed(tag) ? content_start : after_content;
+  const std::string_view type_name = TagTypeName(tag);
+  element.type_name = type_name.empty() ? std::to_string(tag) : std::string(type_name);
+
+  switch (tag) {
+    case kTagInteger:
+      if (content.empty()) return failed;
+      element.value = SignExtended(LowFourOctets(content), length, content);
+      break;
+    case kTagCounter:
+    case kTagGauge:
+    case kTagTimeTicks:
+      element.value = LowFourOctets(content);
+      break;
+    case kTagOctetString:
+      if (string_type == kStringTypeBytes) {
+        element.value = Bytes(content.begin(), content.end());
+      } else {
+        element.value = std::string(content.begin(), content.end());
+      }
+      break;
+    case kTagObjectId: {
+      auto text = ObjectIdText(content);
+      if (!text) return failed;
+      element.value = std::move(*text);
+      break;
+    }
+    case kTagIpAddress:
+      element.value = IpAddressText(content);
+      break;
+    case kTagNull:
+    case kTagOpaque:
+    case kTagSequence:
+    case kTagGetRequest:
+    case kTagGetNextRequest:
+    case kTagGetResponse:
+    case kTagSetRequest:
+    case kTagTrap:
+      element.value = std::string();
+      break;
+    default:
+      break;  // an unknown tag: no value, skipped by its length
+  }
+  return element;
+}
+
+namespace {
+
+// Fills slots 1 to 8; returns false at the first element that fails. `position` ends after the
+// last element decoded.
+bool DecodeHeader(std::span<const std::uint8_t> data, std::int32_t string_type,
+                  DecodedMessage& message, std::size_t& position) {
+  for (std::size_t slot = 1; slot <= kHeaderSlots; ++slot) {
+    DecodedElement element = DecodeElement(Rest(data, position), string_type);
+    if (element.tag < 0) return false;
+    message.slots[slot] = {element.tag, std::move(element.type_name), std::move(element.value)};
+    position += element.consumed;
+  }
+  return true;
+}
+
+// Reads (binding sequence, name, value) triples from `position` to the end of the data.
+void DecodeBindings(std::span<const std::uint8_t> data, std::size_t position,
+                    std::int32_t string_type, std::vector<OstrelObject>& objects) {
+  std::string name;
+  for (std::size_t k = 0; position < data.size(); ++k) {
+    DecodedElement element = DecodeElement(Rest(data, position), string_type);
+    switch (k % 3) {
+      case 0:  // the binding's SEQUENCE: stepped into
+        break;
+      case 1:
+        name = element.tag < 0 ? std::string() : ValueToText(element.value);
+        break;
+      case 2:
+        objects.push_back(
+            {name, element.tag, std::move(element.type_name), std::move(element.value)});
+        break;
+    }
+    if (element.consumed == 0) return;  // not even a tag and a length: nothing more to read
+    position += element.consumed;
+  }
+}
+
+// Automation's conversion of a slot value to a whole number within [low, high]; nullopt when
+// it does not convert.
+std::optional<std::int32_t> ToWholeNumber(const Value& value, std::int64_t low, std::int64_t high) {
+  std::int64_t number = 0;
+  if (const auto* integer = std::get_if<std::int32_t>(&value)) {
+    number = *integer;
+  } else if (const auto* text = std::get_if<std::string>(&value)) {
+    try {
+      number = ParseIntegerText(*text);
+    } catch (const AutomationError&) {
+      return std::nullopt;
+    }
+  } else if (std::holds_alternative<Bytes>(value)) {
+    return std::nullopt;
+  }
+  if (number < low || number > high) return std::nullopt;
+  return static_cast<std::int32_t>(number);
+}
+
+constexpr std::int64_t kShortMin = std::numeric_limits<std::int16_t>::min();
+constexpr std::int64_t kShortMax = std::numeric_limits<std::int16_t>::max();
+constexpr std::int64_t kLongMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
+
+// Version, community and command from the header slots, as far as they were decoded. Returns
+// false when the version does not convert.
+bool FillCommonFields(const DecodedMessage& message, ReceivedMessage& received) {
+  received.Community = ValueToText(message.slots[3].value);
+  received.Command = message.slots[4].type_name;
+  const auto version = ToWholeNumber(message.slots[2].value, kShortMin, kShortMax);
+  received.Version = static_cast<std::int16_t>(version.value_or(0));
+  return version.has_value();
+}
+
+constexpr const char* kSysUpTime0 = "1.3.6.1.2.1.1.3.0";
+constexpr const char* kSnmpTrapOid0 = "1.3.6.1.6.3.1.1.4.1.0";
+constexpr const char* kSnmpTrapAddress0 = "1.3.6.1.6.3.18.1.3.0";
+constexpr const char* kSnmpTrapCommunity0 = "1.3.6.1.6.3.18.1.4.0";
+constexpr const char* kSnmpTrapEnterprise0 = "1.3.6.1.6.3.1.1.4.3.0";
+constexpr const char* kStandardTraps = "1.3.6.1.6.3.1.1.5.";
+
+bool IsIntegerTag(std::int16_t tag) {
+  return tag == kTagInteger || tag == kTagCounter || tag == kTagGauge || tag == kTagTimeTicks;
+}
+
+// A trap's rows in the SNMPv2 notification form. Returns false when its header cannot be read.
+bool DecodeTrap(std::span<const std::uint8_t> data, std::size_t position, std::int32_t string_type,
+                const DecodedMessage& header, std::vector<OstrelObject>& rows) {
+  const HeaderSlot& enterprise = header.slots[5];
+  const HeaderSlot& agent = header.slots[6];
+  const HeaderSlot& generic = header.slots[7];
+  const HeaderSlot& specific = header.slots[8];
+  if (enterprise.tag != kTagObjectId || agent.tag != kTagIpAddress || generic.tag != kTagInteger ||
+      specific.tag != kTagInteger) {
+    return false;
+  }
+  DecodedElement stamp = DecodeElement(Rest(data, position), string_type);
+  if (!IsIntegerTag(stamp.tag)) return false;
+  position += stamp.consumed;
+  if (position < data.size()) {
+    const DecodedElement list = DecodeElement(Rest(data, position), string_type);
+    if (list.tag < 0) return false;
+    position += list.consumed;
+  }
+
+  const std::string& enterprise_text = std::get<std::string>(enterprise.value);
+  const std::int32_t generic_trap = std::get<std::int32_t>(generic.value);
+  const std::string trap_oid =
+      generic_trap >= 0 && generic_trap <= 5
+          ? kStandardTraps + std::to_string(generic_trap + 1)
+          : enterprise_text + ".0." + std::to_string(std::get<std::int32_t>(specific.value));
+
+  rows.push_back({kSysUpTime0, kTagTimeTicks, "TimeTicks", std::move(stamp.value)});
+  rows.push_back({kSnmpTrapOid0, kTagObjectId, "ObjectID", trap_oid});
+  DecodeBindings(data, position, string_type, rows);
+  rows.push_back({kSnmpTrapAddress0, kTagIpAddress, "IpAddress", agent.value});
+  rows.push_back({kSnmpTrapCommunity0, kTagOctetString, "OctetString", header.slots[3].value});
+  rows.push_back({kSnmpTrapEnterprise0, kTagObjectId, "ObjectID", enterprise_text});
+  return true;
+}
+
+}  // namespace
+
+DecodedMessage DecodeMessage(std::span<const std::uint8_t> data, std::int32_t string_type) {
+  DecodedMessage message;
+  std::size_t position = 0;
+  if (!DecodeHeader(data, string_type, message, position)) return message;
+  message.ok = true;
+  DecodeBindings(data, position, string_type, message.objects);
+  return message;
+}
+
+ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
+                                      std::int32_t string_type) {
+  ReceivedMessage received;
+  DecodedMessage message;
+  std::size_t position = 0;
+  const bool header_ok = DecodeHeader(data, string_type, message, position);
+  const bool version_ok = FillCommonFields(message, received);
+
+  if (header_ok && message.slots[4].tag == kTagTrap) {
+    if (!version_ok || !DecodeTrap(data, position, string_type, message, received.Objects)) {
+      received.Objects.clear();
+      received.ErrorStatus = -1;
+    }
+    return received;
+  }
+
+  const auto request_id = ToWholeNumber(message.slots[5].value, kLongMin, kLongMax);
+  const auto error_status = ToWholeNumber(message.slots[6].value, kShortMin, kShortMax);
+  received.RequestId = request_id.value_or(0);
+  received.ErrorStatus = static_cast<std::int16_t>(error_status.value_or(0));
+  if (!header_ok || !version_ok || !request_id || !error_status) {
+    received.ErrorStatus = -1;
+    return received;
+  }
+  DecodeBindings(data, position, string_type, received.Objects);
+  return received;
+}
+
+}  // namespace kivostrel

@@ -1,0 +1,85 @@
+// Decoding of received datagrams into what the `Response` event reports.
+//
+// The decoder is lenient and positional by design: it does not check that a message is well
+// formed. It takes the first eight elements as the header whatever they are, steps into
+// constructed elements instead of decoding them whole (no recursion, no nesting limit, a
+// constructed length is never compared with its contents), and reads the rest as (binding
+// sequence, name, value) triples. It never reads outside the datagram and never allocates by a
+// declared length: content is clipped to the octets present.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "transport/ostrel_object.h"
+#include "transport/value.h"
+
+namespace kivostrel {
+
+// The `StringType` that selects byte arrays for OCTET STRING values; any other gives text.
+inline constexpr std::int32_t kStringTypeBytes = 1;
+
+struct DecodedElement {
+  std::int16_t tag = -1;  // the tag octet, or -1 when the element failed to decode
+  std::string type_name;  // set only on success: the tag's type name, or the tag in decimal
+  Value value;            // set only on success
+  // Octets from the element's first octet to where decoding continues: after the content, or
+  // at the content start for a SEQUENCE or PDU. For a failed element, its declared extent when
+  // its tag and length could be read, and 0 when they could not.
+  std::size_t consumed = 0;
+};
+
+// One element at the start of `data`. OCTET STRING content becomes a byte array when
+// `string_type` is kStringTypeBytes, otherwise text holding the octets unchanged (the host's
+// narrow code page).
+DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t string_type);
+
+// The header elements: 1 message sequence, 2 version, 3 community, 4 PDU, and for a request or
+// response 5 request-id, 6 error-status, 7 error-index, 8 binding list (for a trap: enterprise,
+// agent address, generic and specific trap).
+inline constexpr std::size_t kHeaderSlots = 8;
+
+struct HeaderSlot {
+  std::int16_t tag = 0;  // the element's tag octet; 0 for a slot not reached
+  std::string type_name;
+  Value value = std::int32_t{0};
+};
+
+struct DecodedMessage {
+  bool ok = false;                                 // all eight header elements decoded
+  std::array<HeaderSlot, kHeaderSlots + 1> slots;  // 1-based; slot 0 is never used
+  std::vector<OstrelObject> objects;
+};
+
+// The header and the binding triples. A failed element inside the bindings leaves no value of
+// an earlier binding in its row: a failed value gives OIDType -1 and an empty value, a failed
+// name an empty OIDName. The walk goes on after a failed element's declared extent, and ends
+// when not even its tag and length could be read.
+DecodedMessage DecodeMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
+
+// The arguments of `Response` besides the sender's address and port and the raw bytes.
+struct ReceivedMessage {
+  std::int16_t Version = 0;
+  std::string Community = "0";
+  std::string Command;
+  std::int32_t RequestId = 0;
+  std::int16_t ErrorStatus = 0;  // -1 ("FormatError") when the message could not be read
+  std::vector<OstrelObject> Objects;
+};
+
+// A whole datagram as `Response` reports it:
+//  - An undecodable header gives ErrorStatus -1 and no objects; the other fields keep what
+//    was decoded before the failure or their reset values.
+//  - A version or error status outside the 16-bit range, or a request id that is not an integer,
+//    gives ErrorStatus -1 as well.
+//  - A Trap PDU gives Command "Trap", RequestId 0, ErrorStatus 0 and the rows of its SNMPv2
+//    notification form: sysUpTime.0, snmpTrapOID.0, the trap's own bindings, snmpTrapAddress.0,
+//    snmpTrapCommunity.0, snmpTrapEnterprise.0. A trap whose header cannot be read gives
+//    ErrorStatus -1 and no objects.
+ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
+
+}  // namespace kivostrel
