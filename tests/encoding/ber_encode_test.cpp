@@ -186,7 +186,9 @@ TEST(EncodeIpAddressTest, OctetsInWrittenOrder) {
   EXPECT_EQ(ErrorNumberOf([] { (void)EncodeIpAddress("192.168.1"); }), kErrTypeMismatch);
 }
 
-TEST(EncodeNullTest, AlwaysTwoOctets) { EXPECT_EQ(EncodeNull(), Hex("05 00")); }
+TEST(EncodeNullTest, AlwaysTwoOctets) {
+  EXPECT_EQ(EncodeNull(), Hex("05 00"));
+}
 
 TEST(EncodeConstructedTest, SequenceAndPduWrappers) {
   EXPECT_EQ(EncodeSequence({}), Hex("30 00"));

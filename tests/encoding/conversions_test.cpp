@@ -15,8 +15,8 @@ TEST(LongToBytesTest, MostSignificantFirstAndBackAgain) {
     std::int32_t value;
     const char* hex;
   } cases[] = {
-      {0, "00 00 00 00"},         {1, "00 00 00 01"},         {127, "00 00 00 7F"},
-      {-1, "FF FF FF FF"},        {2147483647, "7F FF FF FF"}, {-2147483647 - 1, "80 00 00 00"},
+      {0, "00 00 00 00"},          {1, "00 00 00 01"},           {127, "00 00 00 7F"},
+      {-1, "FF FF FF FF"},         {2147483647, "7F FF FF FF"},  {-2147483647 - 1, "80 00 00 00"},
       {0x0A000001, "0A 00 00 01"}, {-1062731510, "C0 A8 01 0A"},
   };
   for (const auto& c : cases) {
@@ -40,9 +40,8 @@ TEST(AddressValueTest, DottedTextGivesOctetsInWrittenOrder) {
     const char* text;
     const char* octets;
   } cases[] = {
-      {"192.168.1.10", "C0 A8 01 0A"}, {"10.0.0.1", "0A 00 00 01"},
-      {"127.0.0.1", "7F 00 00 01"},    {"255.255.255.255", "FF FF FF FF"},
-      {"0.0.0.0", "00 00 00 00"},      {"", "00 00 00 00"},
+      {"192.168.1.10", "C0 A8 01 0A"},    {"10.0.0.1", "0A 00 00 01"}, {"127.0.0.1", "7F 00 00 01"},
+      {"255.255.255.255", "FF FF FF FF"}, {"0.0.0.0", "00 00 00 00"},  {"", "00 00 00 00"},
       {"010.001.000.009", "0A 01 00 09"},
   };
   for (const auto& c : cases) {
@@ -57,12 +56,12 @@ TEST(AddressValueTest, AnythingButAnAddressIsAnError) {
     const char* text;
     std::int32_t error;
   } cases[] = {
-      {"localhost", kErrTypeMismatch},   {"10.0.0", kErrTypeMismatch},
-      {"10.0.0.1.5", kErrTypeMismatch},  {"10..0.1", kErrTypeMismatch},
-      {" 10.0.0.1", kErrTypeMismatch},   {"10.0.0.1 ", kErrTypeMismatch},
-      {"10.0.0.x", kErrTypeMismatch},    {"1000.0.0.1", kErrTypeMismatch},
-      {"-1.0.0.1", kErrTypeMismatch},    {"10.0.0.256", kErrOverflow},
-      {"300.1.1.1", kErrOverflow},       {".", kErrTypeMismatch},
+      {"localhost", kErrTypeMismatch},  {"10.0.0", kErrTypeMismatch},
+      {"10.0.0.1.5", kErrTypeMismatch}, {"10..0.1", kErrTypeMismatch},
+      {" 10.0.0.1", kErrTypeMismatch},  {"10.0.0.1 ", kErrTypeMismatch},
+      {"10.0.0.x", kErrTypeMismatch},   {"1000.0.0.1", kErrTypeMismatch},
+      {"-1.0.0.1", kErrTypeMismatch},   {"10.0.0.256", kErrOverflow},
+      {"300.1.1.1", kErrOverflow},      {".", kErrTypeMismatch},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

@@ -21,13 +21,16 @@ TEST(RequestMessageTest, LayoutsOfTheFourRequestAndResponsePdus) {
     RequestMessage message;
     const char* hex;
   } cases[] = {
-      {"get", {.pdu = kTagGetRequest, .request_id = 1, .bindings = SysDescrNull()},
+      {"get",
+       {.pdu = kTagGetRequest, .request_id = 1, .bindings = SysDescrNull()},
        "30 20 02 01 00 04 00 A0 19 02 01 01 02 01 00 02 01 00 30 0E "
        "30 0C 06 08 2B 06 01 02 01 01 01 00 05 00"},
-      {"getnext", {.pdu = kTagGetNextRequest, .request_id = 1, .bindings = SysDescrNull()},
+      {"getnext",
+       {.pdu = kTagGetNextRequest, .request_id = 1, .bindings = SysDescrNull()},
        "30 20 02 01 00 04 00 A1 19 02 01 01 02 01 00 02 01 00 30 0E "
        "30 0C 06 08 2B 06 01 02 01 01 01 00 05 00"},
-      {"set", {.pdu = kTagSetRequest, .request_id = 1, .bindings = SysDescrNull()},
+      {"set",
+       {.pdu = kTagSetRequest, .request_id = 1, .bindings = SysDescrNull()},
        "30 20 02 01 00 04 00 A3 19 02 01 01 02 01 00 02 01 00 30 0E "
        "30 0C 06 08 2B 06 01 02 01 01 01 00 05 00"},
       {"response",
@@ -42,7 +45,8 @@ TEST(RequestMessageTest, LayoutsOfTheFourRequestAndResponsePdus) {
        {.pdu = kTagGetRequest, .community = "public", .request_id = 1, .bindings = SysDescrNull()},
        "30 26 02 01 00 04 06 70 75 62 6C 69 63 A0 19 02 01 01 02 01 00 02 01 00 30 0E "
        "30 0C 06 08 2B 06 01 02 01 01 01 00 05 00"},
-      {"empty list", {.pdu = kTagGetRequest, .request_id = 1},
+      {"empty list",
+       {.pdu = kTagGetRequest, .request_id = 1},
        "30 12 02 01 00 04 00 A0 0B 02 01 01 02 01 00 02 01 00 30 00"},
       {"extreme ids",
        {.pdu = kTagGetResponse,
@@ -133,12 +137,15 @@ TEST(TrapMessageTest, ErrorsComeInFieldOrder) {
   } cases[] = {
       {"enterprise is a name", {.enterprise = "iso.org", .specific_trap = "1"}, kErrTypeMismatch},
       {"enterprise arc negative", {.enterprise = "1.-3", .specific_trap = "1"}, kErrOverflow},
-      {"agent address typo", {.enterprise = "1.3", .agent_address = "10.0.0", .specific_trap = "1"},
+      {"agent address typo",
+       {.enterprise = "1.3", .agent_address = "10.0.0", .specific_trap = "1"},
        kErrTypeMismatch},
       {"specific not a number", {.enterprise = "1.3", .specific_trap = "one"}, kErrTypeMismatch},
-      {"specific too big", {.enterprise = "1.3", .specific_trap = "9223372036854775808"},
+      {"specific too big",
+       {.enterprise = "1.3", .specific_trap = "9223372036854775808"},
        kErrOverflow},
-      {"bindings too long", {.enterprise = "1.3", .specific_trap = "1", .bindings = too_long},
+      {"bindings too long",
+       {.enterprise = "1.3", .specific_trap = "1", .bindings = too_long},
        kErrOverflow},
       {"enterprise before specific", {.enterprise = "1.-3", .specific_trap = "x"}, kErrOverflow},
       {"address before bindings",

@@ -71,8 +71,7 @@ TEST(ValueConstructorsTest, ErrorsReachTheCaller) {
       {"address octet", [] { (void)SNMPIpAddrValue("1.3", "10.0.0.300"); }, kErrOverflow},
       // The identifier is read first: its error wins over the value's.
       {"oid before value", [] { (void)SNMPIntegerValue("1.3.-1", "x"); }, kErrOverflow},
-      {"oversized binding",
-       [] { (void)SNMPBinStringValue("1.3", Bytes(32767, 0)); }, kErrOverflow},
+      {"oversized binding", [] { (void)SNMPBinStringValue("1.3", Bytes(32767, 0)); }, kErrOverflow},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
