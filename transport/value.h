@@ -11,15 +11,16 @@ namespace kivostrel {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Empty, a signed 32-bit integer, a text, or an array of bytes.
-using Value = std::variant<std::monostate, std::int32_t, std::string, Bytes>;
+// Empty, a signed 32-bit integer, a double, a text, or an array of bytes. The decoder produces
+// all but doubles; a host may store any of them.
+using Value = std::variant<std::monostate, std::int32_t, double, std::string, Bytes>;
 
 inline bool IsEmpty(const Value& value) {
   return std::holds_alternative<std::monostate>(value);
 }
 
-// A value as text, as automation converts it: integers in decimal, byte arrays as their bytes
-// taken unchanged, empty as the empty text.
+// A value as text, as automation converts it: numbers in decimal (doubles in their shortest
+// exact form), byte arrays as their bytes taken unchanged, empty as the empty text.
 std::string ValueToText(const Value& value);
 
 }  // namespace kivostrel
