@@ -40,7 +40,7 @@ void CheckIntegerRoundTrip(std::string_view oid, std::string_view value) {
   if (m.Objects[0].OIDType != kTagInteger) std::abort();
   // The decoder keeps the low four octets: values in the 32-bit range come back unchanged.
   if (number >= INT32_MIN && number <= INT32_MAX &&
-      m.Objects[0].OIDValue != Value(static_cast<std::int32_t>(number))) {
+      m.Objects[0].OIDValue != Variant(static_cast<std::int32_t>(number))) {
     std::abort();
   }
 }
@@ -62,7 +62,7 @@ void CheckTrap(std::string_view oid, std::string_view value, std::string_view ad
   const ReceivedMessage m = DecodeReceivedMessage(message, 0);
   // Every other trap the builder accepts decodes, with its binding between the header rows.
   if (m.Command != "Trap" || m.Objects.size() != 6) std::abort();
-  if (m.Objects[2].OIDValue != Value(std::string(value))) std::abort();
+  if (m.Objects[2].OIDValue != Variant(std::string(value))) std::abort();
 }
 
 }  // namespace

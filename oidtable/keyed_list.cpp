@@ -5,19 +5,10 @@
 #include <stdexcept>
 #include <utility>
 
+#include "oidtable/ascii_case.h"
+
 namespace kivostrel {
 namespace {
-
-constexpr unsigned char FoldAscii(unsigned char c) noexcept {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c | 0x20) : c;
-}
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldAscii(static_cast<unsigned char>(x)) ==
-                  FoldAscii(static_cast<unsigned char>(y));
-         });
-}
 
 constexpr std::size_t kMinSlots = 16;
 
@@ -27,7 +18,7 @@ void KeyedList::KeyHasher::Update(std::string_view text) noexcept {
   // FNV-1a: byte by byte, so a text hashed in pieces hashes the same as the whole text.
   std::uint64_t state = state_;
   for (const char c : text) {
-    state ^= FoldAscii(static_cast<unsigned char>(c));
+    state ^= static_cast<unsigned char>(FoldAscii(c));
     state *= 1099511628211ULL;
   }
   state_ = state;

@@ -6,6 +6,7 @@
 
 #include "encoding/automation_error.h"
 #include "encoding/integer_text.h"
+#include "oidtable/ascii_case.h"
 #include "oidtable/default_rows.h"
 
 namespace kivostrel {
@@ -80,14 +81,6 @@ std::string Translate(const KeyedList& list, std::string_view text) {
     return result;
   }
   return std::string(text);
-}
-
-bool ContainsIgnoringAsciiCase(std::string_view haystack, std::string_view needle) noexcept {
-  const auto fold = [](char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
-                     [&](char a, char b) { return fold(a) == fold(b); }) != haystack.end();
 }
 
 struct DefaultImage {

@@ -186,7 +186,8 @@ void DecodeBindings(std::span<const std::uint8_t> data, std::size_t position,
 
 // Automation's conversion of a slot value to a whole number within [low, high]; nullopt when
 // it does not convert.
-std::optional<std::int32_t> ToWholeNumber(const Value& value, std::int64_t low, std::int64_t high) {
+std::optional<std::int32_t> ToWholeNumber(const Variant& value, std::int64_t low,
+                                          std::int64_t high) {
   std::int64_t number = 0;
   if (const auto* integer = std::get_if<std::int32_t>(&value)) {
     number = *integer;

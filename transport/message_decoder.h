@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "transport/ostrel_object.h"
-#include "transport/value.h"
+#include "transport/variant.h"
 
 namespace kivostrel {
 
@@ -26,7 +26,7 @@ inline constexpr std::int32_t kStringTypeBytes = 1;
 struct DecodedElement {
   std::int16_t tag = -1;  // the tag octet, or -1 when the element failed to decode
   std::string type_name;  // set only on success: the tag's type name, or the tag in decimal
-  Value value;            // set only on success
+  Variant value;          // set only on success
   // Octets from the element's first octet to where decoding continues: after the content, or
   // at the content start for a SEQUENCE or PDU. For a failed element, its declared extent when
   // its tag and length could be read, and 0 when they could not.
@@ -46,7 +46,7 @@ inline constexpr std::size_t kHeaderSlots = 8;
 struct HeaderSlot {
   std::int16_t tag = 0;  // the element's tag octet; 0 for a slot not reached
   std::string type_name;
-  Value value = std::int32_t{0};
+  Variant value = std::int32_t{0};
 };
 
 struct DecodedMessage {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "transport/value.h"
+#include "transport/variant.h"
 
 namespace kivostrel {
 
@@ -12,7 +12,7 @@ struct OstrelObject {
   std::string OIDName;       // dotted decimal object identifier
   std::int16_t OIDType = 0;  // tag byte of the value's element, -1 when it failed to decode
   std::string OIDTypeName;   // "Integer", "OctetString", ... as Name2TypeID reads them
-  Value OIDValue;
+  Variant OIDValue;
 
   friend bool operator==(const OstrelObject&, const OstrelObject&) = default;
 };

@@ -18,7 +18,7 @@ struct ElementCase {
   std::int32_t string_type;
   std::int16_t tag;
   const char* type_name;
-  Value value;
+  Variant value;
   std::size_t consumed;
 };
 
@@ -311,7 +311,7 @@ TEST(DecodeReceivedMessageTest, GenericTrapsMapToStandardNotifications) {
     const ReceivedMessage m = DecodeReceivedMessage(datagram, 0);
     ASSERT_EQ(m.Objects.size(), 5u);
     EXPECT_EQ(m.Objects[1].OIDValue,
-              Value(std::string("1.3.6.1.6.3.1.1.5.") + std::to_string(generic + 1)));
+              Variant(std::string("1.3.6.1.6.3.1.1.5.") + std::to_string(generic + 1)));
   }
 }
 

@@ -1,4 +1,4 @@
-// Value: what a decoded element or an OstrelObject field holds, the C++ form of the
+// Variant: what a decoded element or an OstrelObject field holds, the C++ form of the
 // automation VARIANT kinds the control hands out.
 #pragma once
 
@@ -13,14 +13,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Empty, a signed 32-bit integer, a double, a text, or an array of bytes. The decoder produces
 // all but doubles; a host may store any of them.
-using Value = std::variant<std::monostate, std::int32_t, double, std::string, Bytes>;
+using Variant = std::variant<std::monostate, std::int32_t, double, std::string, Bytes>;
 
-inline bool IsEmpty(const Value& value) {
+inline bool IsEmpty(const Variant& value) {
   return std::holds_alternative<std::monostate>(value);
 }
 
 // A value as text, as automation converts it: numbers in decimal (doubles in their shortest
 // exact form), byte arrays as their bytes taken unchanged, empty as the empty text.
-std::string ValueToText(const Value& value);
+std::string ValueToText(const Variant& value);
 
 }  // namespace kivostrel

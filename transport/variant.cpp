@@ -1,11 +1,11 @@
-#include "transport/value.h"
+#include "transport/variant.h"
 
 #include <array>
 #include <charconv>
 
 namespace kivostrel {
 
-std::string ValueToText(const Value& value) {
+std::string ValueToText(const Variant& value) {
   struct {
     std::string operator()(std::monostate) const { return {}; }
     std::string operator()(std::int32_t number) const { return std::to_string(number); }

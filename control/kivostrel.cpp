@@ -1,0 +1,280 @@
+#include "control/kivostrel.h"
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "encoding/automation_error.h"
+#include "encoding/messages.h"
+#include "encoding/value_constructors.h"
+#include "oidtable/type_names.h"
+#include "transport/message_decoder.h"
+
+namespace kivostrel {
+namespace {
+
+std::uint32_t MonotonicMilliseconds() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+}  // namespace
+
+kivOstrel::kivOstrel(HostEvents& events, Label& label, const SocketFactory& make_socket,
+                     Options options)
+    : events_(events),
+      label_(label),
+      options_(std::move(options)),
+      objects_(std::make_shared<ObjectsCollection>()),
+      udp_(make_socket(*this)) {
+  if (!options_.tick_count) options_.tick_count = MonotonicMilliseconds;
+  if (!options_.code_page) options_.code_page = std::make_shared<const CodePage>();
+
+  m_Copyright = kBanner;
+  label_.SetCaption(m_Copyright);
+  m_StringType = 0;
+  m_AgentAddress.clear();
+  m_TickCount = -1;
+  m_Ready = 0;
+  udp_->OpenSocket("0");
+  table_.LoadDefaultOIDNames();
+}
+
+kivOstrel::~kivOstrel() {
+  m_Ready = -1;
+  try {
+    udp_->CloseSocket();
+  } catch (...) {
+    // Nothing can be reported from a destructor; the component closes itself when destroyed.
+  }
+}
+
+std::shared_ptr<NamesCollection> kivOstrel::FindName(std::string_view Name,
+                                                     std::int16_t Compare) const {
+  auto names = std::make_shared<NamesCollection>();
+  for (std::string& name : table_.FindName(Name, Compare)) names->Add(std::move(name));
+  return names;
+}
+
+std::int16_t kivOstrel::Name2TypeID(std::string_view Name) const noexcept {
+  return kivostrel::Name2TypeID(Name);
+}
+
+std::string kivOstrel::Err2Str(std::int16_t ErrorStatus) const {
+  return kivostrel::Err2Str(ErrorStatus);
+}
+
+Bytes kivOstrel::SNMPNullValue(std::string_view ObjectID) const {
+  return kivostrel::SNMPNullValue(ObjectID);
+}
+Bytes kivOstrel::SNMPCounterValue(std::string_view ObjectID, std::string_view Value) const {
+  return kivostrel::SNMPCounterValue(ObjectID, Value);
+}
+Bytes kivOstrel::SNMPIntegerValue(std::string_view ObjectID, std::string_view Value) const {
+  return kivostrel::SNMPIntegerValue(ObjectID, Value);
+}
+Bytes kivOstrel::SNMPStringValue(std::string_view ObjectID, std::string_view Value) const {
+  return kivostrel::SNMPStringValue(ObjectID, options_.code_page->ToAnsi(std::string(Value)));
+}
+Bytes kivOstrel::SNMPBinStringValue(std::string_view ObjectID,
+                                    std::span<const std::uint8_t> Value) const {
+  return kivostrel::SNMPBinStringValue(ObjectID, Value);
+}
+Bytes kivOstrel::SNMPIpAddrValue(std::string_view ObjectID, std::string_view Value) const {
+  return kivostrel::SNMPIpAddrValue(ObjectID, Value);
+}
+Bytes kivOstrel::SnmpGaugeValue(std::string_view ObjectID, std::string_view Value) const {
+  return kivostrel::SnmpGaugeValue(ObjectID, Value);
+}
+Bytes kivOstrel::SnmpTimeTicksValue(std::string_view ObjectID, std::string_view Value) const {
+  return kivostrel::SnmpTimeTicksValue(ObjectID, Value);
+}
+
+void kivOstrel::RequireReady(std::string_view source_prefix) const {
+  if (m_Ready != 1) {
+    throw AutomationError(kErrNotReady, std::string(source_prefix) + std::to_string(m_Ready),
+                          kNotReady);
+  }
+}
+
+void kivOstrel::Send(std::string_view RemoteIP, std::string_view RemotePort, const Bytes& message) {
+  m_Ready = 2;
+  try {
+    udp_->SendDatagram(RemoteIP, RemotePort, message);
+  } catch (...) {
+    // Nothing went out and no report will follow: the link is free again.
+    m_Ready = 1;
+    throw;
+  }
+}
+
+void kivOstrel::SendRequest(std::string_view source_prefix, BerTag pdu, std::string_view RemoteIP,
+                            std::string_view RemotePort, std::string_view Community,
+                            std::int32_t RequestId, std::int32_t ErrorStatus,
+                            std::int32_t ErrorIndex, std::span<const std::uint8_t> Objectvalue) {
+  RequireReady(source_prefix);
+  const std::string community = options_.code_page->ToAnsi(std::string(Community));
+  const Bytes message = BuildRequestMessage({.pdu = pdu,
+                                             .community = community,
+                                             .request_id = RequestId,
+                                             .error_status = ErrorStatus,
+                                             .error_index = ErrorIndex,
+                                             .bindings = Objectvalue});
+  Send(RemoteIP, RemotePort, message);
+}
+
+void kivOstrel::SendGetResponse(std::string_view RemoteIP, std::string_view RemotePort,
+                                std::string_view Community, std::int32_t RequestId,
+                                std::int32_t ErrorStatus, std::int32_t ErrorIndex,
+                                std::span<const std::uint8_t> Objectvalue) {
+  SendRequest("ORVAN:SendGetResponse:m_Ready=", kTagGetResponse, RemoteIP, RemotePort, Community,
+              RequestId, ErrorStatus, ErrorIndex, Objectvalue);
+}
+
+void kivOstrel::SendGetRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                               std::string_view Community, std::int32_t RequestId,
+                               std::span<const std::uint8_t> Objectvalue) {
+  SendRequest("ORVAN:SendGetRequest:m_Ready=", kTagGetRequest, RemoteIP, RemotePort, Community,
+              RequestId, 0, 0, Objectvalue);
+}
+
+void kivOstrel::SendGetNextRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                                   std::string_view Community, std::int32_t RequestId,
+                                   std::span<const std::uint8_t> Objectvalue) {
+  SendRequest("ORVAN:SendGetNextRequest:m_Ready=", kTagGetNextRequest, RemoteIP, RemotePort,
+              Community, RequestId, 0, 0, Objectvalue);
+}
+
+void kivOstrel::SendSetRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                               std::string_view Community, std::int32_t RequestId,
+                               std::span<const std::uint8_t> Objectvalue) {
+  SendRequest("ORVAN:SendSetRequest:m_Ready=", kTagSetRequest, RemoteIP, RemotePort, Community,
+              RequestId, 0, 0, Objectvalue);
+}
+
+void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
+                         std::string_view Community, std::string_view Enterprise,
+                         std::int16_t GenericTrapType, std::string_view SpecificTrapType,
+                         const Variant& Objectval) {
+  std::span<const std::uint8_t> bindings;
+  if (const auto* bytes = std::get_if<Bytes>(&Objectval)) {
+    bindings = *bytes;
+  } else if (!IsEmpty(Objectval)) {
+    RaiseTypeMismatch();
+  }
+  RequireReady("ORVAN:SendTrap:m_Ready=");
+
+  std::string agent_address = m_AgentAddress;
+  if (agent_address.empty()) {
+    try {
+      agent_address = udp_->LocalAddressFor(RemoteIP);
+    } catch (const AutomationError&) {
+      agent_address.clear();  // the trap goes out with agent address 0.0.0.0
+    }
+  }
+  const std::int64_t time_stamp =
+      m_TickCount == -1 ? TimeStampFromTickCount(options_.tick_count()) : m_TickCount;
+  const std::string community = options_.code_page->ToAnsi(std::string(Community));
+  const Bytes message = BuildTrapMessage({.community = community,
+                                          .enterprise = Enterprise,
+                                          .agent_address = agent_address,
+                                          .generic_trap = GenericTrapType,
+                                          .specific_trap = SpecificTrapType,
+                                          .time_stamp = time_stamp,
+                                          .bindings = bindings});
+  Send(RemoteIP, RemotePort, message);
+}
+
+void kivOstrel::ReadProperties(PropertyBag& bag) {
+  m_StringType = CoerceToLong(bag.Read("StringType", Variant(std::string("0"))));
+}
+
+void kivOstrel::WriteProperties(PropertyBag& bag) const {
+  bag.Write("StringType", Variant(m_StringType), Variant(std::string("0")));
+}
+
+void kivOstrel::Resize(std::int32_t width, std::int32_t height) noexcept {
+  try {
+    label_.Move(0, 0, width, height);
+  } catch (...) {
+    // A resize never fails.
+  }
+}
+
+void kivOstrel::SocketReady() {
+  label_.SetCaption("Ready");
+  m_Ready = 1;
+  events_.Ready();
+}
+
+void kivOstrel::DatagramSent() {
+  label_.SetCaption("Sent");
+  m_Ready = 1;
+  events_.Ready();
+}
+
+void kivOstrel::SocketClosed() {
+  label_.SetCaption("Closed");
+  if (m_Ready == -1) return;
+  m_Ready = 0;
+  udp_->OpenSocket("0");
+}
+
+void kivOstrel::SocketError(std::int32_t code, const std::string& description,
+                            const std::string& where) {
+  label_.SetCaption("Error " + description + "(" + std::to_string(code) + ")");
+  events_.WsError(code, description, where);
+}
+
+void kivOstrel::DatagramReceived(const std::string& remote_address, const std::string& remote_port,
+                                 std::span<const std::uint8_t> data) {
+  label_.SetCaption("Received");
+  ReceivedMessage message = DecodeReceivedMessage(data, m_StringType);
+
+  const CodePage& code_page = *options_.code_page;
+  auto objects = std::make_shared<ObjectsCollection>();
+  for (std::size_t k = 0; k < message.Objects.size(); ++k) {
+    OstrelObject& row = message.Objects[k];
+    if (auto* text = std::get_if<std::string>(&row.OIDValue);
+        text && row.OIDType == kTagOctetString) {
+      *text = code_page.FromAnsi(*text);
+    }
+    objects->Add(std::make_shared<OstrelObject>(std::move(row)), std::to_string(k));
+  }
+  objects_ = objects;
+  Bytes raw(data.begin(), data.end());
+  events_.Response(remote_address, remote_port, message.Version,
+                   code_page.FromAnsi(message.Community), message.Command, message.RequestId,
+                   message.ErrorStatus, objects, raw);
+  // The host may have put another collection in `Objects`: that one is kept.
+  objects_ = std::move(objects);
+}
+
+std::int32_t CoerceToLong(const Variant& value) {
+  constexpr double kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+  double number = 0;
+  if (const auto* integer = std::get_if<std::int32_t>(&value)) return *integer;
+  if (const auto* real = std::get_if<double>(&value)) {
+    number = *real;
+  } else if (const auto* text = std::get_if<std::string>(&value)) {
+    // Blanks around the number are allowed; strtod reads sign, fraction and exponent.
+    const std::size_t begin = text->find_first_not_of(" \t");
+    const std::size_t end = text->find_last_not_of(" \t");
+    if (begin == std::string::npos) RaiseTypeMismatch();
+    const std::string trimmed = text->substr(begin, end - begin + 1);
+    if (trimmed.find_first_not_of("+-0123456789.eE") != std::string::npos) RaiseTypeMismatch();
+    char* parsed_end = nullptr;
+    number = std::strtod(trimmed.c_str(), &parsed_end);
+    if (parsed_end != trimmed.c_str() + trimmed.size()) RaiseTypeMismatch();
+  } else if (std::holds_alternative<Bytes>(value)) {
+    RaiseTypeMismatch();
+  }
+  if (std::isnan(number)) RaiseTypeMismatch();
+  const double rounded = std::nearbyint(number);  // the default rounding: half to even
+  if (rounded < kMin || rounded > kMax) RaiseOverflow();
+  return static_cast<std::int32_t>(rounded);
+}
+
+}  // namespace kivostrel

@@ -1,0 +1,163 @@
+// kivOstrel: the control engine. It holds the control's fields, offers its 26 members under
+// their interface names, and turns the UDP socket component's events into its own.
+//
+// Texts are UTF-8, byte arrays std::vector<std::uint8_t>. Failures are AutomationErrors with the
+// number, source and description the host sees.
+//
+// Everything runs on the host's thread. Events are raised from inside the socket component's
+// events, which the component raises only from the host's pump.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "control/host.h"
+#include "encoding/ber_tags.h"
+#include "oidtable/oid_name_table.h"
+#include "transport/udp_socket.h"
+
+namespace kivostrel {
+
+// The banner: the product name in capitals, the version and the copyright notice.
+inline constexpr const char* kBanner =
+    "KIVOSTREL SNMP CONTROL 2.04 - Copyright (c) 2026 kivOstrel. All rights reserved.";
+
+// Error 20001 "Not Ready": a send while the link is not ready.
+inline constexpr const char* kNotReady = "Not Ready";
+
+class kivOstrel final : private UdpSocketEvents {
+ public:
+  // Makes the component `Udp1` for this control; the control owns it for its whole life.
+  using SocketFactory = std::function<std::unique_ptr<UdpSocket>(UdpSocketEvents&)>;
+
+  struct Options {
+    // The system's millisecond tick counter (wraps after about 49.7 days), for automatic trap
+    // time stamps. Default: a monotonic clock.
+    std::function<std::uint32_t()> tick_count;
+    // Conversion of OCTET STRING texts. Default: UTF-8 unchanged.
+    std::shared_ptr<const CodePage> code_page;
+  };
+
+  // Creation: the banner goes into `m_Copyright` and onto the label, the fields take their
+  // initial values, `OpenSocket("0")` is called, and the default OID rows are loaded.
+  // An error of OpenSocket ends creation with that error.
+  kivOstrel(HostEvents& events, Label& label, const SocketFactory& make_socket,
+            Options options = {});
+  // Destruction: `m_Ready` becomes -1, then `CloseSocket` is called.
+  ~kivOstrel() override;
+
+  kivOstrel(const kivOstrel&) = delete;
+  kivOstrel& operator=(const kivOstrel&) = delete;
+
+  // --- The five simple properties ---
+  std::int32_t StringType() const noexcept { return m_StringType; }
+  void StringType(std::int32_t vNewValue) noexcept { m_StringType = vNewValue; }
+  const std::string& AgentAddress() const noexcept { return m_AgentAddress; }
+  void AgentAddress(std::string vNewValue) { m_AgentAddress = std::move(vNewValue); }
+  std::int32_t TickCount() const noexcept { return m_TickCount; }
+  void TickCount(std::int32_t vNewValue) noexcept { m_TickCount = vNewValue; }
+  std::int16_t Stat() const noexcept { return m_Ready; }
+  const std::string& Copyright() const noexcept { return m_Copyright; }
+  void Copyright(std::string_view /*vNewValue*/) noexcept {}  // the banner never changes
+
+  // --- The OID name table ---
+  void ClearOID() noexcept { table_.ClearOID(); }
+  void SetOID(std::string_view OID, std::string_view Name) { table_.SetOID(OID, Name); }
+  void SetOIDFirst(std::string_view OID, std::string_view Name) { table_.SetOIDFirst(OID, Name); }
+  std::string OID2Name(std::string_view OID) const { return table_.OID2Name(OID); }
+  std::string Name2OID(std::string_view Name) const { return table_.Name2OID(Name); }
+  std::shared_ptr<NamesCollection> FindName(std::string_view Name, std::int16_t Compare = 0) const;
+
+  // --- Type and error-status names ---
+  std::int16_t Name2TypeID(std::string_view Name) const noexcept;
+  std::string Err2Str(std::int16_t ErrorStatus) const;
+
+  // --- Value constructors: one variable binding each ---
+  Bytes SNMPNullValue(std::string_view ObjectID) const;
+  Bytes SNMPCounterValue(std::string_view ObjectID, std::string_view Value) const;
+  Bytes SNMPIntegerValue(std::string_view ObjectID, std::string_view Value) const;
+  Bytes SNMPStringValue(std::string_view ObjectID, std::string_view Value) const;
+  Bytes SNMPBinStringValue(std::string_view ObjectID, std::span<const std::uint8_t> Value) const;
+  Bytes SNMPIpAddrValue(std::string_view ObjectID, std::string_view Value) const;
+  Bytes SnmpGaugeValue(std::string_view ObjectID, std::string_view Value) const;
+  Bytes SnmpTimeTicksValue(std::string_view ObjectID, std::string_view Value) const;
+
+  // --- Send operations ---
+  // Each refuses with error 20001 "Not Ready" unless `Stat` is 1, and raises the message's own
+  // building error (6 or 13) without sending anything; otherwise it sets `Stat` to 2 and hands
+  // the datagram to the socket component, which reports the outcome through the events.
+  void SendGetResponse(std::string_view RemoteIP, std::string_view RemotePort,
+                       std::string_view Community, std::int32_t RequestId, std::int32_t ErrorStatus,
+                       std::int32_t ErrorIndex, std::span<const std::uint8_t> Objectvalue);
+  void SendGetRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                      std::string_view Community, std::int32_t RequestId,
+                      std::span<const std::uint8_t> Objectvalue);
+  void SendGetNextRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                          std::string_view Community, std::int32_t RequestId,
+                          std::span<const std::uint8_t> Objectvalue);
+  void SendSetRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                      std::string_view Community, std::int32_t RequestId,
+                      std::span<const std::uint8_t> Objectvalue);
+  // `Objectval`: omitted or empty for an empty binding list, else a byte array; any other value
+  // is error 13, raised before the ready check.
+  void SendTrap(std::string_view RemoteIP, std::string_view RemotePort, std::string_view Community,
+                std::string_view Enterprise, std::int16_t GenericTrapType,
+                std::string_view SpecificTrapType, const Variant& Objectval = Variant{});
+
+  // --- Container notifications ---
+  // Reads "StringType" (default the text "0") with automation's conversion to a 32-bit integer;
+  // a value that does not convert raises its error and leaves `StringType` unchanged.
+  void ReadProperties(PropertyBag& bag);
+  // Writes "StringType" as a 32-bit integer, with the default "0".
+  void WriteProperties(PropertyBag& bag) const;
+  // Moves the label over the whole client area; never fails.
+  void Resize(std::int32_t width, std::int32_t height) noexcept;
+
+  // The socket component, for hosts that drive its pump.
+  UdpSocket& Udp1() noexcept { return *udp_; }
+  // The objects collection of the last received message.
+  const std::shared_ptr<ObjectsCollection>& Objects() const noexcept { return objects_; }
+
+ private:
+  // UdpSocketEvents
+  void SocketError(std::int32_t code, const std::string& description,
+                   const std::string& where) override;
+  void DatagramReceived(const std::string& remote_address, const std::string& remote_port,
+                        std::span<const std::uint8_t> data) override;
+  void SocketClosed() override;
+  void SocketReady() override;
+  void DatagramSent() override;
+
+  void RequireReady(std::string_view source_prefix) const;
+  void SendRequest(std::string_view source_prefix, BerTag pdu, std::string_view RemoteIP,
+                   std::string_view RemotePort, std::string_view Community, std::int32_t RequestId,
+                   std::int32_t ErrorStatus, std::int32_t ErrorIndex,
+                   std::span<const std::uint8_t> Objectvalue);
+  void Send(std::string_view RemoteIP, std::string_view RemotePort, const Bytes& message);
+
+  HostEvents& events_;
+  Label& label_;
+  Options options_;
+
+  std::string m_Copyright;
+  std::int32_t m_StringType = 0;
+  std::string m_AgentAddress;
+  std::int32_t m_TickCount = -1;
+  std::int16_t m_Ready = 0;
+  OidNameTable table_;
+  std::shared_ptr<ObjectsCollection> objects_;
+
+  std::unique_ptr<UdpSocket> udp_;
+};
+
+// Automation's conversion of a property value to a 32-bit integer: whole numbers as they are,
+// fractions rounded half to even, texts read as numbers (blanks, a sign, a fraction and an
+// exponent allowed), empty as 0. Error 13 for what is not a number, 6 outside the range.
+std::int32_t CoerceToLong(const Variant& value);
+
+}  // namespace kivostrel
