@@ -1,5 +1,8 @@
 #include "transport/message_decoder.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <limits>
 #include <optional>
 
@@ -7,7 +10,6 @@
 #include "encoding/ber_tags.h"
 #include "encoding/integer_text.h"
 #include "transport/byte_cursor.h"
-#include "transport/conversions.h"
 
 namespace kivostrel {
 namespace {
@@ -23,10 +25,11 @@ std::span<const std::uint8_t> Rest(std::span<const std::uint8_t> data, std::size
 // The last four octets of the content, with zeros in front of shorter content, read as a signed
 // 32-bit number: longer content keeps only its low four octets.
 std::int32_t LowFourOctets(std::span<const std::uint8_t> content) {
-  std::array<std::uint8_t, 4> octets{};
-  const std::size_t n = content.size() < 4 ? content.size() : 4;
-  for (std::size_t i = 0; i < n; ++i) octets[4 - n + i] = content[content.size() - n + i];
-  return BytesToLong(octets);
+  std::uint32_t value = 0;
+  for (const std::uint8_t octet : content.last(std::min<std::size_t>(content.size(), 4))) {
+    value = value << 8 | octet;
+  }
+  return static_cast<std::int32_t>(value);
 }
 
 // INTEGER content of one to three declared octets is sign-extended from its first octet.
@@ -38,28 +41,44 @@ std::int32_t SignExtended(std::int32_t value, std::uint64_t declared_length,
   return value;
 }
 
-// Object identifier text; nullopt for empty content or a subidentifier past 2^31 - 1.
-std::optional<std::string> ObjectIdText(std::span<const std::uint8_t> content) {
-  if (content.empty()) return std::nullopt;
-  std::string text;
+// Appends the object identifier text of `content`. False for empty content or a subidentifier
+// past 2^31 - 1; `out` may then hold part of the text.
+bool AppendObjectIdText(std::span<const std::uint8_t> content, std::string& out) {
+  if (content.empty()) return false;
+  // Every content octet adds at most four characters ("127." from one octet, "16383." from two,
+  // ...), and the first one "2.47" at most: the text is written in place, then cut back.
+  const std::size_t used = out.size();
+  out.resize(used + 4 * content.size() + 4);
+  char* next = out.data() + used;
+  char* const end = out.data() + out.size();
+  const auto put_number = [&next, end](std::uint64_t number) {
+    if (number < 10) {
+      *next++ = static_cast<char>('0' + number);
+    } else {
+      next = std::to_chars(next, end, number).ptr;
+    }
+  };
   const unsigned first = content[0];
   if (first >= 40) {
-    text = std::to_string(first / 40) + '.' + std::to_string(first % 40);
+    put_number(first / 40);
+    *next++ = '.';
+    put_number(first % 40);
   } else {
-    text = std::to_string(first);
+    put_number(first);
   }
   std::uint64_t sub = 0;
   for (std::size_t i = 1; i < content.size(); ++i) {
     sub = sub * 128 + (content[i] & 0x7F);
-    if (sub > kMaxLength) return std::nullopt;
+    if (sub > kMaxLength) return false;
     if (content[i] < 0x80) {
-      text += '.';
-      text += std::to_string(sub);
+      *next++ = '.';
+      put_number(sub);
       sub = 0;
     }
   }
   // A last group still open (its final octet has the high bit) adds nothing.
-  return text;
+  out.resize(static_cast<std::size_t>(next - out.data()));
+  return true;
 }
 
 std::string IpAddressText(std::span<const std::uint8_t> content) {
@@ -71,66 +90,88 @@ std::string IpAddressText(std::span<const std::uint8_t> content) {
   return text;
 }
 
+std::string OctetText(std::span<const std::uint8_t> content) {
+  return std::string(reinterpret_cast<const char*>(content.data()), content.size());
+}
+
 bool IsConstructed(std::uint8_t tag) {
   return tag == kTagSequence || (tag >= kTagGetRequest && tag <= kTagTrap);
 }
 
 }  // namespace
 
-DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t string_type) {
-  DecodedElement failed;
-  ByteCursor cursor(data);
+namespace {
+
+// What every element has before its value is read: its tag, its declared length and where its
+// content lies.
+struct ElementHeader {
   std::uint8_t tag = 0;
+  std::uint64_t length = 0;               // as declared
+  std::size_t content_start = 0;          // counted from the element's first octet
+  std::span<const std::uint8_t> content;  // clipped to the octets present
+
+  std::size_t after_content() const { return content_start + length; }
+  // Where decoding goes on: into a SEQUENCE or PDU, past anything else. A value that fails to
+  // decode is always primitive, so a failed element goes on from here too.
+  std::size_t continue_at() const { return IsConstructed(tag) ? content_start : after_content(); }
+};
+
+// Tag and length octets; nullopt when they cannot be read (missing octets, a length past
+// 2^31 - 1).
+std::optional<ElementHeader> ReadElementHeader(std::span<const std::uint8_t> data) {
+  ByteCursor cursor(data);
+  ElementHeader header;
   std::uint8_t first_length = 0;
-  if (!cursor.ReadByte(tag) || !cursor.ReadByte(first_length)) return failed;
-  std::uint64_t length = first_length;
+  if (!cursor.ReadByte(header.tag) || !cursor.ReadByte(first_length)) return std::nullopt;
+  header.length = first_length;
   if (first_length >= 0x80) {
-    length = 0;
+    header.length = 0;
     for (int i = 0; i < (first_length & 0x7F); ++i) {
       std::uint8_t octet = 0;
-      if (!cursor.ReadByte(octet)) return failed;
-      length = length * 256 + octet;
-      if (length > kMaxLength) return failed;
+      if (!cursor.ReadByte(octet)) return std::nullopt;
+      header.length = header.length * 256 + octet;
+      if (header.length > kMaxLength) return std::nullopt;
     }
   }
-  const std::size_t content_start = cursor.position();
-  const std::span<const std::uint8_t> content = cursor.TakeUpTo(length);
-  const std::size_t after_content = content_start + length;
-  // From here on the element's extent is known, even if its content fails.
-  failed.consumed = after_content;
+  header.content_start = cursor.position();
+  header.content = cursor.TakeUpTo(header.length);
+  return header;
+}
 
-  DecodedElement element;
-  element.tag = tag;
-  element.consumed = IsConstructed(tag) ? content_start : after_content;
-  const std::string_view type_name = TagTypeName(tag);
-  element.type_name = type_name.empty() ? std::to_string(tag) : std::string(type_name);
+std::string TypeNameOf(std::uint8_t tag) {
+  const std::string_view name = TagTypeName(tag);
+  return name.empty() ? std::to_string(tag) : std::string(name);
+}
 
-  switch (tag) {
+// The element's value; false, leaving `value` as it was, when its content cannot be read.
+bool ReadElementValue(const ElementHeader& header, std::int32_t string_type, Variant& value) {
+  const auto content = header.content;
+  switch (header.tag) {
     case kTagInteger:
-      if (content.empty()) return failed;
-      element.value = SignExtended(LowFourOctets(content), length, content);
-      break;
+      if (content.empty()) return false;
+      value = SignExtended(LowFourOctets(content), header.length, content);
+      return true;
     case kTagCounter:
     case kTagGauge:
     case kTagTimeTicks:
-      element.value = LowFourOctets(content);
-      break;
+      value = LowFourOctets(content);
+      return true;
     case kTagOctetString:
       if (string_type == kStringTypeBytes) {
-        element.value = Bytes(content.begin(), content.end());
+        value = Bytes(content.begin(), content.end());
       } else {
-        element.value = std::string(content.begin(), content.end());
+        value = OctetText(content);
       }
-      break;
+      return true;
     case kTagObjectId: {
-      auto text = ObjectIdText(content);
-      if (!text) return failed;
-      element.value = std::move(*text);
-      break;
+      std::string text;
+      if (!AppendObjectIdText(content, text)) return false;
+      value = std::move(text);
+      return true;
     }
     case kTagIpAddress:
-      element.value = IpAddressText(content);
-      break;
+      value = IpAddressText(content);
+      return true;
     case kTagNull:
     case kTagOpaque:
     case kTagSequence:
@@ -139,11 +180,25 @@ DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t st
     case kTagGetResponse:
     case kTagSetRequest:
     case kTagTrap:
-      element.value = std::string();
-      break;
+      value = std::string();
+      return true;
     default:
-      break;  // an unknown tag: no value, skipped by its length
+      value = std::monostate{};  // an unknown tag: no value, skipped by its length
+      return true;
   }
+}
+
+}  // namespace
+
+DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t string_type) {
+  DecodedElement element;
+  const auto header = ReadElementHeader(data);
+  if (!header) return element;
+  // From here on the element's extent is known, even if its content fails.
+  element.consumed = header->continue_at();
+  if (!ReadElementValue(*header, string_type, element.value)) return element;
+  element.tag = header->tag;
+  element.type_name = TypeNameOf(header->tag);
   return element;
 }
 
@@ -154,33 +209,55 @@ namespace {
 bool DecodeHeader(std::span<const std::uint8_t> data, std::int32_t string_type,
                   DecodedMessage& message, std::size_t& position) {
   for (std::size_t slot = 1; slot <= kHeaderSlots; ++slot) {
-    DecodedElement element = DecodeElement(Rest(data, position), string_type);
-    if (element.tag < 0) return false;
-    message.slots[slot] = {element.tag, std::move(element.type_name), std::move(element.value)};
-    position += element.consumed;
+    const auto header = ReadElementHeader(Rest(data, position));
+    HeaderSlot& target = message.slots[slot];
+    if (!header || !ReadElementValue(*header, string_type, target.value)) return false;
+    target.tag = header->tag;
+    target.type_name = TypeNameOf(header->tag);
+    position += header->continue_at();
   }
+  return true;
+}
+
+// The text a binding's name element gives: an object identifier's dotted text, or any other
+// value converted to text. False when the element fails.
+bool ReadNameText(const ElementHeader& header, std::int32_t string_type, std::string& name) {
+  if (header.tag == kTagObjectId) return AppendObjectIdText(header.content, name);
+  Variant value;
+  if (!ReadElementValue(header, string_type, value)) return false;
+  name = ValueToText(value);
   return true;
 }
 
 // Reads (binding sequence, name, value) triples from `position` to the end of the data.
 void DecodeBindings(std::span<const std::uint8_t> data, std::size_t position,
                     std::int32_t string_type, std::vector<OstrelObject>& objects) {
+  // A binding takes at least six octets; the guess is bounded by the octets present.
+  objects.reserve(objects.size() + std::min<std::size_t>(Rest(data, position).size() / 24, 256));
   std::string name;
   for (std::size_t k = 0; position < data.size(); ++k) {
-    DecodedElement element = DecodeElement(Rest(data, position), string_type);
+    const auto header = ReadElementHeader(Rest(data, position));
     switch (k % 3) {
       case 0:  // the binding's SEQUENCE: stepped into
         break;
       case 1:
-        name = element.tag < 0 ? std::string() : ValueToText(element.value);
+        name.clear();
+        if (header && !ReadNameText(*header, string_type, name)) name.clear();
         break;
-      case 2:
-        objects.push_back(
-            {name, element.tag, std::move(element.type_name), std::move(element.value)});
+      case 2: {
+        OstrelObject& row = objects.emplace_back();
+        row.OIDName = std::move(name);
+        if (header && ReadElementValue(*header, string_type, row.OIDValue)) {
+          row.OIDType = header->tag;
+          row.OIDTypeName = TypeNameOf(header->tag);
+        } else {
+          row.OIDType = -1;
+        }
         break;
+      }
     }
-    if (element.consumed == 0) return;  // not even a tag and a length: nothing more to read
-    position += element.consumed;
+    if (!header) return;  // not even a tag and a length: nothing more to read
+    position += header->continue_at();
   }
 }
 
