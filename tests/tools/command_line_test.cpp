@@ -1,0 +1,188 @@
+#include "tools/ostrel/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kivostrel::ostrel {
+namespace {
+
+std::vector<std::string> Words(std::initializer_list<const char*> words) {
+  return {words.begin(), words.end()};
+}
+
+struct ValidCase {
+  std::vector<std::string> args;
+  std::function<void(const Invocation&)> check;
+};
+
+TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
+  const ValidCase cases[] = {
+      {Words({"get", "127.0.0.1", "public", "sysDescr.0", "1.3.6.1.2.1.1.3.0"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kGet);
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "161"}));
+         EXPECT_EQ(i.community, "public");
+         EXPECT_EQ(i.oids, Words({"sysDescr.0", "1.3.6.1.2.1.1.3.0"}));
+         EXPECT_FALSE(i.json);
+         EXPECT_FALSE(i.timeout_seconds);
+         EXPECT_EQ(i.retries, 1);
+       }},
+      {Words({"getnext", "--json", "udp:localhost:1161", "--timeout=0.5", "c", "--retries", "0",
+              "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kGetNext);
+         EXPECT_EQ(i.target, (Target{"localhost", "1161"}));
+         EXPECT_TRUE(i.json);
+         EXPECT_EQ(i.timeout_seconds, 0.5);
+         EXPECT_EQ(i.retries, 0);
+       }},
+      {Words({"walk", "127.0.0.1:snmp", "public"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "snmp"}));
+         EXPECT_EQ(i.oids, Words({kDefaultWalkRoot}));
+       }},
+      {Words({"walk", "127.0.0.1", "public", "system"}),
+       [](const Invocation& i) { EXPECT_EQ(i.oids, Words({"system"})); }},
+      {Words({"set", "127.0.0.1", "private", "sysContact.0", "s", "me", "1.3.6.1.2.1.2.2.1.7.1",
+              "i", "-5"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kSet);
+         ASSERT_EQ(i.bindings.size(), 2u);
+         EXPECT_EQ(i.bindings[0], (BindingArgument{"sysContact.0", 's', "me"}));
+         EXPECT_EQ(i.bindings[1], (BindingArgument{"1.3.6.1.2.1.2.2.1.7.1", 'i', "-5"}));
+       }},
+      {Words({"trap", "--agent-address", "10.0.0.1", "--uptime", "12345", "127.0.0.1", "public",
+              "1.3.6.1.4.1.9999", "6", "17", "1.3.6.1.4.1.9999.1", "x", "00 0C"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kTrap);
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "162"}));
+         EXPECT_EQ(i.enterprise, "1.3.6.1.4.1.9999");
+         EXPECT_EQ(i.generic_trap, 6);
+         EXPECT_EQ(i.specific_trap, "17");
+         EXPECT_EQ(i.agent_address, "10.0.0.1");
+         EXPECT_EQ(i.uptime, 12345);
+         ASSERT_EQ(i.bindings.size(), 1u);
+         EXPECT_EQ(i.bindings[0].type, 'x');
+       }},
+      {Words({"trap", "127.0.0.1:1162", "public", "1.3.6.1.4.1.9999", "0", "0"}),
+       [](const Invocation& i) {
+         EXPECT_FALSE(i.agent_address);
+         EXPECT_FALSE(i.uptime);
+         EXPECT_TRUE(i.bindings.empty());
+       }},
+      {Words({"listen"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.listen_address, "0.0.0.0");
+         EXPECT_EQ(i.listen_port, 162);
+         EXPECT_FALSE(i.count);
+         EXPECT_FALSE(i.timeout_seconds);
+       }},
+      {Words({"listen", "--address", "127.0.0.1", "--port", "0", "--count", "3", "--timeout", "10",
+              "--string-type", "1"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.listen_address, "127.0.0.1");
+         EXPECT_EQ(i.listen_port, 0);
+         EXPECT_EQ(i.count, 3);
+         EXPECT_EQ(i.timeout_seconds, 10.0);
+         EXPECT_EQ(i.string_type, 1);
+       }},
+      {Words({"decode", "--hex", "30 00", "a.bin", "--hex=05 00", "--", "--odd-name"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.hex, Words({"30 00", "05 00"}));
+         EXPECT_EQ(i.files, Words({"a.bin", "--odd-name"}));
+       }},
+      {Words({"translate", "1.3.6", "iso.org"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.oids, Words({"1.3.6", "iso.org"}));
+       }},
+      {Words({"find", "--ignore-case", "sysup"}),
+       [](const Invocation& i) {
+         EXPECT_TRUE(i.ignore_case);
+         EXPECT_EQ(i.text, "sysup");
+       }},
+      {Words({"help", "walk"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kHelp);
+         EXPECT_EQ(i.help_topic, "walk");
+       }},
+      {Words({"set", "--help"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kHelp);
+         EXPECT_EQ(i.help_topic, "set");
+       }},
+      {Words({"--version"}), [](const Invocation& i) { EXPECT_EQ(i.command, Command::kVersion); }},
+  };
+  for (const ValidCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    c.check(ParseCommandLine(c.args));
+  }
+}
+
+struct InvalidCase {
+  std::vector<std::string> args;
+  const char* message;  // a part of the message
+  const char* command;  // whose usage goes with it
+};
+
+TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
+  const InvalidCase cases[] = {
+      {{}, "no command", ""},
+      {Words({"fetch"}), "unknown command 'fetch'", ""},
+      {Words({"get", "127.0.0.1", "public"}), "missing arguments", "get"},
+      {Words({"get", "--colour", "127.0.0.1", "public", "1.3"}), "unknown option '--colour'",
+       "get"},
+      {Words({"get", "--port", "1", "127.0.0.1", "public", "1.3"}), "does not apply to get", "get"},
+      {Words({"get", "127.0.0.1", "public", "1.3", "--timeout"}), "needs a value", "get"},
+      {Words({"get", "--json=yes", "127.0.0.1", "public", "1.3"}), "takes no value", "get"},
+      {Words({"get", "--timeout", "0", "127.0.0.1", "public", "1.3"}), "positive number", "get"},
+      {Words({"get", "--timeout", "soon", "127.0.0.1", "public", "1.3"}), "'soon'", "get"},
+      {Words({"get", "--retries", "-1", "127.0.0.1", "public", "1.3"}), "--retries", "get"},
+      {Words({"get", "127.0.0.1:0", "public", "1.3"}), "the port", "get"},
+      {Words({"get", "127.0.0.1:70000", "public", "1.3"}), "the port", "get"},
+      {Words({"get", "127.0.0.1:", "public", "1.3"}), "no port", "get"},
+      {Words({"get", ":161", "public", "1.3"}), "no agent", "get"},
+      {Words({"get", "::1", "public", "1.3"}), "IPv4", "get"},
+      {Words({"walk", "127.0.0.1", "public", "1.3", "1.4"}), "unexpected argument '1.4'", "walk"},
+      {Words({"set", "127.0.0.1", "private", "1.3", "s"}), "missing arguments", "set"},
+      {Words({"set", "127.0.0.1", "private", "1.3", "s", "x", "1.4"}), "in threes", "set"},
+      {Words({"set", "127.0.0.1", "private", "1.3", "u", "5"}), "unknown value type 'u'", "set"},
+      {Words({"set", "127.0.0.1", "private", "1.3", "ii", "5"}), "unknown value type", "set"},
+      {Words({"trap", "127.0.0.1", "public", "1.3.6.1.4.1.1", "7", "0"}), "GENERIC", "trap"},
+      {Words({"trap", "127.0.0.1", "public", "1.3.6.1.4.1.1", "x", "0"}), "GENERIC", "trap"},
+      {Words({"trap", "--uptime", "1e3", "127.0.0.1", "public", "1.3", "0", "0"}), "--uptime",
+       "trap"},
+      {Words({"listen", "extra"}), "unexpected argument 'extra'", "listen"},
+      {Words({"listen", "--count", "0"}), "--count", "listen"},
+      {Words({"listen", "--port", "65536"}), "--port", "listen"},
+      {Words({"decode"}), "nothing to decode", "decode"},
+      {Words({"decode", "--retries", "2", "--hex", "00"}), "does not apply", "decode"},
+      {Words({"translate"}), "missing arguments", "translate"},
+      {Words({"find", "a", "b"}), "unexpected argument 'b'", "find"},
+  };
+  for (const InvalidCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    try {
+      ParseCommandLine(c.args);
+      ADD_FAILURE() << "accepted";
+    } catch (const UsageError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+      EXPECT_EQ(error.command(), c.command);
+    }
+  }
+}
+
+TEST(OstrelCommandLineTest, UsageNamesEveryCommand) {
+  const std::string all = UsageText("");
+  for (const char* name :
+       {"get", "getnext", "walk", "set", "trap", "listen", "decode", "translate", "find"}) {
+    EXPECT_NE(all.find(std::string("ostrel ") + name + " "), std::string::npos) << name;
+    EXPECT_EQ(UsageText(name).rfind(std::string("usage: ostrel ") + name + " ", 0), 0u) << name;
+  }
+  EXPECT_NE(HelpText().find("Exit status"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kivostrel::ostrel

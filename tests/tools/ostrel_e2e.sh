@@ -1,0 +1,378 @@
+#!/usr/bin/env bash
+# End-to-end tests of ostrel against Net-SNMP's snmpd and snmptrapd, started here on free
+# 127.0.0.1 ports with configurations generated in a temporary folder, and stopped by PID.
+#
+#   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO     (usage decode get walk set trap listen)
+#
+# Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing).
+set -euo pipefail
+
+OSTREL=$1
+SCENARIO=$2
+
+export MIBS=  # no MIB files here: without this every Net-SNMP program complains about modules
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-e2e.XXXXXX")
+export SNMP_PERSISTENT_DIR=$WORK/persist
+mkdir -p "$SNMP_PERSISTENT_DIR"
+PIDS=()
+
+cleanup() {
+  local pid
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($SCENARIO): $*" >&2
+  exit 1
+}
+
+# Runs ostrel with a time limit; its output goes to $WORK/out and $WORK/err, its status to $rc.
+run() {
+  rc=0
+  timeout 30 "$OSTREL" "$@" >"$WORK/out" 2>"$WORK/err" || rc=$?
+}
+
+expect_rc() {
+  [ "$rc" -eq "$1" ] || fail "exit status $rc, expected $1 (stderr: $(cat "$WORK/err"))"
+}
+
+expect_out() {
+  grep -qF -- "$1" "$WORK/out" || fail "output lacks '$1'; output was: $(cat "$WORK/out")"
+}
+
+expect_err() {
+  grep -qF -- "$1" "$WORK/err" || fail "stderr lacks '$1'; stderr was: $(cat "$WORK/err")"
+}
+
+program() {
+  command -v "$1" 2>/dev/null || { [ -x "/usr/sbin/$1" ] && echo "/usr/sbin/$1"; } || true
+}
+
+need() {
+  local path
+  path=$(program "$1")
+  if [ -z "$path" ]; then
+    echo "SKIP: $1 is not installed" >&2
+    exit 77
+  fi
+  echo "$path"
+}
+
+# A UDP port on 127.0.0.1 that nothing is bound to right now.
+free_port() {
+  if command -v python3 >/dev/null; then
+    python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+  else
+    shuf -i 20000-60000 -n 1
+  fi
+}
+
+# Starts snmpd; sets AGENT (127.0.0.1:PORT). Ready when it answers a get.
+start_snmpd() {
+  local snmpd port pid attempt i
+  snmpd=$(need snmpd)
+  printf 'rocommunity public 127.0.0.1\nrwcommunity private 127.0.0.1\n' >"$WORK/snmpd.conf"
+  for attempt in 1 2 3; do
+    port=$(free_port)
+    "$snmpd" -f -Lo -C -c "$WORK/snmpd.conf" "udp:127.0.0.1:$port" >"$WORK/snmpd.log" 2>&1 &
+    pid=$!
+    PIDS+=("$pid")
+    for i in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      if timeout 10 "$OSTREL" get --timeout 0.2 --retries 0 "127.0.0.1:$port" public \
+        1.3.6.1.2.1.1.3.0 >/dev/null 2>&1; then
+        AGENT=127.0.0.1:$port
+        return 0
+      fi
+    done
+    kill "$pid" 2>/dev/null || true
+  done
+  fail "snmpd did not start: $(cat "$WORK/snmpd.log")"
+}
+
+# Starts snmptrapd printing every trap to $WORK/snmptrapd.log; sets TRAP_PORT.
+start_snmptrapd() {
+  local snmptrapd pid attempt i
+  snmptrapd=$(need snmptrapd)
+  echo 'disableAuthorization yes' >"$WORK/snmptrapd.conf"
+  for attempt in 1 2 3; do
+    TRAP_PORT=$(free_port)
+    "$snmptrapd" -f -Lo -C -c "$WORK/snmptrapd.conf" "udp:127.0.0.1:$TRAP_PORT" \
+      >"$WORK/snmptrapd.log" 2>&1 &
+    pid=$!
+    PIDS+=("$pid")
+    for i in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      grep -q 'NET-SNMP version' "$WORK/snmptrapd.log" && return 0
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+  done
+  fail "snmptrapd did not start: $(cat "$WORK/snmptrapd.log")"
+}
+
+# Waits up to 10 s for a text in snmptrapd's output.
+expect_trap_log() {
+  local i
+  for i in $(seq 100); do
+    grep -qF -- "$1" "$WORK/snmptrapd.log" && return 0
+    sleep 0.1
+  done
+  fail "snmptrapd did not print '$1'; it printed: $(cat "$WORK/snmptrapd.log")"
+}
+
+SYSTEM=iso.org.dod.internet.mgmt.mib.system
+
+scenario_usage() {
+  run
+  expect_rc 64
+  expect_err "ostrel: no command given"
+  expect_err "usage:"
+  run get 127.0.0.1 public
+  expect_rc 64
+  [ "$(head -1 "$WORK/err")" = "ostrel: missing arguments" ] || fail "first line: $(head -1 "$WORK/err")"
+  expect_err "usage: ostrel get "
+  run get 127.0.0.1 public noSuchObjectName.0
+  expect_rc 64
+  expect_err "unknown object 'noSuchObjectName.0'"
+  run set 127.0.0.1 private sysContact.0 t soon
+  expect_rc 64
+  expect_err "bad value 'soon'"
+  # A name the resolver refuses without asking anyone (a label over 63 characters): the socket
+  # reports the failed send, and the tool ends at once.
+  local unresolvable
+  unresolvable=$(printf 'a%.0s' $(seq 70)).example
+  run get --timeout 5 "$unresolvable" public sysDescr.0
+  expect_rc 1
+  expect_err "ostrel: cannot send: "
+  run --help
+  expect_rc 0
+  expect_out "Exit status"
+  run --version
+  expect_rc 0
+  expect_out "KIVOSTREL SNMP CONTROL 2.04"
+  run translate 1.3.6.1.2.1.1.3.0 "$SYSTEM.sysName.0" sysLocation.0
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "$SYSTEM.sysUpTime.0
+1.3.6.1.2.1.1.5.0
+1.3.6.1.2.1.1.6.0" ] || fail "translate gave: $(cat "$WORK/out")"
+  run translate no.such.name
+  expect_rc 1
+  expect_out "no.such.name"
+  run find --ignore-case SYSUP
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "$SYSTEM.sysUpTime (1.3.6.1.2.1.1.3)" ] || fail "find gave: $(cat "$WORK/out")"
+}
+
+scenario_decode() {
+  # The GetRequest for sysDescr.0 with an empty community and request id 1.
+  run decode --hex "30 20 02 01 00 04 00 A0 19 02 01 01 02 01 00 02 01 00 30 0E 30 0C 06 08 2B 06 01 02 01 01 01 00 05 00"
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "GetRequest: version 0, community \"\", request id 1, NoError (0)
+  $SYSTEM.sysDescr.0 = Null" ] || fail "decode gave: $(cat "$WORK/out")"
+
+  # A trap: enterprise 1.3.6.1.4.1.9999, agent 10.0.0.1, generic 6, specific 1, time 12345.
+  run decode --json --hex "30 22 02 01 00 04 00 A4 1B 06 07 2B 06 01 04 01 CE 0F 40 04 0A 00 00 01 02 01 06 02 01 01 43 02 30 39 30 00"
+  expect_rc 0
+  expect_out '"Command":"Trap","RequestId":0,"ErrorStatus":0,"ErrorStatusText":"NoError"'
+  expect_out '{"OIDName":"1.3.6.1.2.1.1.3.0","Name":"iso.org.dod.internet.mgmt.mib.system.sysUpTime.0","OIDType":67,"OIDTypeName":"TimeTicks","OIDValue":12345}'
+  expect_out '"OIDName":"1.3.6.1.6.3.1.1.4.1.0",'
+  expect_out '"OIDValue":"1.3.6.1.4.1.9999.0.1"'
+  expect_out '"OIDTypeName":"IpAddress","OIDValue":"10.0.0.1"'
+
+  # Files, one datagram each, in order; OCTET STRING values as bytes with --string-type 1.
+  printf '\x30\x00' >"$WORK/short.bin"
+  printf '\x30\x1b\x02\x01\x00\x04\x01\x70\xa2\x13\x02\x01\x05\x02\x01\x00\x02\x01\x00\x30\x08\x30\x06\x06\x01\x2b\x04\x01\xe9' >"$WORK/bytes.bin"
+  run decode --json --string-type 1 "$WORK/short.bin" "$WORK/bytes.bin"
+  expect_rc 0
+  [ "$(wc -l <"$WORK/out")" -eq 2 ] || fail "expected two JSON lines: $(cat "$WORK/out")"
+  head -1 "$WORK/out" | grep -qF '"ErrorStatus":-1,"ErrorStatusText":"FormatError","Objects":[]' ||
+    fail "short datagram: $(head -1 "$WORK/out")"
+  tail -1 "$WORK/out" | grep -qF '"OIDName":"1.3","Name":"iso.org","OIDType":4,"OIDTypeName":"OctetString","OIDValue":{"bytes":"E9"}' ||
+    fail "byte string: $(tail -1 "$WORK/out")"
+  run decode "$WORK/bytes.bin"
+  expect_out "  iso.org = OctetString: Hex: E9"
+  run decode --json "$WORK/bytes.bin"
+  expect_out '"OIDValue":"\u00e9"'
+
+  run decode --hex "30 0"
+  expect_rc 64
+  run decode "$WORK/missing.bin"
+  expect_rc 1
+  expect_err "cannot read"
+}
+
+scenario_get() {
+  start_snmpd
+  run get "$AGENT" public sysDescr.0
+  expect_rc 0
+  expect_out "$SYSTEM.sysDescr.0 = OctetString: "
+  [ "$(wc -l <"$WORK/out")" -eq 1 ] || fail "one line expected: $(cat "$WORK/out")"
+  local snmpget
+  snmpget=$(program snmpget)
+  if [ -n "$snmpget" ]; then
+    local expected
+    expected=$("$snmpget" -v1 -c public -Oqv "$AGENT" 1.3.6.1.2.1.1.1.0 | sed 's/^"//; s/"$//')
+    expect_out "$SYSTEM.sysDescr.0 = OctetString: $expected"
+  fi
+
+  run get --json "$AGENT" public 1.3.6.1.2.1.1.5.0 "$SYSTEM.sysUpTime.0"
+  expect_rc 0
+  expect_out '"RemoteIP":"127.0.0.1","RemotePort":"'"${AGENT#*:}"'","Version":0,"Community":"public","Command":"GetResponse"'
+  expect_out '"ErrorStatus":0,"ErrorStatusText":"NoError"'
+  expect_out '{"OIDName":"1.3.6.1.2.1.1.5.0","Name":"iso.org.dod.internet.mgmt.mib.system.sysName.0","OIDType":4,"OIDTypeName":"OctetString","OIDValue":"'
+  expect_out '"OIDType":67,"OIDTypeName":"TimeTicks","OIDValue":'
+
+  run getnext "$AGENT" public system
+  expect_rc 0
+  expect_out "$SYSTEM.sysDescr.0 = OctetString: "
+
+  run get "$AGENT" public sysDescr.0 1.3.6.1.2.1.1.99.0
+  expect_rc 2
+  expect_err "NoSuchName (2), failed object 2: $SYSTEM.99.0"
+
+  # snmpd ignores a wrong community: no answer, two attempts of 0.3 s.
+  local start=$SECONDS
+  run get --timeout 0.3 --retries 1 "$AGENT" wrong sysDescr.0
+  expect_rc 1
+  expect_err "no response from $AGENT"
+  [ $((SECONDS - start)) -lt 5 ] || fail "the timeout took $((SECONDS - start)) s"
+}
+
+scenario_walk() {
+  start_snmpd
+  run walk "$AGENT" public system
+  expect_rc 0
+  [ "$(head -1 "$WORK/out")" = "$(grep -m1 "^$SYSTEM.sysDescr.0 = OctetString: " "$WORK/out")" ] ||
+    fail "the walk does not start at sysDescr.0: $(head -1 "$WORK/out")"
+  expect_out "$SYSTEM.sysUpTime.0 = TimeTicks: "
+  expect_out "$SYSTEM.sysName.0 = OctetString: "
+  if grep -v "^$SYSTEM\." "$WORK/out"; then fail "lines outside the system group"; fi
+  local lines
+  lines=$(wc -l <"$WORK/out")
+  local snmpwalk
+  snmpwalk=$(program snmpwalk)
+  if [ -n "$snmpwalk" ]; then
+    [ "$lines" -eq "$("$snmpwalk" -v1 -c public -On "$AGENT" 1.3.6.1.2.1.1 | wc -l)" ] ||
+      fail "$lines objects, snmpwalk found a different number"
+  fi
+
+  run walk --json "$AGENT" public 1.3.6.1.2.1.1
+  expect_rc 0
+  [ "$(grep -c '"Command":"GetResponse"' "$WORK/out")" -eq "$lines" ] || fail "JSON walk differs"
+
+  # Past the last object: the agent answers noSuchName, and the walk ends without error.
+  run walk "$AGENT" public 2.5
+  expect_rc 0
+  [ ! -s "$WORK/out" ] || fail "unexpected objects: $(cat "$WORK/out")"
+}
+
+scenario_set() {
+  start_snmpd
+  run set "$AGENT" private sysContact.0 s "ostrel <e2e> test"
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "$SYSTEM.sysContact.0 = OctetString: ostrel <e2e> test" ] ||
+    fail "set answered: $(cat "$WORK/out")"
+  run get "$AGENT" public sysContact.0
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "$SYSTEM.sysContact.0 = OctetString: ostrel <e2e> test" ] ||
+    fail "read back: $(cat "$WORK/out")"
+
+  run set "$AGENT" private sysLocation.0 x "6C 61 62" 1.3.6.1.2.1.1.5.0 s node-1
+  expect_rc 0
+  run get "$AGENT" public sysLocation.0 sysName.0
+  expect_out "$SYSTEM.sysLocation.0 = OctetString: lab"
+  expect_out "$SYSTEM.sysName.0 = OctetString: node-1"
+
+  # Read-only community, and a value of the wrong type.
+  run set "$AGENT" public sysContact.0 s nobody
+  expect_rc 2
+  expect_err "NoSuchName (2), failed object 1: $SYSTEM.sysContact.0"
+  run set "$AGENT" private sysContact.0 i 5
+  expect_rc 2
+  expect_err "BadValue (3)"
+}
+
+scenario_trap() {
+  start_snmptrapd
+  run trap --agent-address 10.1.2.3 --uptime 12345 "127.0.0.1:$TRAP_PORT" public \
+    1.3.6.1.4.1.99999 6 17 1.3.6.1.4.1.99999.1 s hello 1.3.6.1.4.1.99999.2 i -5 \
+    1.3.6.1.4.1.99999.3 a 192.0.2.7
+  expect_rc 0
+  expect_trap_log 'Enterprise Specific Trap (17) Uptime: 0:02:03.45'
+  expect_trap_log '10.1.2.3 [10.1.2.3]'
+  expect_trap_log 'TRAP, SNMP v1, community public'
+  expect_trap_log 'iso.3.6.1.4.1.99999 Enterprise Specific Trap'
+  expect_trap_log 'iso.3.6.1.4.1.99999.1 = STRING: "hello"'
+  expect_trap_log 'iso.3.6.1.4.1.99999.2 = INTEGER: -5'
+  expect_trap_log 'iso.3.6.1.4.1.99999.3 = IpAddress: 192.0.2.7'
+
+  # The control's own agent address (towards 127.0.0.1) and time stamp.
+  run trap "127.0.0.1:$TRAP_PORT" traps enterprises.99999 0 0
+  expect_rc 0
+  expect_trap_log '127.0.0.1 [127.0.0.1] (via UDP: [127.0.0.1]'
+  expect_trap_log 'community traps'
+  expect_trap_log 'Cold Start Trap (0)'
+
+  run trap --agent-address not-an-address "127.0.0.1:$TRAP_PORT" public 1.3.6.1.4.1.1 0 0
+  expect_rc 64
+}
+
+scenario_listen() {
+  local snmptrap
+  snmptrap=$(need snmptrap)
+  timeout 30 "$OSTREL" listen --json --address 127.0.0.1 --port 0 --count 2 --timeout 20 \
+    >"$WORK/listen.out" 2>"$WORK/listen.err" &
+  local listener=$!
+  PIDS+=("$listener")
+  local i port=
+  for i in $(seq 100); do
+    port=$(sed -n 's/^ostrel: listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$WORK/listen.err")
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  [ -n "$port" ] || fail "listen did not start: $(cat "$WORK/listen.err")"
+
+  "$snmptrap" -v1 -c public "127.0.0.1:$port" 1.3.6.1.4.1.99999 127.0.0.1 6 17 '' \
+    1.3.6.1.4.1.99999.1 s hello
+  sleep 0.2
+  run trap --agent-address 10.0.0.9 --uptime 5 "127.0.0.1:$port" public 1.3.6.1.4.1.99999 2 0
+  expect_rc 0
+  rc=0
+  wait "$listener" || rc=$?
+  expect_rc 0
+  [ "$(wc -l <"$WORK/listen.out")" -eq 2 ] || fail "two datagrams expected: $(cat "$WORK/listen.out")"
+
+  # The Net-SNMP trap in its SNMPv2 notification form.
+  local first second
+  first=$(head -1 "$WORK/listen.out")
+  for part in '"RemoteIP":"127.0.0.1"' '"Community":"public","Command":"Trap","RequestId":0,"ErrorStatus":0' \
+    '{"OIDName":"1.3.6.1.2.1.1.3.0","Name":"iso.org.dod.internet.mgmt.mib.system.sysUpTime.0","OIDType":67' \
+    '{"OIDName":"1.3.6.1.6.3.1.1.4.1.0",' '"OIDType":6,"OIDTypeName":"ObjectID","OIDValue":"1.3.6.1.4.1.99999.0.17"}' \
+    '{"OIDName":"1.3.6.1.4.1.99999.1","Name":"iso.org.dod.internet.private.enterprises.99999.1","OIDType":4,"OIDTypeName":"OctetString","OIDValue":"hello"}' \
+    '{"OIDName":"1.3.6.1.6.3.18.1.3.0",' '"OIDTypeName":"IpAddress","OIDValue":"127.0.0.1"}' \
+    '"OIDValue":"1.3.6.1.4.1.99999"}]}'; do
+    grep -qF -- "$part" <<<"$first" || fail "first datagram lacks $part: $first"
+  done
+  # ostrel's own trap: generic 2 (linkDown) maps to 1.3.6.1.6.3.1.1.5.3.
+  second=$(tail -1 "$WORK/listen.out")
+  for part in '"OIDTypeName":"TimeTicks","OIDValue":5}' '"OIDValue":"1.3.6.1.6.3.1.1.5.3"}' \
+    '"OIDValue":"10.0.0.9"}'; do
+    grep -qF -- "$part" <<<"$second" || fail "second datagram lacks $part: $second"
+  done
+
+  # Nothing arrives: the count is not reached in time.
+  run listen --address 127.0.0.1 --port 0 --count 1 --timeout 0.3
+  expect_rc 1
+  expect_err "timed out after 0 of 1 datagrams"
+}
+
+case "$SCENARIO" in
+  usage | decode | get | walk | set | trap | listen) "scenario_$SCENARIO" ;;
+  *) fail "unknown scenario" ;;
+esac
+echo "PASS ($SCENARIO)"

@@ -1,0 +1,158 @@
+#include "tools/ostrel/output_format.h"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+#include "tools/ostrel/control_host.h"
+
+namespace kivostrel::ostrel {
+namespace {
+
+using kivostrel::testing::Hex;
+
+TEST(OstrelUtf8Test, SequenceLengths) {
+  const struct {
+    std::string text;
+    std::size_t length;
+  } cases[] = {
+      {"", 0},
+      {"A", 1},
+      {"\xC3\xA9", 2},          // é
+      {"\xE2\x82\xAC", 3},      // €
+      {"\xF0\x9F\x98\x80", 4},  // U+1F600
+      {"\xC0\x80", 0},          // overlong NUL
+      {"\xE0\x80\x80", 0},      // overlong
+      {"\xED\xA0\x80", 0},      // surrogate
+      {"\xF4\x90\x80\x80", 0},  // above U+10FFFF
+      {"\xC3", 0},              // cut short
+      {"\x80", 0},              // lone continuation
+      {"\xFF", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8SequenceLength(c.text), c.length) << ::testing::PrintToString(c.text);
+  }
+}
+
+TEST(OstrelJsonStringTest, Escapes) {
+  const struct {
+    std::string text;
+    const char* json;
+  } cases[] = {
+      {"", R"("")"},
+      {"Linux 6.1", R"("Linux 6.1")"},
+      {"a\"b\\c", R"("a\"b\\c")"},
+      {"\b\f\n\r\t", R"("\b\f\n\r\t")"},
+      {std::string("\x00\x01\x1F\x7F", 4), R"("\u0000\u0001\u001f\u007f")"},
+      {"caf\xC3\xA9 \xE2\x82\xAC", "\"caf\xC3\xA9 \xE2\x82\xAC\""},
+      {"\xE9t\xE9", R"("\u00e9t\u00e9")"},  // Latin-1 bytes, not UTF-8
+      {"\xC3", R"("\u00c3")"},
+      {"\xED\xA0\x80", R"("\u00ed\u00a0\u0080")"},
+      {"/<>", R"("/<>")"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JsonString(c.text), c.json) << ::testing::PrintToString(c.text);
+  }
+}
+
+TEST(OstrelTimeTicksTest, Texts) {
+  EXPECT_EQ(TimeTicksText(0), "0:00:00.00");
+  EXPECT_EQ(TimeTicksText(12345), "0:02:03.45");
+  EXPECT_EQ(TimeTicksText(8'640'000), "1d 0:00:00.00");
+  EXPECT_EQ(TimeTicksText(4294967295u), "497d 2:27:52.95");
+}
+
+class OstrelFormatTest : public ::testing::Test {
+ protected:
+  // What the control reports for one datagram.
+  Datagram Receive(std::string_view hex, std::int32_t string_type = 0) {
+    host_->control().StringType(string_type);
+    host_->Replay("127.0.0.1", "161", Hex(hex));
+    EXPECT_EQ(host_->received().size(), 1u);
+    Datagram datagram = host_->received().front();
+    host_->received().clear();
+    return datagram;
+  }
+
+  std::unique_ptr<ControlHost> host_ = ControlHost::Offline();
+  const kivOstrel& control_ = host_->control();
+};
+
+TEST_F(OstrelFormatTest, ValueTexts) {
+  const struct {
+    OstrelObject row;
+    const char* text;
+  } cases[] = {
+      {{"1.3.6.1.2.1.1.1.0", 4, "OctetString", std::string("Linux box")}, "OctetString: Linux box"},
+      {{"1.3.6.1.2.1.1.1.0", 4, "OctetString", std::string()}, "OctetString: \"\""},
+      {{"1.3.6.1.2.1.1.1.0", 4, "OctetString", std::string("a\nb")}, "OctetString: Hex: 61 0A 62"},
+      {{"1.3.6.1.2.1.1.1.0", 4, "OctetString", std::string("\xFF")}, "OctetString: Hex: FF"},
+      {{"1.3.6.1.2.1.1.1.0", 4, "OctetString", Bytes{0x00, 0x0C}}, "OctetString: Hex: 00 0C"},
+      {{"1.3.6.1.2.1.1.1.0", 2, "Integer", -5}, "Integer: -5"},
+      {{"1.3.6.1.2.1.2.2.1.10.1", 65, "Counter", -1}, "Counter: 4294967295"},
+      {{"1.3.6.1.2.1.2.2.1.5.1", 66, "Gauge", 100}, "Gauge: 100"},
+      {{"1.3.6.1.2.1.1.3.0", 67, "TimeTicks", 12345}, "TimeTicks: 12345 (0:02:03.45)"},
+      {{"1.3.6.1.2.1.1.2.0", 6, "ObjectID", std::string("1.3.6.1.4.1.8072.3")},
+       "ObjectID: iso.org.dod.internet.private.enterprises.8072.3"},
+      {{"1.3.6.1.2.1.4.20.1.1.1", 64, "IpAddress", std::string("10.0.0.1")}, "IpAddress: 10.0.0.1"},
+      {{"1.3.6.1.2.1.1.1.0", 5, "Null", std::string()}, "Null"},
+      {{"1.3.6.1.2.1.1.1.0", 68, "Opaque", std::string()}, "Opaque"},
+      {{"1.3.6.1.2.1.1.1.0", 130, "130", Variant()}, "Tag 130"},
+      {{"1.3.6.1.2.1.1.1.0", -1, "", Variant()}, "(undecodable value)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ValueText(c.row, control_), c.text) << c.text;
+}
+
+TEST_F(OstrelFormatTest, BindingLinesNameTheObject) {
+  EXPECT_EQ(BindingLine({"1.3.6.1.2.1.1.5.0", 4, "OctetString", std::string("vm")}, control_),
+            "iso.org.dod.internet.mgmt.mib.system.sysName.0 = OctetString: vm");
+  EXPECT_EQ(BindingLine({"2.5.4", 5, "Null", std::string()}, control_), "2.5.4 = Null");
+  EXPECT_EQ(BindingLine({"", -1, "", Variant()}, control_),
+            "(undecodable name) = (undecodable value)");
+}
+
+TEST_F(OstrelFormatTest, JsonOfAResponse) {
+  const Datagram datagram = Receive(
+      "30 38 02 01 00 04 06 70 75 62 6C 69 63 A2 2B 02 01 07 02 01 00 02 01 00 30 20"
+      " 30 11 06 08 2B 06 01 02 01 01 01 00 04 05 4C 69 6E 75 78"
+      " 30 0B 06 07 2B 06 01 02 01 01 03 43 00");
+  EXPECT_EQ(DatagramJson(datagram, control_),
+            R"({"RemoteIP":"127.0.0.1","RemotePort":"161","Version":0,"Community":"public",)"
+            R"("Command":"GetResponse","RequestId":7,"ErrorStatus":0,"ErrorStatusText":"NoError",)"
+            R"("Objects":[{"OIDName":"1.3.6.1.2.1.1.1.0","Name":)"
+            R"("iso.org.dod.internet.mgmt.mib.system.sysDescr.0","OIDType":4,)"
+            R"("OIDTypeName":"OctetString","OIDValue":"Linux"},{"OIDName":"1.3.6.1.2.1.1.3",)"
+            R"("Name":"iso.org.dod.internet.mgmt.mib.system.sysUpTime","OIDType":67,)"
+            R"("OIDTypeName":"TimeTicks","OIDValue":0}]})");
+  EXPECT_EQ(DatagramHeader(datagram, control_),
+            "GetResponse from 127.0.0.1:161: version 0, community \"public\", request id 7, "
+            "NoError (0)");
+}
+
+TEST_F(OstrelFormatTest, JsonOfBytesAndOfAnUndecodableDatagram) {
+  const Datagram bytes = Receive(
+      "30 26 02 01 00 04 01 70 A2 1E 02 01 01 02 01 00 02 01 00 30 13"
+      " 30 11 06 0A 2B 06 01 02 01 02 02 01 06 01 04 03 00 0C FF",
+      1);
+  EXPECT_NE(DatagramJson(bytes, control_).find(R"("OIDValue":{"bytes":"000CFF"})"),
+            std::string::npos)
+      << DatagramJson(bytes, control_);
+
+  const Datagram garbage = Receive("30 03 02 01");
+  EXPECT_EQ(garbage.ErrorStatus, -1);
+  EXPECT_NE(DatagramJson(garbage, control_)
+                .find(R"("ErrorStatus":-1,"ErrorStatusText":"FormatError","Objects":[])"),
+            std::string::npos);
+  EXPECT_EQ(DatagramHeader(garbage, control_).rfind("(undecodable) from 127.0.0.1:161", 0), 0u);
+}
+
+TEST_F(OstrelFormatTest, ErrorIndexIsReadFromTheRawBytes) {
+  const Datagram datagram = Receive(
+      "30 1C 02 01 00 04 06 70 75 62 6C 69 63 A2 0F 02 01 07 02 01 02 02 01 01 30 04"
+      " 30 02 06 00");
+  EXPECT_EQ(datagram.ErrorStatus, 2);
+  EXPECT_EQ(ErrorIndexOf(datagram), 1);
+  EXPECT_EQ(ErrorIndexOf(Datagram{}), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kivostrel::ostrel

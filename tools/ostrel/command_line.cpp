@@ -1,0 +1,357 @@
+#include "tools/ostrel/command_line.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace kivostrel::ostrel {
+namespace {
+
+struct CommandInfo {
+  Command command;
+  std::string_view name;
+  std::string_view usage;  // after "ostrel NAME "
+};
+
+constexpr std::array kCommands{
+    CommandInfo{Command::kGet, "get",
+                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kGetNext, "getnext",
+                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kWalk, "walk",
+                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY [OID]"},
+    CommandInfo{Command::kSet, "set",
+                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
+    CommandInfo{Command::kTrap, "trap",
+                "[--agent-address A] [--uptime TICKS] AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC "
+                "SPECIFIC [OID TYPE VALUE]..."},
+    CommandInfo{Command::kListen, "listen",
+                "[--json] [--string-type N] [--address A] [--port N] [--count N] [--timeout S]"},
+    CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N] (--hex HEX | FILE...)"},
+    CommandInfo{Command::kTranslate, "translate", "OID-OR-NAME..."},
+    CommandInfo{Command::kFind, "find", "[--ignore-case] TEXT"},
+};
+
+const CommandInfo* FindCommand(std::string_view name) {
+  for (const CommandInfo& info : kCommands) {
+    if (info.name == name) return &info;
+  }
+  return nullptr;
+}
+
+// Which commands take an option: a bit per Command.
+constexpr unsigned Bit(Command command) {
+  return 1u << static_cast<unsigned>(command);
+}
+constexpr unsigned kRequests =
+    Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) | Bit(Command::kSet);
+
+struct OptionInfo {
+  std::string_view name;
+  bool takes_value;
+  unsigned commands;
+};
+
+constexpr std::array kOptions{
+    OptionInfo{"json", false, kRequests | Bit(Command::kListen) | Bit(Command::kDecode)},
+    OptionInfo{"timeout", true, kRequests | Bit(Command::kTrap) | Bit(Command::kListen)},
+    OptionInfo{"retries", true, kRequests},
+    OptionInfo{"string-type", true, kRequests | Bit(Command::kListen) | Bit(Command::kDecode)},
+    OptionInfo{"agent-address", true, Bit(Command::kTrap)},
+    OptionInfo{"uptime", true, Bit(Command::kTrap)},
+    OptionInfo{"address", true, Bit(Command::kListen)},
+    OptionInfo{"port", true, Bit(Command::kListen)},
+    OptionInfo{"count", true, Bit(Command::kListen)},
+    OptionInfo{"hex", true, Bit(Command::kDecode)},
+    OptionInfo{"ignore-case", false, Bit(Command::kFind)},
+};
+
+template <typename Integer>
+Integer ParseInteger(std::string_view text, Integer min, Integer max, std::string_view what,
+                     std::string_view command) {
+  long long value = 0;
+  const char* begin = text.data();
+  const char* end = text.data() + text.size();
+  if (!text.empty() && *begin == '+') ++begin;
+  const auto result = std::from_chars(begin, end, value);
+  if (text.empty() || result.ec != std::errc() || result.ptr != end || value < min || value > max) {
+    throw UsageError(std::string(what) + " must be a whole number from " + std::to_string(min) +
+                         " to " + std::to_string(max) + ", not '" + std::string(text) + "'",
+                     std::string(command));
+  }
+  return static_cast<Integer>(value);
+}
+
+double ParseSeconds(std::string_view text, std::string_view command) {
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+      !std::isfinite(value) || value <= 0 || value > 86400.0 * 365) {
+    throw UsageError(
+        "--timeout must be a positive number of seconds, not '" + std::string(text) + "'",
+        std::string(command));
+  }
+  return value;
+}
+
+void ApplyOption(Invocation& invocation, std::string_view name, const std::string& value,
+                 std::string_view command) {
+  if (name == "json") {
+    invocation.json = true;
+  } else if (name == "timeout") {
+    invocation.timeout_seconds = ParseSeconds(value, command);
+  } else if (name == "retries") {
+    invocation.retries = ParseInteger<int>(value, 0, 100, "--retries", command);
+  } else if (name == "string-type") {
+    invocation.string_type = ParseInteger<std::int32_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
+        "--string-type", command);
+  } else if (name == "agent-address") {
+    invocation.agent_address = value;
+  } else if (name == "uptime") {
+    invocation.uptime =
+        ParseInteger<std::int32_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max(), "--uptime", command);
+  } else if (name == "address") {
+    invocation.listen_address = value;
+  } else if (name == "port") {
+    // 0 lets the system choose; the port in use is reported when listening starts.
+    invocation.listen_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
+  } else if (name == "count") {
+    invocation.count =
+        ParseInteger<long>(value, 1, std::numeric_limits<std::int32_t>::max(), "--count", command);
+  } else if (name == "hex") {
+    invocation.hex.push_back(value);
+  } else if (name == "ignore-case") {
+    invocation.ignore_case = true;
+  }
+}
+
+std::vector<BindingArgument> ReadTriples(std::span<const std::string> args,
+                                         std::string_view command) {
+  if (args.size() % 3 != 0) {
+    throw UsageError("objects come in threes: OID TYPE VALUE", std::string(command));
+  }
+  std::vector<BindingArgument> bindings;
+  for (std::size_t i = 0; i < args.size(); i += 3) {
+    const std::string& type = args[i + 1];
+    if (type.size() != 1 || std::string_view("icgtsxan").find(type[0]) == std::string_view::npos) {
+      throw UsageError(
+          "unknown value type '" + type + "' for " + args[i] + " (one of i c g t s x a n)",
+          std::string(command));
+    }
+    bindings.push_back({args[i], type[0], args[i + 2]});
+  }
+  return bindings;
+}
+
+void RequireCount(std::span<const std::string> positionals, std::size_t min, std::size_t max,
+                  std::string_view command) {
+  if (positionals.size() < min) throw UsageError("missing arguments", std::string(command));
+  if (positionals.size() > max) {
+    throw UsageError("unexpected argument '" + positionals[max] + "'", std::string(command));
+  }
+}
+
+void ReadPositionals(Invocation& invocation, std::span<const std::string> positionals,
+                     std::string_view command) {
+  constexpr std::size_t kAny = std::numeric_limits<std::size_t>::max();
+  switch (invocation.command) {
+    case Command::kGet:
+    case Command::kGetNext:
+      RequireCount(positionals, 3, kAny, command);
+      invocation.target = ParseTarget(positionals[0], "161");
+      invocation.community = positionals[1];
+      invocation.oids.assign(positionals.begin() + 2, positionals.end());
+      break;
+    case Command::kWalk:
+      RequireCount(positionals, 2, 3, command);
+      invocation.target = ParseTarget(positionals[0], "161");
+      invocation.community = positionals[1];
+      invocation.oids.push_back(positionals.size() == 3 ? positionals[2] : kDefaultWalkRoot);
+      break;
+    case Command::kSet:
+      RequireCount(positionals, 5, kAny, command);
+      invocation.target = ParseTarget(positionals[0], "161");
+      invocation.community = positionals[1];
+      invocation.bindings = ReadTriples(positionals.subspan(2), command);
+      break;
+    case Command::kTrap:
+      RequireCount(positionals, 5, kAny, command);
+      invocation.target = ParseTarget(positionals[0], "162");
+      invocation.community = positionals[1];
+      invocation.enterprise = positionals[2];
+      invocation.generic_trap =
+          ParseInteger<std::int16_t>(positionals[3], 0, 6, "GENERIC", command);
+      invocation.specific_trap = positionals[4];
+      invocation.bindings = ReadTriples(positionals.subspan(5), command);
+      break;
+    case Command::kListen:
+      RequireCount(positionals, 0, 0, command);
+      break;
+    case Command::kDecode:
+      invocation.files.assign(positionals.begin(), positionals.end());
+      if (invocation.files.empty() && invocation.hex.empty()) {
+        throw UsageError("nothing to decode: give --hex HEX or files", std::string(command));
+      }
+      break;
+    case Command::kTranslate:
+      RequireCount(positionals, 1, kAny, command);
+      invocation.oids.assign(positionals.begin(), positionals.end());
+      break;
+    case Command::kFind:
+      RequireCount(positionals, 1, 1, command);
+      invocation.text = positionals[0];
+      break;
+    case Command::kHelp:
+    case Command::kVersion:
+      break;
+  }
+}
+
+}  // namespace
+
+std::string_view CommandName(Command command) {
+  for (const CommandInfo& info : kCommands) {
+    if (info.command == command) return info.name;
+  }
+  return {};
+}
+
+Target ParseTarget(std::string_view text, std::string_view default_port) {
+  if (text.starts_with("udp:")) text.remove_prefix(4);
+  Target target;
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos) {
+    target.host = text;
+    target.port = default_port;
+  } else {
+    target.host = text.substr(0, colon);
+    target.port = text.substr(colon + 1);
+  }
+  if (target.host.empty()) throw UsageError("no agent in '" + std::string(text) + "'");
+  if (target.host.find(':') != std::string::npos) {
+    throw UsageError("only IPv4 agents are supported: '" + std::string(text) + "'");
+  }
+  if (target.port.empty()) throw UsageError("no port after ':' in '" + std::string(text) + "'");
+  if (target.port.find_first_not_of("0123456789") == std::string::npos) {
+    ParseInteger<int>(target.port, 1, 65535, "the port", "");
+  }
+  return target;
+}
+
+std::string UsageText(std::string_view command) {
+  if (const CommandInfo* info = FindCommand(command)) {
+    return "usage: ostrel " + std::string(info->name) + " " + std::string(info->usage) + "\n";
+  }
+  std::string text = "usage:\n";
+  for (const CommandInfo& info : kCommands) {
+    text += "  ostrel " + std::string(info.name) + " " + std::string(info.usage) + "\n";
+  }
+  text += "  ostrel help [COMMAND] | --version\n";
+  return text;
+}
+
+std::string HelpText() {
+  return "ostrel: SNMPv1 requests, traps and decoding through the kivOstrel control.\n\n" +
+         UsageText("") +
+         "\n"
+         "Objects may be given as numbers (1.3.6.1.2.1.1.1.0), as dotted names from the root\n"
+         "(iso.org.dod.internet.mgmt.mib.system.sysDescr.0) or as a unique last name with its\n"
+         "suffix (sysDescr.0). Value types: i integer, c counter, g gauge, t timeticks,\n"
+         "s string, x hex bytes, a IP address, n null.\n\n"
+         "Options:\n"
+         "  --json              one JSON object per datagram instead of text lines\n"
+         "  --timeout S         seconds to wait for each answer (default 2); for listen, the\n"
+         "                      whole run (default: no limit)\n"
+         "  --retries N         times to send a request again when no answer came (default 1)\n"
+         "  --string-type N     1: OCTET STRING values as bytes, otherwise as text (default 0)\n"
+         "  --agent-address A   trap: the agent address sent (default: the local address\n"
+         "                      towards AGENT)\n"
+         "  --uptime TICKS      trap: the time stamp in hundredths of a second (default: the\n"
+         "                      system's tick count)\n"
+         "  --address A         listen: the local address to bind (default 0.0.0.0)\n"
+         "  --port N            listen: the local port (default 162; 0 lets the system choose)\n"
+         "  --count N           listen: stop after N datagrams\n"
+         "  --hex HEX           decode: one datagram given in hex (repeatable)\n"
+         "  --ignore-case       find: compare without regard to letter case\n\n"
+         "Default ports: 161 for requests, 162 for traps.\n"
+         "Exit status: 0 success, 1 no answer in time or a socket or file failure, 2 the agent\n"
+         "answered with an error status, 64 bad arguments.\n";
+}
+
+Invocation ParseCommandLine(std::span<const std::string> args) {
+  Invocation invocation;
+  if (args.empty()) throw UsageError("no command given");
+  const std::string& first = args[0];
+  if (first == "help" || first == "--help" || first == "-h") {
+    invocation.command = Command::kHelp;
+    if (args.size() > 1) invocation.help_topic = args[1];
+    return invocation;
+  }
+  if (first == "--version") {
+    invocation.command = Command::kVersion;
+    return invocation;
+  }
+  const CommandInfo* info = FindCommand(first);
+  if (info == nullptr) throw UsageError("unknown command '" + first + "'");
+  invocation.command = info->command;
+  const std::string_view command = info->name;
+
+  std::vector<std::string> positionals;
+  bool options_ended = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || !(arg.starts_with("--") || arg == "-h")) {
+      positionals.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      Invocation help;
+      help.help_topic = std::string(command);
+      return help;
+    }
+    std::string_view name = std::string_view(arg).substr(2);
+    std::optional<std::string> value;
+    if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
+      value = std::string(name.substr(equals + 1));
+      name = name.substr(0, equals);
+    }
+    const OptionInfo* option = nullptr;
+    for (const OptionInfo& candidate : kOptions) {
+      if (candidate.name == name) option = &candidate;
+    }
+    if (option == nullptr) {
+      throw UsageError("unknown option '--" + std::string(name) + "'", std::string(command));
+    }
+    if ((option->commands & Bit(info->command)) == 0) {
+      throw UsageError(
+          "option '--" + std::string(name) + "' does not apply to " + std::string(command),
+          std::string(command));
+    }
+    if (option->takes_value && !value) {
+      if (i + 1 == args.size()) {
+        throw UsageError("option '--" + std::string(name) + "' needs a value",
+                         std::string(command));
+      }
+      value = args[++i];
+    } else if (!option->takes_value && value) {
+      throw UsageError("option '--" + std::string(name) + "' takes no value", std::string(command));
+    }
+    ApplyOption(invocation, name, value.value_or(std::string()), command);
+  }
+  try {
+    ReadPositionals(invocation, positionals, command);
+  } catch (const UsageError& error) {
+    if (!error.command().empty()) throw;
+    throw UsageError(error.what(), std::string(command));
+  }
+  return invocation;
+}
+
+}  // namespace kivostrel::ostrel

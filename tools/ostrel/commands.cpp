@@ -1,0 +1,350 @@
+#include "tools/ostrel/commands.h"
+
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <random>
+
+#include "encoding/automation_error.h"
+#include "encoding/hex.h"
+#include "tools/ostrel/control_host.h"
+#include "tools/ostrel/objects.h"
+#include "tools/ostrel/output_format.h"
+
+namespace kivostrel::ostrel {
+namespace {
+
+// SNMPv1 error status noSuchName: what a version-1 agent answers at the end of its MIB.
+constexpr std::int16_t kNoSuchName = 2;
+// Exception values of later SNMP versions (noSuchObject, noSuchInstance, endOfMibView); a walk
+// stops at any of them.
+constexpr std::int16_t kFirstExceptionTag = 0x80;
+constexpr std::int16_t kLastExceptionTag = 0x82;
+
+Bytes Concatenate(const std::vector<Bytes>& parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// Sends requests and waits in the pump for their answers: the control has no timer of its own.
+class Requester {
+ public:
+  // (control, request id): calls one of the control's send operations.
+  using SendFunction = std::function<void(kivOstrel&, std::int32_t)>;
+
+  Requester(ControlHost& host, const Invocation& invocation)
+      : host_(host),
+        invocation_(invocation),
+        timeout_(invocation.timeout_seconds.value_or(kDefaultTimeoutSeconds)) {
+    std::random_device random;
+    next_id_ = static_cast<std::int32_t>(random() & 0x3FFFFFFF) + 1;
+  }
+
+  // The GetResponse carrying the request's id. Each attempt (1 + retries) sends the request again
+  // with the same id and waits `timeout` for it; an answer to an earlier attempt counts as well.
+  Datagram Exchange(const SendFunction& send) {
+    const std::int32_t id = next_id_;
+    next_id_ = next_id_ == INT32_MAX ? 1 : next_id_ + 1;
+    for (int attempt = 0; attempt <= invocation_.retries; ++attempt) {
+      const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(timeout_);
+      host_.WaitReady(deadline);
+      try {
+        send(host_.control(), id);
+      } catch (const AutomationError& error) {
+        throw UsageError("cannot build the request: " + error.description() + " (" +
+                         std::to_string(error.number()) + ")");
+      }
+      do {
+        host_.ThrowOnSocketFailure();
+        auto& received = host_.received();
+        while (!received.empty()) {
+          Datagram datagram = std::move(received.front());
+          received.pop_front();
+          if (datagram.Command == "GetResponse" && datagram.RequestId == id) return datagram;
+        }
+      } while (host_.Pump(deadline));
+    }
+    throw ToolError(kExitFailure, "no response from " + invocation_.target.host + ":" +
+                                      invocation_.target.port + " (timeout after " +
+                                      std::to_string(invocation_.retries + 1) + " attempts)");
+  }
+
+ private:
+  ControlHost& host_;
+  const Invocation& invocation_;
+  std::chrono::duration<double> timeout_;
+  std::int32_t next_id_ = 1;
+};
+
+std::unique_ptr<ControlHost> NetworkHost(const Invocation& invocation) {
+  auto host = ControlHost::OnNetwork({});
+  host->control().StringType(invocation.string_type);
+  return host;
+}
+
+// Prints a response; returns the exit status its error status calls for, with a line on standard
+// error naming the error and the object it concerns (`requested`: the OIDs in request order).
+int ShowResponse(const Datagram& response, const std::vector<std::string>& requested,
+                 const Invocation& invocation, const kivOstrel& control, std::ostream& out) {
+  if (invocation.json) {
+    out << DatagramJson(response, control) << "\n";
+  } else if (response.ErrorStatus == 0) {
+    for (const OstrelObject& row : response.Objects) out << BindingLine(row, control) << "\n";
+  }
+  out.flush();
+  if (response.ErrorStatus == 0) return kExitOk;
+  std::string message = "error in response from " + response.RemoteIP + ":" + response.RemotePort +
+                        ": " + control.Err2Str(response.ErrorStatus) + " (" +
+                        std::to_string(response.ErrorStatus) + ")";
+  if (const auto index = ErrorIndexOf(response);
+      index && *index >= 1 && static_cast<std::size_t>(*index) <= requested.size()) {
+    message += ", failed object " + std::to_string(*index) + ": " +
+               control.OID2Name(requested[static_cast<std::size_t>(*index) - 1]);
+  }
+  std::cerr << "ostrel: " << message << "\n";
+  return kExitErrorStatus;
+}
+
+int RunGet(const Invocation& invocation, std::ostream& out) {
+  auto host = NetworkHost(invocation);
+  kivOstrel& control = host->control();
+  std::vector<std::string> oids;
+  std::vector<Bytes> bindings;
+  for (const std::string& typed : invocation.oids) {
+    oids.push_back(ResolveOid(control, typed));
+    bindings.push_back(control.SNMPNullValue(oids.back()));
+  }
+  const Bytes list = Concatenate(bindings);
+  const Target& to = invocation.target;
+  const bool next = invocation.command == Command::kGetNext;
+  Requester requester(*host, invocation);
+  const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
+    if (next) {
+      c.SendGetNextRequest(to.host, to.port, invocation.community, id, list);
+    } else {
+      c.SendGetRequest(to.host, to.port, invocation.community, id, list);
+    }
+  });
+  return ShowResponse(response, oids, invocation, control, out);
+}
+
+int RunWalk(const Invocation& invocation, std::ostream& out) {
+  auto host = NetworkHost(invocation);
+  kivOstrel& control = host->control();
+  const std::string root = ResolveOid(control, invocation.oids.at(0));
+  const Target& to = invocation.target;
+  Requester requester(*host, invocation);
+  std::string current = root;
+  int shown = 0;
+  while (true) {
+    const Bytes binding = control.SNMPNullValue(current);
+    const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
+      c.SendGetNextRequest(to.host, to.port, invocation.community, id, binding);
+    });
+    if (response.ErrorStatus == kNoSuchName) break;  // past the last object of the agent
+    if (response.ErrorStatus != 0)
+      return ShowResponse(response, {current}, invocation, control, out);
+    if (response.Objects.empty()) break;
+    const OstrelObject& row = response.Objects.front();
+    if (row.OIDType == -1 ||
+        (row.OIDType >= kFirstExceptionTag && row.OIDType <= kLastExceptionTag))
+      break;
+    if (!IsBelow(root, row.OIDName)) break;
+    if (CompareOids(row.OIDName, current) != std::strong_ordering::greater) {
+      throw ToolError(kExitFailure, "the agent answered " + row.OIDName + " after " + current +
+                                        ": OIDs do not increase, walk stopped");
+    }
+    ShowResponse(response, {current}, invocation, control, out);
+    ++shown;
+    current = row.OIDName;
+  }
+  if (shown == 0) std::cerr << "ostrel: no objects below " << control.OID2Name(root) << "\n";
+  return kExitOk;
+}
+
+int RunSet(const Invocation& invocation, std::ostream& out) {
+  auto host = NetworkHost(invocation);
+  kivOstrel& control = host->control();
+  std::vector<std::string> oids;
+  std::vector<Bytes> bindings;
+  for (const BindingArgument& argument : invocation.bindings) {
+    oids.push_back(ResolveOid(control, argument.oid));
+    bindings.push_back(BuildBinding(control, argument));
+  }
+  const Bytes list = Concatenate(bindings);
+  const Target& to = invocation.target;
+  Requester requester(*host, invocation);
+  const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
+    c.SendSetRequest(to.host, to.port, invocation.community, id, list);
+  });
+  return ShowResponse(response, oids, invocation, control, out);
+}
+
+int RunTrap(const Invocation& invocation) {
+  auto host = ControlHost::OnNetwork({});
+  kivOstrel& control = host->control();
+  if (invocation.agent_address) control.AgentAddress(*invocation.agent_address);
+  if (invocation.uptime) control.TickCount(*invocation.uptime);
+  const std::string enterprise = ResolveOid(control, invocation.enterprise);
+  std::vector<Bytes> bindings;
+  for (const BindingArgument& argument : invocation.bindings) {
+    bindings.push_back(BuildBinding(control, argument));
+  }
+  const Variant list{Concatenate(bindings)};
+  const auto deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                         invocation.timeout_seconds.value_or(kDefaultTimeoutSeconds)));
+  host->WaitReady(deadline);
+  const Target& to = invocation.target;
+  try {
+    control.SendTrap(to.host, to.port, invocation.community, enterprise, invocation.generic_trap,
+                     invocation.specific_trap, list);
+  } catch (const AutomationError& error) {
+    throw UsageError("cannot build the trap from ENTERPRISE, SPECIFIC and the agent address: " +
+                     error.description() + " (" + std::to_string(error.number()) + ")");
+  }
+  host->WaitReady(deadline);  // DatagramSent, or the send's failure
+  return kExitOk;
+}
+
+void ShowReceived(const Datagram& datagram, const Invocation& invocation, const kivOstrel& control,
+                  std::ostream& out) {
+  if (invocation.json) {
+    out << DatagramJson(datagram, control) << "\n";
+  } else {
+    out << DatagramHeader(datagram, control) << "\n";
+    for (const OstrelObject& row : datagram.Objects) {
+      out << "  " << BindingLine(row, control) << "\n";
+    }
+  }
+  out.flush();
+}
+
+int RunListen(const Invocation& invocation, std::ostream& out) {
+  auto host = ControlHost::OnNetwork(
+      {.local_address = invocation.listen_address, .local_port = invocation.listen_port});
+  kivOstrel& control = host->control();
+  control.StringType(invocation.string_type);
+  const auto deadline =
+      invocation.timeout_seconds
+          ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double>(*invocation.timeout_seconds))
+          : Clock::time_point::max();
+  host->WaitReady(deadline);
+  std::cerr << "ostrel: listening on " << invocation.listen_address << ":" << host->LocalPort()
+            << std::endl;
+  long shown = 0;
+  do {
+    host->ThrowOnSocketFailure();
+    auto& received = host->received();
+    while (!received.empty()) {
+      ShowReceived(received.front(), invocation, control, out);
+      received.pop_front();
+      if (invocation.count && ++shown >= *invocation.count) return kExitOk;
+    }
+  } while (host->Pump(deadline));
+  if (invocation.count) {
+    throw ToolError(kExitFailure, "timed out after " + std::to_string(shown) + " of " +
+                                      std::to_string(*invocation.count) + " datagrams");
+  }
+  return kExitOk;
+}
+
+Bytes ReadDatagramFile(const std::string& path) {
+  if (path == "-") {
+    return Bytes(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw ToolError(kExitFailure, "cannot read " + path);
+  Bytes bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) throw ToolError(kExitFailure, "cannot read " + path);
+  return bytes;
+}
+
+int RunDecode(const Invocation& invocation, std::ostream& out) {
+  auto host = ControlHost::Offline();
+  kivOstrel& control = host->control();
+  control.StringType(invocation.string_type);
+  std::vector<Bytes> datagrams;
+  for (const std::string& hex : invocation.hex) {
+    Bytes bytes;
+    if (!FromHex(hex, bytes)) throw UsageError("'" + hex + "' is not hex octets", "decode");
+    datagrams.push_back(std::move(bytes));
+  }
+  for (const std::string& path : invocation.files) datagrams.push_back(ReadDatagramFile(path));
+  for (const Bytes& datagram : datagrams) {
+    host->Replay("", "", datagram);
+    auto& received = host->received();
+    while (!received.empty()) {
+      ShowReceived(received.front(), invocation, control, out);
+      received.pop_front();
+    }
+  }
+  return kExitOk;
+}
+
+int RunTranslate(const Invocation& invocation, std::ostream& out) {
+  auto host = ControlHost::Offline();
+  const kivOstrel& control = host->control();
+  int status = kExitOk;
+  for (const std::string& text : invocation.oids) {
+    if (IsNumericOid(text)) {
+      out << control.OID2Name(text) << "\n";
+      continue;
+    }
+    try {
+      out << ResolveOid(control, text) << "\n";
+    } catch (const UsageError& error) {
+      out << control.Name2OID(text) << "\n";
+      std::cerr << "ostrel: " << error.what() << "\n";
+      status = kExitFailure;
+    }
+  }
+  return status;
+}
+
+int RunFind(const Invocation& invocation, std::ostream& out) {
+  auto host = ControlHost::Offline();
+  const kivOstrel& control = host->control();
+  const auto names = control.FindName(invocation.text, invocation.ignore_case ? 1 : 0);
+  for (std::int32_t i = 1; i <= names->Count(); ++i) {
+    const std::string& name = names->Item(i);
+    out << name << " (" << control.Name2OID(name) << ")\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int Run(const Invocation& invocation, std::ostream& out) {
+  switch (invocation.command) {
+    case Command::kHelp:
+      out << (invocation.help_topic.empty() ? HelpText() : UsageText(invocation.help_topic));
+      return kExitOk;
+    case Command::kVersion:
+      out << "ostrel " << ControlHost::Offline()->control().Copyright() << "\n";
+      return kExitOk;
+    case Command::kGet:
+    case Command::kGetNext:
+      return RunGet(invocation, out);
+    case Command::kWalk:
+      return RunWalk(invocation, out);
+    case Command::kSet:
+      return RunSet(invocation, out);
+    case Command::kTrap:
+      return RunTrap(invocation);
+    case Command::kListen:
+      return RunListen(invocation, out);
+    case Command::kDecode:
+      return RunDecode(invocation, out);
+    case Command::kTranslate:
+      return RunTranslate(invocation, out);
+    case Command::kFind:
+      return RunFind(invocation, out);
+  }
+  return kExitUsage;
+}
+
+}  // namespace kivostrel::ostrel

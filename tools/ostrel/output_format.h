@@ -1,0 +1,52 @@
+// How `ostrel` shows a received datagram: text lines for people, or one JSON object per datagram
+// for programs.
+//
+// Text: one line per binding, "NAME = TYPE: VALUE", with the name through the control's
+// OID2Name. Counter, Gauge and TimeTicks values are shown unsigned (the control reports them as
+// signed 32-bit numbers), TimeTicks also as days, hours, minutes and seconds, ObjectID values
+// through OID2Name. A text value is shown as it is when it is valid UTF-8 without control
+// characters (tab excepted), otherwise as "Hex: 0A 1B ...", as are byte-array values.
+//
+// JSON: the arguments of Response, unchanged. RemotePort is a string, as the event gives it;
+// numbers are the signed values the control reports. OIDValue is a number, a string,
+// {"bytes": "0A1B..."} (upper-case hex, no separators) for a byte array, or null when empty.
+// Strings are escaped as JSON requires; a byte that is not part of valid UTF-8 is written as
+// \u00XX with XX its value, so such bytes read back as the Latin-1 characters of the same number.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "control/kivostrel.h"
+#include "tools/ostrel/datagram.h"
+
+namespace kivostrel::ostrel {
+
+// The length of the well-formed UTF-8 sequence at the start of `text` (1 to 4), or 0 when it
+// does not start with one (overlong forms, surrogates and values above U+10FFFF are not).
+std::size_t Utf8SequenceLength(std::string_view text) noexcept;
+
+// Valid UTF-8 with no control character but tab.
+bool IsDisplayableText(std::string_view text) noexcept;
+
+// "\"...\"" with JSON escapes.
+std::string JsonString(std::string_view text);
+
+// The whole datagram as one JSON object on one line (no line break at the end).
+std::string DatagramJson(const Datagram& datagram, const kivOstrel& control);
+
+// "3d 4:05:06.07" or "0:00:12.34" for hundredths of a second.
+std::string TimeTicksText(std::uint32_t ticks);
+
+// The value part of a binding line: "OctetString: Linux", "Null", "TimeTicks: 1234 (0:00:12.34)".
+std::string ValueText(const OstrelObject& row, const kivOstrel& control);
+
+// "NAME = VALUE" for one binding.
+std::string BindingLine(const OstrelObject& row, const kivOstrel& control);
+
+// The first line shown for a datagram received by listen or decode:
+// "Trap from 127.0.0.1:40000: version 0, community \"public\", request id 0, NoError (0)".
+std::string DatagramHeader(const Datagram& datagram, const kivOstrel& control);
+
+}  // namespace kivostrel::ostrel
