@@ -244,9 +244,11 @@ void kivOstrel::DatagramReceived(const std::string& remote_address, const std::s
   }
   objects_ = objects;
   Bytes raw(data.begin(), data.end());
+  const std::weak_ptr<const bool> alive = alive_;
   events_.Response(remote_address, remote_port, message.Version,
                    code_page.FromAnsi(message.Community), message.Command, message.RequestId,
                    message.ErrorStatus, objects, raw);
+  if (alive.expired()) return;  // the host's handler destroyed the control
   // The host may have put another collection in `Objects`: that one is kept.
   objects_ = std::move(objects);
 }

@@ -152,6 +152,9 @@ class kivOstrel final : private UdpSocketEvents {
   OidNameTable table_;
   std::shared_ptr<ObjectsCollection> objects_;
 
+  // Expires when the control is destroyed: a host's handler may destroy it inside an event.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+
   std::unique_ptr<UdpSocket> udp_;
 };
 

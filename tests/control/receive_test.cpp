@@ -78,6 +78,14 @@ TEST_F(EngineTest, ControlKeepsTheCollectionTheHostLeaves) {
   EXPECT_EQ(engine->Objects(), replacement);
 }
 
+TEST_F(EngineTest, HandlerMayDestroyTheControlInsideResponse) {
+  events.on_response = [&](std::shared_ptr<ObjectsCollection>&) { engine.reset(); };
+  UdpSocketEvents& sink = udp->events();
+  sink.DatagramReceived("127.0.0.1", "161", BuildRequestMessage({}));  // ASan: no use after free
+  EXPECT_EQ(engine, nullptr);
+  EXPECT_EQ(events.responses.size(), 1u);
+}
+
 TEST_F(EngineTest, EachDatagramGetsANewCollection) {
   udp->events().DatagramReceived("127.0.0.1", "161", TwoBindingResponse(*engine));
   const auto first = events.responses[0].Objects;

@@ -271,6 +271,19 @@ TEST(PosixUdpSocketTest, HandlerClosesOrDestroysWhileDatagramsWait) {
   }
 }
 
+TEST(PosixUdpSocketTest, AnAnswerSentFromAHandlerIsReportedBeforeLaterDatagrams) {
+  // An agent answers each request from inside DatagramReceived; the next request is already
+  // waiting. Its DatagramSent must come before that next request, or the agent's next answer
+  // would find the link still busy.
+  OpenedSocket ours;
+  PlainSocket peer;
+  ours.events.on_datagram = [&] { ours.socket.SendDatagram("127.0.0.1", peer.Port(), Bytes{1}); };
+  for (int i = 0; i < 3; ++i) peer.SendTo(ours.socket.LocalPort(), Bytes{std::uint8_t(i)});
+  PumpFor(ours.socket, ours.events, 6);
+  EXPECT_EQ(ours.events.log, (Log{"DatagramReceived", "DatagramSent", "DatagramReceived",
+                                  "DatagramSent", "DatagramReceived", "DatagramSent"}));
+}
+
 TEST(PosixUdpSocketTest, AtMost32DatagramsPerPump) {
   OpenedSocket ours;
   PlainSocket peer;

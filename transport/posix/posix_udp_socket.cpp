@@ -346,6 +346,9 @@ int PosixUdpSocket::ReceiveDatagrams(const std::shared_ptr<const bool>& alive) {
         std::span<const std::uint8_t>(buffer->data(), static_cast<std::size_t>(length)));
     ++raised;
     if (!*alive) break;
+    // An outcome a handler queued (the answer it just sent) is raised before any later
+    // datagram, so that events keep the order in which things happened.
+    if (!outcomes_.empty()) break;
   }
   return raised;
 }

@@ -1,0 +1,208 @@
+// tshark decodes every kind of message the control sends, with every value type, and finds
+// nothing malformed in them. The datagrams are the control's own, caught on 127.0.0.1, then
+// turned into a capture with text2pcap.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine_harness.h"
+#include "sent_messages.h"
+#include "support/netsnmp_peers.h"
+#include "support/test_support.h"
+
+namespace kivostrel::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+// The ports written into the capture; tshark is told that the second one is SNMP.
+constexpr const char* kCapturePorts = "40000,16100";
+constexpr const char* kSnmpPort = "16100";
+constexpr const char* kEnterprise = kSentEnterprise;
+
+// The input text2pcap reads: each datagram as hex lines of 16 octets behind their offset.
+std::string Text2PcapInput(const std::vector<Bytes>& datagrams) {
+  std::string text;
+  char line[32];
+  for (const Bytes& datagram : datagrams) {
+    for (std::size_t offset = 0; offset < datagram.size(); offset += 16) {
+      std::snprintf(line, sizeof line, "%06zx", offset);
+      text += line;
+      for (std::size_t i = offset; i < datagram.size() && i < offset + 16; ++i) {
+        std::snprintf(line, sizeof line, " %02x", datagram[i]);
+        text += line;
+      }
+      text += "\n";
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class TsharkDecodeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(host_.WaitReady());
+    datagrams_ = SendEveryKindOfMessage(host_);
+    ASSERT_EQ(datagrams_.size(), 8u);
+
+    std::ofstream(dir_.path() / "messages.txt") << Text2PcapInput(datagrams_);
+    const CommandResult text2pcap =
+        RunCommand({"text2pcap", "-q", "-4", "127.0.0.1,127.0.0.1", "-u", kCapturePorts,
+                    (dir_.path() / "messages.txt").string(), Capture()},
+                   milliseconds(20000));
+    ASSERT_EQ(text2pcap.exit_code, 0) << text2pcap.out << text2pcap.err;
+  }
+
+  std::string Capture() const { return (dir_.path() / "messages.pcap").string(); }
+
+  // tshark on the capture, no name resolution, the port decoded as SNMP.
+  CommandResult Tshark(std::vector<std::string> options) const {
+    std::vector<std::string> argv{"tshark",  "-n", "-r",
+                                  Capture(), "-d", std::string("udp.port==") + kSnmpPort + ",snmp"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return RunCommand(argv, milliseconds(60000));
+  }
+
+  TempDir dir_;
+  EngineHarness host_;
+  std::vector<Bytes> datagrams_;
+};
+
+TEST_F(TsharkDecodeTest, NothingMalformedAndNoExpertWarning) {
+  ASSERT_EQ(datagrams_.size(), 8u);
+  const CommandResult verbose = Tshark({"-V"});
+  ASSERT_EQ(verbose.exit_code, 0) << verbose.err;
+  EXPECT_EQ(verbose.out.find("Malformed"), std::string::npos) << verbose.out;
+  EXPECT_EQ(verbose.out.find("Expert Info"), std::string::npos) << verbose.out;
+  EXPECT_EQ(verbose.out.find("BER Error"), std::string::npos) << verbose.out;
+  // Every frame is taken for SNMP: one that the dissector refuses shows as plain data.
+  std::size_t snmp_frames = 0;
+  for (const std::string& line : SplitLines(verbose.out))
+    snmp_frames += line == "Simple Network Management Protocol" ? 1 : 0;
+  EXPECT_EQ(snmp_frames, datagrams_.size());
+  EXPECT_EQ(verbose.out.find("\nData ("), std::string::npos) << verbose.out;
+
+  const CommandResult expert = Tshark({"-q", "-z", "expert,note"});
+  ASSERT_EQ(expert.exit_code, 0) << expert.err;
+  for (const char* severity : {"Errors (", "Warnings (", "Notes ("})
+    EXPECT_EQ(expert.out.find(severity), std::string::npos) << expert.out;
+}
+
+std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? separator : "") + parts[i];
+  return text;
+}
+
+TEST_F(TsharkDecodeTest, EveryMessageDecodesToWhatWasSent) {
+  const std::vector<std::string> fields{
+      "snmp.version",       "snmp.community",       "snmp.data",
+      "snmp.request_id",    "snmp.error_status",    "snmp.error_index",
+      "snmp.enterprise",    "snmp.agent_addr",      "snmp.generic_trap",
+      "snmp.specific_trap", "snmp.time_stamp",      "snmp.name",
+      "snmp.value.octets",  "snmp.value.int",       "snmp.value.counter",
+      "snmp.value.g32",     "snmp.value.timeticks", "snmp.value.ipv4",
+      "snmp.value.unk",     "_ws.malformed",        "_ws.expert"};
+  std::vector<std::string> options{"-T", "fields",       "-E", "separator=|",
+                                   "-E", "occurrence=a", "-E", "aggregator=;"};
+  for (const std::string& field : fields) {
+    options.push_back("-e");
+    options.push_back(field);
+  }
+  const CommandResult result = Tshark(options);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+
+  // snmp.data numbers the PDU kinds: 0 get-request, 1 get-next-request, 2 get-response,
+  // 3 set-request, 4 trap.
+  const std::string b = std::string(kEnterprise) + ".1.";
+  const std::string names =
+      Join({b + "1.0", b + "2.0", b + "3.0", b + "4.0", b + "5.0", b + "6.0", b + "7.0", b + "8.0"},
+           ";");
+  const std::vector<std::string> values{
+      "68656c6c6f20776f726c64;0001feff", "-5", "4294967295", "1000", "123456", "10.0.0.254"};
+  const std::vector<std::string> none(6, "");
+  const auto row = [](std::vector<std::string> header, const std::string& name,
+                      const std::vector<std::string>& row_values) {
+    header.push_back(name);
+    header.insert(header.end(), row_values.begin(), row_values.end());
+    header.insert(header.end(), {"", "", ""});  // no unknown value, nothing malformed, no expert
+    return Join(header, "|");
+  };
+  const std::vector<std::string> expected{
+      row({"0", "public", "0", "1", "0", "0", "", "", "", "", ""}, "1.3.6.1.2.1.1.1.0", none),
+      row({"0", "public", "1", "2", "0", "0", "", "", "", "", ""}, names, values),
+      row({"0", "private", "3", "3", "0", "0", "", "", "", "", ""}, names, values),
+      row({"0", "public", "2", "4", "0", "0", "", "", "", "", ""}, names, values),
+      row({"0", "public", "2", "-5", "2", "1", "", "", "", "", ""}, "1.3.6.1.2.1.1.1.0", none),
+      row({"0", "public", "4", "", "", "", kEnterprise, "127.0.0.1", "6", "17", "123456"}, names,
+          values),
+      row({"0", "public", "4", "", "", "", kEnterprise, "127.0.0.1", "2", "0", "123456"},
+          "1.3.6.1.2.1.2.2.1.1.3", {"", "3", "", "", "", ""}),
+      row({"0", "", "0", "2147483647", "0", "0", "", "", "", "", ""}, "", none),
+  };
+  EXPECT_EQ(SplitLines(result.out), expected);
+}
+
+// The checks above would notice a bad message: tshark flags these, or does not take them for
+// SNMP at all.
+struct BadMessageCase {
+  const char* name;
+  const char* hex;
+  const char* flagged_by;  // text that tshark -V prints for it
+  friend void PrintTo(const BadMessageCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class TsharkBadMessageTest : public ::testing::TestWithParam<BadMessageCase> {};
+
+TEST_P(TsharkBadMessageTest, TsharkFlagsIt) {
+  const BadMessageCase& c = GetParam();
+  TempDir dir;
+  std::ofstream(dir.path() / "bad.txt") << Text2PcapInput({Hex(c.hex)});
+  const std::string capture = (dir.path() / "bad.pcap").string();
+  const CommandResult text2pcap =
+      RunCommand({"text2pcap", "-q", "-4", "127.0.0.1,127.0.0.1", "-u", kCapturePorts,
+                  (dir.path() / "bad.txt").string(), capture},
+                 milliseconds(20000));
+  ASSERT_EQ(text2pcap.exit_code, 0) << text2pcap.err;
+  const CommandResult verbose = RunCommand(
+      {"tshark", "-n", "-r", capture, "-d", std::string("udp.port==") + kSnmpPort + ",snmp", "-V"},
+      milliseconds(60000));
+  ASSERT_EQ(verbose.exit_code, 0) << verbose.err;
+  EXPECT_NE(verbose.out.find(c.flagged_by), std::string::npos) << verbose.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tshark, TsharkBadMessageTest,
+    ::testing::Values(
+        BadMessageCase{"NullLongerThanItsBinding",
+                       "30 20 02 01 00 04 00 A0 19 02 01 01 02 01 00 02 01 00 30 0E 30 0C 06 08 "
+                       "2B 06 01 02 01 01 01 00 05 02",
+                       "Expert Info (Warning/Malformed)"},
+        BadMessageCase{"TrailingOctetInBindingList",
+                       "30 21 02 01 00 04 00 A0 1A 02 01 01 02 01 00 02 01 00 30 0F 30 0C 06 08 "
+                       "2B 06 01 02 01 01 01 00 05 00 00",
+                       "Malformed Packet"},
+        BadMessageCase{"TruncatedMessage",
+                       "30 20 02 01 00 04 00 A0 19 02 01 01 02 01 00 02 01 00 30 0E 30 0C 06 08 "
+                       "2B 06 01",
+                       "\nData ("}),
+    [](const ::testing::TestParamInfo<BadMessageCase>& param) {
+      return std::string(param.param.name);
+    });
+
+}  // namespace
+}  // namespace kivostrel::testing
