@@ -1,0 +1,140 @@
+#include "control/com/automation_types.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "encoding/automation_error.h"
+
+namespace kivostrel::com {
+
+std::string TextFromBstr(BSTR text) {
+  const int length = static_cast<int>(SysStringLen(text));
+  if (length == 0) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, result.data(), size, nullptr, nullptr);
+  return result;
+}
+
+std::wstring WideFromUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    throw std::bad_alloc();
+  }
+  const int length = static_cast<int>(text.size());
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  std::wstring result(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), size);
+  return result;
+}
+
+UniqueBstr BstrFromText(std::string_view text) {
+  const std::wstring wide = WideFromUtf8(text);
+  UniqueBstr result(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
+  if (!result.get()) throw std::bad_alloc();
+  return result;
+}
+
+Bytes BytesFromSafeArray(const SAFEARRAY* array) {
+  if (!array) return {};
+  VARTYPE type = VT_EMPTY;
+  SafeArrayGetVartype(const_cast<SAFEARRAY*>(array), &type);
+  if (SafeArrayGetDim(const_cast<SAFEARRAY*>(array)) != 1 || (type != VT_UI1 && type != VT_I1)) {
+    RaiseTypeMismatch();
+  }
+  LONG lower = 0;
+  LONG upper = -1;
+  SafeArrayGetLBound(const_cast<SAFEARRAY*>(array), 1, &lower);
+  SafeArrayGetUBound(const_cast<SAFEARRAY*>(array), 1, &upper);
+  if (upper < lower) return {};
+  Bytes bytes(static_cast<std::size_t>(upper - lower) + 1);
+  void* data = nullptr;
+  ThrowIfFailed(SafeArrayAccessData(const_cast<SAFEARRAY*>(array), &data));
+  std::memcpy(bytes.data(), data, bytes.size());
+  SafeArrayUnaccessData(const_cast<SAFEARRAY*>(array));
+  return bytes;
+}
+
+UniqueSafeArray SafeArrayFromBytes(std::span<const std::uint8_t> bytes) {
+  UniqueSafeArray array(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
+  if (!array.get()) throw std::bad_alloc();
+  if (!bytes.empty()) {
+    void* data = nullptr;
+    ThrowIfFailed(SafeArrayAccessData(array.get(), &data));
+    std::memcpy(data, bytes.data(), bytes.size());
+    SafeArrayUnaccessData(array.get());
+  }
+  return array;
+}
+
+std::optional<Variant> EngineValueOf(const VARIANT& value) {
+  const VARIANT* v = &value;
+  if (v->vt == (VT_VARIANT | VT_BYREF)) v = v->pvarVal;
+  if (!v) return Variant{};
+  const VARTYPE base = v->vt & ~VT_BYREF;
+  const bool by_ref = (v->vt & VT_BYREF) != 0;
+  switch (base) {
+    case VT_EMPTY:
+      return Variant{};
+    case VT_ERROR:
+      if ((by_ref ? *v->pscode : v->scode) == DISP_E_PARAMNOTFOUND) return Variant{};
+      return std::nullopt;
+    case VT_BSTR:
+      return Variant{TextFromBstr(by_ref ? *v->pbstrVal : v->bstrVal)};
+    case VT_R4:
+    case VT_R8: {
+      UniqueVariant number;
+      ThrowIfFailed(VariantChangeType(number.get(), const_cast<VARIANT*>(v), 0, VT_R8));
+      return Variant{number->dblVal};
+    }
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_INT:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_BOOL: {
+      UniqueVariant number;
+      if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(v), 0, VT_I4))) {
+        RaiseOverflow();
+      }
+      return Variant{static_cast<std::int32_t>(number->lVal)};
+    }
+    case VT_ARRAY | VT_UI1:
+      return Variant{BytesFromSafeArray(by_ref ? *v->pparray : v->parray)};
+    default:
+      return std::nullopt;
+  }
+}
+
+void StoreEngineValue(const Variant& value, VARIANT* target) {
+  VariantInit(target);
+  struct {
+    VARIANT* target;
+    void operator()(std::monostate) const {}
+    void operator()(std::int32_t number) const {
+      target->vt = VT_I4;
+      target->lVal = number;
+    }
+    void operator()(double number) const {
+      target->vt = VT_R8;
+      target->dblVal = number;
+    }
+    void operator()(const std::string& text) const {
+      target->bstrVal = BstrFromText(text).Detach();
+      target->vt = VT_BSTR;
+    }
+    void operator()(const Bytes& bytes) const {
+      target->parray = SafeArrayFromBytes(bytes).Detach();
+      target->vt = VT_ARRAY | VT_UI1;
+    }
+  } store{target};
+  std::visit(store, value);
+}
+
+}  // namespace kivostrel::com

@@ -1,0 +1,38 @@
+// Conversions between the automation types that cross the control's interface and the engine's
+// C++ types: BSTR and UTF-8 text, SAFEARRAY(VT_UI1) and byte vectors, VARIANT and Variant.
+// Failures raise what the engine raises (AutomationError 13 for a value of the wrong kind) or
+// std::bad_alloc.
+#pragma once
+
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "control/com/com_handles.h"
+#include "transport/variant.h"
+
+namespace kivostrel::com {
+
+// A null BSTR is the empty text.
+std::string TextFromBstr(BSTR text);
+std::wstring WideFromUtf8(std::string_view text);
+UniqueBstr BstrFromText(std::string_view text);
+
+// A null array is empty. A dimension other than one, or elements other than bytes, is error 13.
+Bytes BytesFromSafeArray(const SAFEARRAY* array);
+UniqueSafeArray SafeArrayFromBytes(std::span<const std::uint8_t> bytes);
+
+// The engine's form of a value, looking through VT_BYREF. Integers of every width become 32-bit
+// integers (error 6 when they do not fit), floating values doubles; nullopt for what the engine
+// has no form for (objects, dates, currency, Null, arrays other than bytes). A missing optional
+// argument (VT_ERROR DISP_E_PARAMNOTFOUND) is empty.
+std::optional<Variant> EngineValueOf(const VARIANT& value);
+// Writes `value` into `target`, which must be empty or uninitialised.
+void StoreEngineValue(const Variant& value, VARIANT* target);
+
+}  // namespace kivostrel::com

@@ -1,0 +1,159 @@
+// The control's events: the engine's HostEvents raised to every sink of the connection point by
+// DISPID, and the connection point container.
+#include <array>
+
+#include "control/com/automation_types.h"
+#include "control/com/collection_object.h"
+#include "control/com/control_object.h"
+#include "control/com/error_guard.h"
+#include "control/com/snapshot_enumerator.h"
+
+namespace kivostrel::com {
+namespace {
+
+constexpr DISPID kDispidResponse = 1;
+constexpr DISPID kDispidReady = 2;
+constexpr DISPID kDispidWsError = 3;
+
+// Arguments for IDispatch::Invoke, which takes them last first; each is cleared when it goes.
+template <std::size_t N>
+class EventArguments {
+ public:
+  EventArguments() noexcept {
+    for (VARIANT& argument : arguments_) VariantInit(&argument);
+  }
+  EventArguments(const EventArguments&) = delete;
+  EventArguments& operator=(const EventArguments&) = delete;
+  ~EventArguments() {
+    for (VARIANT& argument : arguments_) VariantClear(&argument);
+  }
+
+  // The argument at `position` in call order.
+  VARIANT& operator[](std::size_t position) noexcept { return arguments_[N - 1 - position]; }
+  DISPPARAMS params() noexcept { return DISPPARAMS{arguments_.data(), nullptr, N, 0}; }
+
+ private:
+  std::array<VARIANT, N> arguments_;
+};
+
+// Releases whatever the by-reference slots of `Response` hold when the event is over.
+struct SlotsOwner {
+  IDispatch*& objects;
+  SAFEARRAY*& raw;
+  ~SlotsOwner() {
+    if (objects) objects->Release();
+    if (raw) SafeArrayDestroy(raw);
+  }
+};
+
+void SetText(VARIANT& argument, const std::string& text) {
+  argument.bstrVal = BstrFromText(text).Detach();
+  argument.vt = VT_BSTR;
+}
+
+}  // namespace
+
+void ControlObject::Raise(DISPID id, DISPPARAMS& params) noexcept {
+  if (frozen_events_ > 0) return;
+  // A sink may unadvise, or release the control, from inside its handler.
+  ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
+  try {
+    for (const ComPtr<IDispatch>& sink : connection_point_.Sinks()) {
+      sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                   nullptr);
+    }
+  } catch (...) {
+    // Only the copy of the sink list can fail (memory): the event is then not raised.
+  }
+}
+
+void ControlObject::Response(const std::string& RemoteIP, const std::string& RemotePort,
+                             std::int16_t Version, const std::string& Community,
+                             const std::string& Command, std::int32_t RequestId,
+                             std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
+                             Bytes& RawData) {
+  ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
+  try {
+    // The two by-reference slots: a handler may put another collection or array there.
+    IDispatch* objects_slot = nullptr;
+    SAFEARRAY* raw_slot = nullptr;
+    const SlotsOwner owner{objects_slot, raw_slot};
+    objects_slot = MakeObjectsCollection(Objects).Detach();
+    raw_slot = SafeArrayFromBytes(RawData).Detach();
+
+    EventArguments<9> arguments;
+    SetText(arguments[0], RemoteIP);
+    SetText(arguments[1], RemotePort);
+    arguments[2].vt = VT_I2;
+    arguments[2].iVal = Version;
+    SetText(arguments[3], Community);
+    SetText(arguments[4], Command);
+    arguments[5].vt = VT_I4;
+    arguments[5].lVal = RequestId;
+    arguments[6].vt = VT_I2;
+    arguments[6].iVal = ErrorStatus;
+    arguments[7].vt = VT_DISPATCH | VT_BYREF;
+    arguments[7].ppdispVal = &objects_slot;
+    arguments[8].vt = VT_ARRAY | VT_UI1 | VT_BYREF;
+    arguments[8].pparray = &raw_slot;
+    DISPPARAMS params = arguments.params();
+    Raise(kDispidResponse, params);
+
+    // The collection the handlers left is the one the control keeps: the engine's own when it
+    // is one of ours, else the host's object (or nothing), held here.
+    ComPtr<IDispatch> left(objects_slot);
+    Objects = ObjectsOf(left.get());
+    kept_objects_ = std::move(left);
+    try {
+      RawData = BytesFromSafeArray(raw_slot);
+    } catch (...) {
+      // A handler put something other than bytes there; the engine keeps its copy.
+    }
+  } catch (...) {
+    // An event that cannot be built (memory) is not raised.
+  }
+}
+
+void ControlObject::Ready() {
+  DISPPARAMS params{nullptr, nullptr, 0, 0};
+  Raise(kDispidReady, params);
+}
+
+void ControlObject::WsError(std::int32_t Ecode, const std::string& Description,
+                            const std::string& Where) {
+  try {
+    EventArguments<3> arguments;
+    arguments[0].vt = VT_I4;
+    arguments[0].lVal = Ecode;
+    SetText(arguments[1], Description);
+    SetText(arguments[2], Where);
+    DISPPARAMS params = arguments.params();
+    Raise(kDispidWsError, params);
+  } catch (...) {
+    // An event that cannot be built (memory) is not raised.
+  }
+}
+
+// --- IConnectionPointContainer ---
+
+STDMETHODIMP ControlObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
+  if (!points) return E_POINTER;
+  *points = nullptr;
+  return Guarded(IID_IConnectionPointContainer, [&] {
+    connection_point_.AddRef();
+    std::vector<IConnectionPoint*> only{&connection_point_};
+    auto snapshot = std::make_shared<const ConnectionPointEnumerator::Snapshot>(std::move(only));
+    ThrowIfFailed(ConnectionPointEnumerator::Create(std::move(snapshot), 0, points));
+  });
+}
+
+STDMETHODIMP ControlObject::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+  if (!point) return E_POINTER;
+  *point = nullptr;
+  if (iid != DIID___kivOstrel) return CONNECT_E_NOCONNECTION;
+  *point = &connection_point_;
+  connection_point_.AddRef();
+  return S_OK;
+}
+
+}  // namespace kivostrel::com

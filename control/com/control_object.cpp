@@ -1,0 +1,224 @@
+// The control's life cycle, identity, IDispatch and class information.
+#include "control/com/control_object.h"
+
+#include <new>
+#include <vector>
+
+#include "control/com/ansi_code_page.h"
+#include "control/com/error_guard.h"
+#include "transport/win/winsock_udp_socket.h"
+
+namespace kivostrel::com {
+
+// --- SocketEventRelay ---
+
+template <typename Call>
+void SocketEventRelay::Forward(Call&& call) noexcept {
+  // Nothing may run after `keep` goes: it may take the control, and this relay, with it.
+  ComPtr<IUnknown> keep(owner_);
+  try {
+    call(*engine_);
+  } catch (...) {
+    // The component has no one to report to; the engine's handlers report through events.
+  }
+}
+
+void SocketEventRelay::SocketError(std::int32_t code, const std::string& description,
+                                   const std::string& where) {
+  Forward([&](UdpSocketEvents& engine) { engine.SocketError(code, description, where); });
+}
+void SocketEventRelay::DatagramReceived(const std::string& remote_address,
+                                        const std::string& remote_port,
+                                        std::span<const std::uint8_t> data) {
+  Forward(
+      [&](UdpSocketEvents& engine) { engine.DatagramReceived(remote_address, remote_port, data); });
+}
+void SocketEventRelay::SocketClosed() {
+  Forward([](UdpSocketEvents& engine) { engine.SocketClosed(); });
+}
+void SocketEventRelay::SocketReady() {
+  Forward([](UdpSocketEvents& engine) { engine.SocketReady(); });
+}
+void SocketEventRelay::DatagramSent() {
+  Forward([](UdpSocketEvents& engine) { engine.DatagramSent(); });
+}
+
+// --- Life cycle ---
+
+ControlObject::ControlObject() noexcept : connection_point_(*this) {
+  // A first extent of 100 by 30 pixels at 96 dots per inch, in HIMETRIC.
+  extent_.cx = MulDiv(100, 2540, 96);
+  extent_.cy = MulDiv(30, 2540, 96);
+}
+
+ControlObject::~ControlObject() = default;
+
+HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  auto* control = new (std::nothrow) ControlObject();
+  if (!control) return E_OUTOFMEMORY;
+  // The reference the constructor gave goes with `owner`, whatever happens below.
+  ComPtr<IUnknown> owner = ComPtr<IUnknown>::Adopt(static_cast<_kivOstrel*>(control));
+  const HRESULT created = Guarded(IID__kivOstrel, [&] {
+    control->type_info_ = EmbeddedTypeInfo(IID__kivOstrel);
+    kivostrel::kivOstrel::Options options;
+    options.tick_count = [] { return static_cast<std::uint32_t>(GetTickCount()); };
+    options.code_page = std::make_shared<const AnsiCodePage>();
+    auto make_socket = [&](UdpSocketEvents& events) -> std::unique_ptr<UdpSocket> {
+      control->relay_.Bind(events, *owner.get());
+      return std::make_unique<WinsockUdpSocket>(control->relay_);
+    };
+    HostEvents& events = *control;
+    control->engine_ = std::make_unique<kivostrel::kivOstrel>(events, control->label_, make_socket,
+                                                              std::move(options));
+  });
+  if (FAILED(created)) return created;
+  return owner->QueryInterface(iid, object);
+}
+
+STDMETHODIMP ControlObject::QueryInterface(REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__kivOstrel) {
+    *object = static_cast<_kivOstrel*>(this);
+  } else if (iid == IID_ISupportErrorInfo) {
+    *object = static_cast<ISupportErrorInfo*>(this);
+  } else if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2) {
+    *object = static_cast<IProvideClassInfo2*>(this);
+  } else if (iid == IID_IConnectionPointContainer) {
+    *object = static_cast<IConnectionPointContainer*>(this);
+  } else if (iid == IID_IOleObject) {
+    *object = static_cast<IOleObject*>(this);
+  } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
+    *object = static_cast<IOleInPlaceObject*>(this);
+  } else if (iid == IID_IOleInPlaceActiveObject) {
+    *object = static_cast<IOleInPlaceActiveObject*>(this);
+  } else if (iid == IID_IOleControl) {
+    *object = static_cast<IOleControl*>(this);
+  } else if (iid == IID_IViewObject || iid == IID_IViewObject2) {
+    *object = static_cast<IViewObject2*>(this);
+  } else if (iid == IID_IPersist || iid == IID_IPersistStreamInit) {
+    *object = static_cast<IPersistStreamInit*>(this);
+  } else if (iid == IID_IPersistPropertyBag) {
+    *object = static_cast<IPersistPropertyBag*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) ControlObject::AddRef() {
+  return InterlockedIncrement(&references_);
+}
+
+STDMETHODIMP_(ULONG) ControlObject::Release() {
+  const LONG left = InterlockedDecrement(&references_);
+  if (left == 0) {
+    // Destruction (the engine's: m_Ready -1, then CloseSocket) may release sinks and sites that
+    // call back; a reference held meanwhile keeps this from running twice.
+    references_ = 1;
+    delete this;
+  }
+  return left;
+}
+
+// --- IDispatch, through the type library ---
+
+ComPtr<ITypeInfo> ControlObject::TypeInfo() {
+  if (!type_info_) type_info_ = EmbeddedTypeInfo(IID__kivOstrel);
+  return type_info_;
+}
+
+STDMETHODIMP ControlObject::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP ControlObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  return Guarded(IID__kivOstrel, [&] { *info = TypeInfo().Detach(); });
+}
+
+STDMETHODIMP ControlObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  HRESULT hr = S_OK;
+  const HRESULT guard =
+      Guarded(IID__kivOstrel, [&] { hr = TypeInfo()->GetIDsOfNames(names, count, ids); });
+  return FAILED(guard) ? guard : hr;
+}
+
+namespace {
+
+// The members whose byte-array parameters are declared SAFEARRAY(unsigned char)*.
+bool TakesByteArrayByReference(DISPID id) {
+  return id == 0x60030030 || (id >= 0x60030034 && id <= 0x60030037);
+}
+
+// Script engines pass a variable by reference as VT_VARIANT|VT_BYREF. When the variable holds a
+// byte array, the type library's Invoke does not look through the reference to match a
+// SAFEARRAY(unsigned char)* parameter and answers with a type mismatch; so such arguments are
+// handed on as the array itself, by reference, still in the caller's variable.
+std::vector<VARIANTARG> ArgumentsWithArraysUnwrapped(const DISPPARAMS& params) {
+  std::vector<VARIANTARG> arguments(params.rgvarg, params.rgvarg + params.cArgs);
+  for (VARIANTARG& argument : arguments) {
+    if (V_VT(&argument) != (VT_VARIANT | VT_BYREF) || !V_VARIANTREF(&argument)) continue;
+    VARIANT* variable = V_VARIANTREF(&argument);
+    if (V_VT(variable) == (VT_ARRAY | VT_UI1)) {
+      V_VT(&argument) = VT_ARRAY | VT_UI1 | VT_BYREF;
+      V_ARRAYREF(&argument) = &V_ARRAY(variable);
+    } else if (V_VT(variable) == (VT_ARRAY | VT_UI1 | VT_BYREF)) {
+      V_VT(&argument) = VT_ARRAY | VT_UI1 | VT_BYREF;
+      V_ARRAYREF(&argument) = V_ARRAYREF(variable);
+    }
+  }
+  return arguments;
+}
+
+}  // namespace
+
+STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT* argument_error) {
+  // A handler of an event raised during the call may release the last outside reference.
+  ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
+  HRESULT hr = S_OK;
+  const HRESULT guard = Guarded(IID__kivOstrel, [&] {
+    DISPPARAMS forwarded = params ? *params : DISPPARAMS{};
+    std::vector<VARIANTARG> arguments;
+    if (params && params->cArgs > 0 && TakesByteArrayByReference(id)) {
+      arguments = ArgumentsWithArraysUnwrapped(*params);
+      forwarded.rgvarg = arguments.data();
+    }
+    hr = TypeInfo()->Invoke(static_cast<_kivOstrel*>(this), id, flags,
+                            params ? &forwarded : nullptr, result, exception, argument_error);
+  });
+  return FAILED(guard) ? guard : hr;
+}
+
+// --- Error and class information ---
+
+STDMETHODIMP ControlObject::InterfaceSupportsErrorInfo(REFIID iid) {
+  return iid == IID__kivOstrel ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP ControlObject::GetClassInfo(ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  return Guarded(IID_IProvideClassInfo,
+                 [&] { *info = EmbeddedTypeInfo(CLSID_kivOstrel).Detach(); });
+}
+
+STDMETHODIMP ControlObject::GetGUID(DWORD kind, GUID* guid) {
+  if (!guid) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+    *guid = GUID_NULL;
+    return E_INVALIDARG;
+  }
+  *guid = DIID___kivOstrel;
+  return S_OK;
+}
+
+}  // namespace kivostrel::com

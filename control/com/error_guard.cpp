@@ -1,0 +1,50 @@
+#include "control/com/error_guard.h"
+
+#include <oleauto.h>
+
+#include <new>
+
+#include "control/com/automation_types.h"
+#include "control/com/com_handles.h"
+#include "encoding/automation_error.h"
+
+namespace kivostrel::com {
+namespace {
+
+HRESULT ReportAutomationError(const AutomationError& error, REFIID interface_id) noexcept {
+  const HRESULT hr =
+      MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(error.number()));
+  try {
+    ComPtr<ICreateErrorInfo> info;
+    if (FAILED(CreateErrorInfo(info.Receive()))) return hr;
+    const std::wstring source = WideFromUtf8(error.source());
+    const std::wstring description = WideFromUtf8(error.description());
+    info->SetGUID(interface_id);
+    info->SetSource(const_cast<LPOLESTR>(source.c_str()));
+    info->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    if (auto error_info = info.As<IErrorInfo>(IID_IErrorInfo)) SetErrorInfo(0, error_info.get());
+  } catch (...) {
+    // The HRESULT still carries the number.
+  }
+  return hr;
+}
+
+}  // namespace
+
+HRESULT ReportCurrentException(REFIID interface_id) noexcept {
+  // A failure without error information of its own must not leave an older one behind.
+  SetErrorInfo(0, nullptr);
+  try {
+    throw;
+  } catch (const AutomationError& error) {
+    return ReportAutomationError(error, interface_id);
+  } catch (const HresultError& error) {
+    return error.hr;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+}  // namespace kivostrel::com

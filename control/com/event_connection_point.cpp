@@ -1,0 +1,82 @@
+#include "control/com/event_connection_point.h"
+
+#include <algorithm>
+
+#include "control/com/error_guard.h"
+#include "control/com/snapshot_enumerator.h"
+#include "kivOstrel_h.h"
+
+namespace kivostrel::com {
+
+std::vector<ComPtr<IDispatch>> EventConnectionPoint::Sinks() const {
+  std::vector<ComPtr<IDispatch>> sinks;
+  sinks.reserve(sinks_.size());
+  for (const Connection& connection : sinks_) sinks.push_back(connection.sink);
+  return sinks;
+}
+
+STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
+    *object = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP EventConnectionPoint::GetConnectionInterface(IID* iid) {
+  if (!iid) return E_POINTER;
+  *iid = DIID___kivOstrel;
+  return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::GetConnectionPointContainer(
+    IConnectionPointContainer** container) {
+  if (!container) return E_POINTER;
+  *container = &container_;
+  container_.AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+  if (!sink || !cookie) return E_POINTER;
+  *cookie = 0;
+  ComPtr<IDispatch> dispatch;
+  if (FAILED(sink->QueryInterface(DIID___kivOstrel, dispatch.ReceiveVoid())) &&
+      FAILED(sink->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid()))) {
+    return CONNECT_E_CANNOTCONNECT;
+  }
+  return Guarded(IID_IConnectionPoint, [&] {
+    sinks_.push_back({next_cookie_, std::move(dispatch)});
+    *cookie = next_cookie_++;
+  });
+}
+
+STDMETHODIMP EventConnectionPoint::Unadvise(DWORD cookie) {
+  const auto found = std::find_if(sinks_.begin(), sinks_.end(),
+                                  [&](const Connection& c) { return c.cookie == cookie; });
+  if (found == sinks_.end()) return CONNECT_E_NOCONNECTION;
+  // The sink may release the control's last outside reference when it goes: keep it until
+  // the list is consistent again.
+  ComPtr<IDispatch> leaving = std::move(found->sink);
+  sinks_.erase(found);
+  return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::EnumConnections(IEnumConnections** connections) {
+  if (!connections) return E_POINTER;
+  *connections = nullptr;
+  return Guarded(IID_IConnectionPoint, [&] {
+    std::vector<CONNECTDATA> data;
+    data.reserve(sinks_.size());
+    for (const Connection& connection : sinks_) {
+      data.push_back({ComPtr<IDispatch>(connection.sink).Detach(), connection.cookie});
+    }
+    auto snapshot = std::make_shared<const ConnectionEnumerator::Snapshot>(std::move(data));
+    ThrowIfFailed(ConnectionEnumerator::Create(std::move(snapshot), 0, connections));
+  });
+}
+
+}  // namespace kivostrel::com

@@ -1,0 +1,170 @@
+#include "control/com/ostrel_object_com.h"
+
+#include <new>
+
+#include "control/com/automation_types.h"
+#include "control/com/error_guard.h"
+#include "control/com/module.h"
+#include "kivOstrel_h.h"
+
+namespace kivostrel::com {
+namespace {
+
+// Answers QueryInterface only on our own objects, so that a host's object is never mistaken
+// for one of them.
+const IID IID_OstrelObjectImpl = {
+    0x0d9e4f52, 0x61a7, 0x4c1b, {0x9b, 0x3e, 0x57, 0x2a, 0x44, 0x8c, 0x1f, 0x60}};
+
+class OstrelObjectCom final : public _OstrelObject,
+                              public ISupportErrorInfo,
+                              private CountedObject {
+ public:
+  explicit OstrelObjectCom(std::shared_ptr<OstrelObject> row) : row_(std::move(row)) {}
+
+  const std::shared_ptr<OstrelObject>& row() const noexcept { return row_; }
+
+  // IUnknown
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__OstrelObject) {
+      *object = static_cast<_OstrelObject*>(this);
+    } else if (iid == IID_ISupportErrorInfo) {
+      *object = static_cast<ISupportErrorInfo*>(this);
+    } else if (iid == IID_OstrelObjectImpl) {
+      *object = this;  // for RowOf only
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG left = InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // IDispatch, through the type library.
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return Guarded(IID__OstrelObject, [&] { *info = TypeInfo().Detach(); });
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT hr = S_OK;
+    const HRESULT guard =
+        Guarded(IID__OstrelObject, [&] { hr = TypeInfo()->GetIDsOfNames(names, count, ids); });
+    return FAILED(guard) ? guard : hr;
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* exception, UINT* argument_error) override {
+    HRESULT hr = S_OK;
+    const HRESULT guard = Guarded(IID__OstrelObject, [&] {
+      hr = TypeInfo()->Invoke(static_cast<_OstrelObject*>(this), id, flags, params, result,
+                              exception, argument_error);
+    });
+    return FAILED(guard) ? guard : hr;
+  }
+
+  // ISupportErrorInfo
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == IID__OstrelObject ? S_OK : S_FALSE;
+  }
+
+  // _OstrelObject
+  STDMETHODIMP get_OIDName(BSTR* value) override {
+    return Get(value, [&] { *value = BstrFromText(row_->OIDName).Detach(); });
+  }
+  STDMETHODIMP put_OIDName(BSTR value) override {
+    return Guarded(IID__OstrelObject, [&] { row_->OIDName = TextFromBstr(value); });
+  }
+  STDMETHODIMP get_OIDType(short* value) override {
+    return Get(value, [&] { *value = row_->OIDType; });
+  }
+  STDMETHODIMP put_OIDType(short value) override {
+    row_->OIDType = value;
+    return S_OK;
+  }
+  STDMETHODIMP get_OIDTypeName(BSTR* value) override {
+    return Get(value, [&] { *value = BstrFromText(row_->OIDTypeName).Detach(); });
+  }
+  STDMETHODIMP put_OIDTypeName(BSTR value) override {
+    return Guarded(IID__OstrelObject, [&] { row_->OIDTypeName = TextFromBstr(value); });
+  }
+  STDMETHODIMP get_OIDValue(VARIANT* value) override {
+    return Get(value, [&] {
+      VariantInit(value);
+      if (host_value_->vt != VT_EMPTY) {
+        ThrowIfFailed(VariantCopy(value, host_value_.get()));
+      } else {
+        StoreEngineValue(row_->OIDValue, value);
+      }
+    });
+  }
+  STDMETHODIMP put_OIDValue(VARIANT* value) override { return StoreValue(value); }
+  STDMETHODIMP putref_OIDValue(VARIANT* value) override { return StoreValue(value); }
+
+ private:
+  ~OstrelObjectCom() = default;
+
+  ComPtr<ITypeInfo> TypeInfo() {
+    if (!type_info_) type_info_ = EmbeddedTypeInfo(IID__OstrelObject);
+    return type_info_;
+  }
+
+  template <typename T, typename Body>
+  HRESULT Get(T* out, Body&& body) {
+    if (!out) return E_POINTER;
+    return Guarded(IID__OstrelObject, body);
+  }
+
+  // A value the engine has a form for goes to the row; anything else (an object, a date, ...)
+  // is kept here as the host gave it, so that reading it back returns the same value.
+  HRESULT StoreValue(const VARIANT* value) {
+    if (!value) return E_POINTER;
+    return Guarded(IID__OstrelObject, [&] {
+      if (auto engine_value = EngineValueOf(*value)) {
+        row_->OIDValue = std::move(*engine_value);
+        VariantClear(host_value_.get());
+        return;
+      }
+      UniqueVariant copy;
+      ThrowIfFailed(VariantCopyInd(copy.get(), const_cast<VARIANT*>(value)));
+      VariantClear(host_value_.get());
+      copy.MoveTo(host_value_.get());
+      row_->OIDValue = Variant{};
+    });
+  }
+
+  LONG references_ = 1;
+  std::shared_ptr<OstrelObject> row_;
+  UniqueVariant host_value_;
+  ComPtr<ITypeInfo> type_info_;
+};
+
+}  // namespace
+
+ComPtr<IDispatch> MakeOstrelObject(std::shared_ptr<OstrelObject> row) {
+  auto* object = new OstrelObjectCom(std::move(row));
+  return ComPtr<IDispatch>::Adopt(static_cast<_OstrelObject*>(object));
+}
+
+std::shared_ptr<OstrelObject> RowOf(IUnknown* object) {
+  if (!object) return nullptr;
+  void* ours = nullptr;
+  if (FAILED(object->QueryInterface(IID_OstrelObjectImpl, &ours)) || !ours) return nullptr;
+  auto* impl = static_cast<OstrelObjectCom*>(ours);
+  std::shared_ptr<OstrelObject> row = impl->row();
+  impl->Release();
+  return row;
+}
+
+}  // namespace kivostrel::com

@@ -1,0 +1,23 @@
+// The COM face of one received variable binding: class OstrelObject, dual interface
+// _OstrelObject, IDispatch served by the type library. Not creatable by clients: only the
+// control makes instances, while decoding a received message.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <memory>
+
+#include "control/com/com_handles.h"
+#include "transport/ostrel_object.h"
+
+namespace kivostrel::com {
+
+// A new object over `row`; the host's writes go to the row.
+ComPtr<IDispatch> MakeOstrelObject(std::shared_ptr<OstrelObject> row);
+
+// The row behind `object` when it is one of ours, else null.
+std::shared_ptr<OstrelObject> RowOf(IUnknown* object);
+
+}  // namespace kivostrel::com

@@ -1,0 +1,50 @@
+// The sink WScript.ConnectObject advises: it answers to the object's event interface and turns
+// each event into a call of the script's Sub named prefix & EventName.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <string>
+
+#include "tools/scripthost/com_handles.h"
+
+namespace ostrelhost {
+
+class ScriptHost;
+
+class EventSink final : public IDispatch {
+ public:
+  // Starts with one reference, the creator's. `events` describes the event interface `iid`.
+  EventSink(ScriptHost& host, const IID& iid, ComPtr<ITypeInfo> events, std::wstring prefix);
+  // After this the sink ignores events: the host is going away.
+  void Detach() noexcept { host_ = nullptr; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                          DISPID* ids) override;
+  // By-reference arguments reach the script as they are, so its assignments reach the source.
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                   UINT* bad_argument) override;
+
+ private:
+  ~EventSink() = default;
+
+  ScriptHost* host_;
+  const IID iid_;
+  const ComPtr<ITypeInfo> events_;
+  const std::wstring prefix_;
+  LONG references_ = 1;
+};
+
+// The default source interface of `object` and its description, found through
+// IProvideClassInfo2 and the object's class information.
+HRESULT FindDefaultSource(IDispatch* object, IID& iid, ComPtr<ITypeInfo>& events);
+
+}  // namespace ostrelhost

@@ -1,0 +1,106 @@
+// ostrelhost: runs a VBScript file with a WScript object whose Sleep pumps messages and whose
+// ConnectObject delivers events.
+//
+//   ostrelhost.exe script.vbs [arguments...]
+//
+// Exit code: what the script gave to WScript.Quit (0 when it ends normally), 1 when it stops on
+// an error (printed to standard error with its line, number, source and description), 2 when
+// the host cannot run it.
+#include <windows.h>
+
+#include <ole2.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/scripthost/com_handles.h"
+#include "tools/scripthost/script_host.h"
+
+namespace {
+
+class OleSession {
+ public:
+  OleSession() noexcept : status_(::OleInitialize(nullptr)) {}
+  ~OleSession() {
+    if (SUCCEEDED(status_)) ::OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+  HRESULT status() const noexcept { return status_; }
+
+ private:
+  HRESULT status_;
+};
+
+class UniqueFile {
+ public:
+  explicit UniqueFile(HANDLE file) noexcept : file_(file) {}
+  ~UniqueFile() {
+    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
+  }
+  UniqueFile(const UniqueFile&) = delete;
+  UniqueFile& operator=(const UniqueFile&) = delete;
+  HANDLE get() const noexcept { return file_; }
+
+ private:
+  HANDLE file_;
+};
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 26)) return false;
+  bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  DWORD read = 0;
+  return bytes.empty() ||
+         (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+          read == bytes.size());
+}
+
+// UTF-16 with its byte order mark, UTF-8 (with or without one), else the ANSI code page.
+std::wstring ScriptText(const std::string& bytes) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    std::wstring text((bytes.size() - 2) / 2, L'\0');
+    std::memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+    return text;
+  }
+  std::string_view body(bytes);
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  if (body.empty()) return {};
+  const int size = static_cast<int>(body.size());
+  int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, body.data(), size, nullptr, 0);
+  const UINT code_page = length > 0 ? CP_UTF8 : CP_ACP;
+  if (length == 0) length = ::MultiByteToWideChar(CP_ACP, 0, body.data(), size, nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(code_page, 0, body.data(), size, text.data(), length);
+  return text;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  using ostrelhost::kExitHostError;
+  if (argc < 2) {
+    ostrelhost::ScriptHost({}, {}).Write(L"usage: ostrelhost script.vbs [arguments...]\n", true);
+    return kExitHostError;
+  }
+  const std::wstring path = argv[1];
+  std::vector<std::wstring> arguments(argv + 2, argv + argc);
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: cannot read " + path + L"\n", true);
+    return kExitHostError;
+  }
+  const OleSession ole;
+  if (FAILED(ole.status())) {
+    ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: OLE did not start\n", true);
+    return kExitHostError;
+  }
+  ostrelhost::ScriptHost host(path, std::move(arguments));
+  return host.Run(ScriptText(bytes));
+}

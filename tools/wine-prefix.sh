@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Creates, or reuses, a private 32-bit Wine prefix for running the Windows build headless.
+#
+#   tools/wine-prefix.sh PREFIX_DIR
+#
+# The prefix uses the null graphics driver, so windows work without an X server. A prefix that
+# is already complete is reused at once (a marker file records that setup finished), which makes
+# the script cheap to call before every test. Callers then run Wine with
+#   WINEPREFIX=PREFIX_DIR WINEARCH=win32 WINEDEBUG=-all wine ...
+# and leave DISPLAY unset.
+set -euo pipefail
+
+if [ $# -ne 1 ] || [ -z "$1" ]; then
+  echo "usage: $0 PREFIX_DIR" >&2
+  exit 2
+fi
+
+prefix=$1
+case $prefix in
+  /*) ;;
+  *) prefix=$PWD/$prefix ;;
+esac
+marker=$prefix/.kivostrel-ready
+
+if [ -f "$marker" ]; then
+  exit 0
+fi
+
+for tool in wine wineboot wineserver; do
+  command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
+done
+
+# Serialise concurrent first runs on the same prefix (several test targets may start together).
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+if [ -f "$marker" ]; then
+  exit 0
+fi
+
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+unset DISPLAY WAYLAND_DISPLAY
+# A half-made prefix from an interrupted run is not worth repairing.
+if [ -e "$prefix" ]; then
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  rm -rf "$prefix"
+fi
+
+# wineboot returns before the registry is on disk; waiting for the server makes it so.
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+wineserver -w
+touch "$marker"
