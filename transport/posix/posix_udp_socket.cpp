@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <system_error>
 #include <utility>
@@ -35,10 +34,6 @@ std::string SystemText(int error) {
   return std::strerror(error);
 }
 
-std::string Target(std::string_view address, std::string_view port) {
-  return std::string(address) + " port " + std::string(port);
-}
-
 sockaddr_in Ipv4(in_addr address, std::uint16_t port) {
   sockaddr_in endpoint{};
   endpoint.sin_family = AF_INET;
@@ -47,25 +42,8 @@ sockaddr_in Ipv4(in_addr address, std::uint16_t port) {
   return endpoint;
 }
 
-// "0" and "" mean the configured port; otherwise a decimal port. False for anything else.
-bool LocalPortFrom(std::string_view text, std::uint16_t configured, std::uint16_t& port) {
-  if (text.empty() || text == "0") {
-    port = configured;
-    return true;
-  }
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value > 65535) return false;
-  port = static_cast<std::uint16_t>(value);
-  return true;
-}
-
-template <class... Handlers>
-struct Overloaded : Handlers... {
-  using Handlers::operator()...;
-};
-template <class... Handlers>
-Overloaded(Handlers...) -> Overloaded<Handlers...>;
+using socket_outcome::LocalPortFrom;
+using socket_outcome::Target;
 
 }  // namespace
 
@@ -309,15 +287,7 @@ int PosixUdpSocket::Pump(int timeout_ms) {
 }
 
 void PosixUdpSocket::Raise(const Outcome& outcome) {
-  std::visit(Overloaded{
-                 [&](const Failure& failure) {
-                   events_.SocketError(failure.code, failure.description, failure.where);
-                 },
-                 [&](Ready) { events_.SocketReady(); },
-                 [&](Sent) { events_.DatagramSent(); },
-                 [&](Closed) { events_.SocketClosed(); },
-             },
-             outcome);
+  socket_outcome::Raise(events_, outcome);
 }
 
 int PosixUdpSocket::ReceiveDatagrams(const std::shared_ptr<const bool>& alive) {

@@ -28,10 +28,10 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "transport/posix/unique_fd.h"
+#include "transport/socket_outcome.h"
 #include "transport/udp_socket.h"
 
 namespace kivostrel {
@@ -93,15 +93,11 @@ class PosixUdpSocket final : public UdpSocket {
   std::uint16_t LocalPort() const noexcept;
 
  private:
-  struct Failure {
-    std::int32_t code;
-    std::string description;
-    std::string where;
-  };
-  struct Ready {};
-  struct Sent {};
-  struct Closed {};
-  using Outcome = std::variant<Failure, Ready, Sent, Closed>;
+  using Failure = socket_outcome::Failure;
+  using Ready = socket_outcome::Ready;
+  using Sent = socket_outcome::Sent;
+  using Closed = socket_outcome::Closed;
+  using Outcome = socket_outcome::Outcome;
 
   struct PendingDatagram {
     sockaddr_in destination;

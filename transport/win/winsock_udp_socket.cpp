@@ -6,7 +6,6 @@
 
 #include <ws2tcpip.h>
 
-#include <charconv>
 #include <deque>
 #include <system_error>
 #include <utility>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "encoding/automation_error.h"
+#include "transport/socket_outcome.h"
 #include "transport/win/winsock_handles.h"
 #include "transport/win/winsock_names.h"
 
@@ -36,10 +36,6 @@ constexpr UINT kOutcomesMessage = WM_APP + 1;  // queued outcomes are waiting
 constexpr UINT kSocketMessage = WM_APP + 2;    // WSAAsyncSelect: wParam socket, lParam event
 constexpr UINT kReadMoreMessage = WM_APP + 3;  // wParam: the socket generation to read from
 
-std::string Target(std::string_view address, std::string_view port) {
-  return std::string(address) + " port " + std::string(port);
-}
-
 sockaddr_in Ipv4(in_addr address, std::uint16_t port) {
   sockaddr_in endpoint{};
   endpoint.sin_family = AF_INET;
@@ -48,25 +44,8 @@ sockaddr_in Ipv4(in_addr address, std::uint16_t port) {
   return endpoint;
 }
 
-// "0" and "" mean the configured port; otherwise a decimal port. False for anything else.
-bool LocalPortFrom(std::string_view text, std::uint16_t configured, std::uint16_t& port) {
-  if (text.empty() || text == "0") {
-    port = configured;
-    return true;
-  }
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value > 65535) return false;
-  port = static_cast<std::uint16_t>(value);
-  return true;
-}
-
-template <class... Handlers>
-struct Overloaded : Handlers... {
-  using Handlers::operator()...;
-};
-template <class... Handlers>
-Overloaded(Handlers...) -> Overloaded<Handlers...>;
+using socket_outcome::LocalPortFrom;
+using socket_outcome::Target;
 
 // What the component's window forwards its messages to.
 class MessageTarget {
@@ -136,15 +115,11 @@ const MessageWindowClass& WindowClass() {
 }  // namespace
 
 struct WinsockUdpSocket::Impl final : MessageTarget {
-  struct Failure {
-    std::int32_t code;
-    std::string description;
-    std::string where;
-  };
-  struct Ready {};
-  struct Sent {};
-  struct Closed {};
-  using Outcome = std::variant<Failure, Ready, Sent, Closed>;
+  using Failure = socket_outcome::Failure;
+  using Ready = socket_outcome::Ready;
+  using Sent = socket_outcome::Sent;
+  using Closed = socket_outcome::Closed;
+  using Outcome = socket_outcome::Outcome;
 
   struct PendingDatagram {
     sockaddr_in destination;
@@ -460,15 +435,7 @@ void WinsockUdpSocket::Impl::RaiseOutcomes() {
 }
 
 void WinsockUdpSocket::Impl::Raise(const Outcome& outcome) {
-  std::visit(Overloaded{
-                 [&](const Failure& failure) {
-                   events_.SocketError(failure.code, failure.description, failure.where);
-                 },
-                 [&](Ready) { events_.SocketReady(); },
-                 [&](Sent) { events_.DatagramSent(); },
-                 [&](Closed) { events_.SocketClosed(); },
-             },
-             outcome);
+  socket_outcome::Raise(events_, outcome);
 }
 
 void WinsockUdpSocket::Impl::ReceiveDatagrams() {
