@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# VBScript end to end: examples/vbscript/manager.vbs, run by ostrelhost.exe under Wine through
+# the registered control, against snmpd and snmptrapd started here on free 127.0.0.1 ports.
+#
+#   vbscript_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
+#
+# Exits 77 (skipped) when the script host or the example is not there.
+set -euo pipefail
+[ $# -eq 4 ] || { echo "usage: $0 PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE" >&2; exit 2; }
+prefix=$1 ocx=$2 examples=$3 host=$4
+script=$examples/vbscript/manager.vbs
+for f in "$host" "$script"; do
+  [ -f "$f" ] || { echo "skipped: $f is not there"; exit 77; }
+done
+for tool in snmpd snmptrapd snmpget python3; do
+  command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] || { echo "skipped: no $tool"; exit 77; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kivostrel-vbs.XXXXXX")
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+read -r agent_port trap_port < <(python3 -c '
+import socket
+s = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
+for x in s: x.bind(("127.0.0.1", 0))
+print(*(x.getsockname()[1] for x in s))')
+
+export MIBS= SNMP_PERSISTENT_DIR=$work/persist
+mkdir -p "$SNMP_PERSISTENT_DIR"
+# No sysContact line: that would make the object read-only.
+printf '%s\n' 'rocommunity public 127.0.0.1' 'rwcommunity private 127.0.0.1' \
+  'sysDescr kivOstrel e2e agent' 'sysName kivostrel-e2e' >"$work/snmpd.conf"
+echo 'disableAuthorization yes' >"$work/snmptrapd.conf"
+/usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" >"$work/snmpd.log" 2>&1 &
+pids+=($!)
+/usr/sbin/snmptrapd -f -Lo -C -c "$work/snmptrapd.conf" "udp:127.0.0.1:$trap_port" \
+  >"$work/snmptrapd.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+  snmpget -v1 -c public -t 0.2 -r 0 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
+  kill -0 "${pids[0]}" 2>/dev/null || { cat "$work/snmpd.log"; exit 1; }
+done
+
+status=0
+timeout 120 bash "$(dirname "$0")/wine_test.sh" "$prefix" "$ocx" -- "$host" "Z:${script//\//\\}" \
+  127.0.0.1 "$agent_port" public private "$trap_port" >"$work/out.txt" 2>&1 || status=$?
+tr -d '\r' <"$work/out.txt" >"$work/output.txt"
+for _ in $(seq 30); do
+  grep -q 'hello from kivOstrel' "$work/snmptrapd.log" && break
+  sleep 0.1
+done
+echo "--- manager.vbs (exit $status)"
+cat "$work/output.txt"
+echo "--- snmptrapd"
+cat "$work/snmptrapd.log"
+
+failures=0
+expect() {  # expect FILE TEXT
+  if grep -qF -- "$2" "$1"; then echo "ok: $2"; else echo "MISSING: $2"; failures=$((failures + 1)); fi
+}
+[ "$status" -eq 0 ] || { echo "manager.vbs exited $status"; failures=$((failures + 1)); }
+expect "$work/output.txt" "KIVOSTREL"
+expect "$work/output.txt" "1.3.6.1.2.1.1.1.0 sysDescr.0 OctetString: kivOstrel e2e agent"
+expect "$work/output.txt" "1.3.6.1.2.1.1.5.0 sysName.0 OctetString: kivostrel-e2e"
+expect "$work/output.txt" "sysUpTime.0 TimeTicks: "
+expect "$work/output.txt" "1.3.6.1.2.1.1.4.0 sysContact.0 OctetString: kivOstrel example <ops@example.org>"
+expect "$work/output.txt" "trap sent"
+expect "$work/snmptrapd.log" "hello from kivOstrel"
+expect "$work/snmptrapd.log" "99999"
+echo "$((8 - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
