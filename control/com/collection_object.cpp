@@ -11,6 +11,7 @@
 #include "control/com/error_guard.h"
 #include "control/com/module.h"
 #include "control/com/ostrel_object_com.h"
+#include "control/com/ref_counted.h"
 #include "control/com/snapshot_enumerator.h"
 #include "encoding/automation_error.h"
 
@@ -129,31 +130,19 @@ struct NamesKind {
 };
 
 template <typename Kind>
-class CollectionObject final : public IDispatch, private CountedObject {
+class CollectionObject final : public RefCounted<IDispatch>, private CountedObject {
  public:
   explicit CollectionObject(std::shared_ptr<typename Kind::Engine> items)
       : items_(std::move(items)) {}
 
   const std::shared_ptr<typename Kind::Engine>& items() const noexcept { return items_; }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *object = static_cast<IDispatch*>(this);
-    } else if (iid == IID_ObjectsCollectionImpl && std::is_same_v<Kind, ObjectsKind>) {
-      *object = this;  // for ObjectsOf only
-    } else {
-      return E_NOINTERFACE;
+  void* Face(REFIID iid) noexcept override {
+    if (iid == IID_IUnknown || iid == IID_IDispatch) return static_cast<IDispatch*>(this);
+    if (iid == IID_ObjectsCollectionImpl && std::is_same_v<Kind, ObjectsKind>) {
+      return this;  // for ObjectsOf only
     }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
+    return nullptr;
   }
 
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -276,7 +265,6 @@ class CollectionObject final : public IDispatch, private CountedObject {
     }
   }
 
-  LONG references_ = 1;
   std::shared_ptr<typename Kind::Engine> items_;
   Kind kind_;
 };

@@ -1,13 +1,20 @@
-// Owners of the handles the shell works with: COM interface pointers, BSTRs, VARIANTs,
-// SAFEARRAYs, registry keys and windows. Each frees what it holds when it goes; Receive() hands
-// out the address of an empty slot for an API that returns the handle through a parameter.
+// Owners of the COM and automation resources the shell, the script host and the Windows tests
+// hold: interface pointers, BSTRs, VARIANTs, SAFEARRAYs, EXCEPINFO strings. The plain Win32
+// handles (windows, registry keys, modules) are in transport/win/win32_handles.h. Each frees what
+// it holds when it goes; Receive() hands out the address of an empty slot for an API that returns
+// the handle through a parameter.
 #pragma once
 
 #include <windows.h>
 
+#include <ole2.h>
 #include <oleauto.h>
 
+#include <cstddef>
+#include <string_view>
 #include <utility>
+
+#include "transport/win/win32_handles.h"
 
 namespace kivostrel::com {
 
@@ -16,6 +23,7 @@ template <typename T>
 class ComPtr {
  public:
   ComPtr() noexcept = default;
+  ComPtr(std::nullptr_t) noexcept {}
   // Shares `pointer`: takes a reference of its own.
   explicit ComPtr(T* pointer) noexcept : pointer_(pointer) {
     if (pointer_) pointer_->AddRef();
@@ -26,9 +34,7 @@ class ComPtr {
     std::swap(pointer_, other.pointer_);
     return *this;
   }
-  ~ComPtr() {
-    if (pointer_) pointer_->Release();
-  }
+  ~ComPtr() { reset(); }
 
   // Takes over a reference the caller already owns.
   static ComPtr Adopt(T* pointer) noexcept {
@@ -36,6 +42,8 @@ class ComPtr {
     result.pointer_ = pointer;
     return result;
   }
+  // Adds a reference of its own, as the constructor does.
+  static ComPtr Share(T* pointer) noexcept { return ComPtr(pointer); }
 
   T* get() const noexcept { return pointer_; }
   T* operator->() const noexcept { return pointer_; }
@@ -64,41 +72,42 @@ class ComPtr {
   T* pointer_ = nullptr;
 };
 
-// An automation string.
-class UniqueBstr {
+// An automation string; the constructor takes over the BSTR it is given.
+class UniqueBstr : public UniqueAny<BSTR, ::SysFreeString> {
  public:
-  UniqueBstr() noexcept = default;
-  explicit UniqueBstr(BSTR text) noexcept : text_(text) {}
-  UniqueBstr(UniqueBstr&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
-  UniqueBstr& operator=(UniqueBstr other) noexcept {
-    std::swap(text_, other.text_);
-    return *this;
+  using UniqueAny::UniqueAny;
+  // The text without its terminator; empty for a null BSTR.
+  std::wstring_view view() const noexcept {
+    return get() ? std::wstring_view(get(), ::SysStringLen(get())) : std::wstring_view();
   }
-  ~UniqueBstr() { SysFreeString(text_); }
-
-  BSTR get() const noexcept { return text_; }
-  BSTR* Receive() noexcept {
-    *this = UniqueBstr();
-    return &text_;
-  }
-  BSTR Detach() noexcept { return std::exchange(text_, nullptr); }
-
- private:
-  BSTR text_ = nullptr;
+  // Never null: L"" for a null BSTR.
+  const wchar_t* c_str() const noexcept { return get() ? get() : L""; }
 };
+
+using UniqueSafeArray = UniqueAny<SAFEARRAY*, ::SafeArrayDestroy>;
 
 // A VARIANT that is cleared when it goes.
 class UniqueVariant {
  public:
   UniqueVariant() noexcept { VariantInit(&value_); }
-  UniqueVariant(const UniqueVariant&) = delete;
-  UniqueVariant& operator=(const UniqueVariant&) = delete;
+  UniqueVariant(UniqueVariant&& other) noexcept : value_(other.value_) {
+    VariantInit(&other.value_);
+  }
+  UniqueVariant& operator=(UniqueVariant&& other) noexcept {
+    std::swap(value_, other.value_);
+    return *this;
+  }
   ~UniqueVariant() { VariantClear(&value_); }
 
   VARIANT* get() noexcept { return &value_; }
   const VARIANT* get() const noexcept { return &value_; }
   VARIANT* operator->() noexcept { return &value_; }
   const VARIANT* operator->() const noexcept { return &value_; }
+  // Clears the value and lends it to an API that fills it.
+  VARIANT* Receive() noexcept {
+    VariantClear(&value_);
+    return &value_;
+  }
   // Moves the value into `target`, which must be empty or uninitialised; this one is left empty.
   void MoveTo(VARIANT* target) noexcept {
     *target = value_;
@@ -109,69 +118,25 @@ class UniqueVariant {
   VARIANT value_;
 };
 
-// A SAFEARRAY.
-class UniqueSafeArray {
- public:
-  UniqueSafeArray() noexcept = default;
-  explicit UniqueSafeArray(SAFEARRAY* array) noexcept : array_(array) {}
-  UniqueSafeArray(UniqueSafeArray&& other) noexcept
-      : array_(std::exchange(other.array_, nullptr)) {}
-  UniqueSafeArray& operator=(UniqueSafeArray other) noexcept {
-    std::swap(array_, other.array_);
-    return *this;
+// The strings an EXCEPINFO owns once a call has filled it.
+struct UniqueExcepInfo {
+  EXCEPINFO info{};
+  UniqueExcepInfo() = default;
+  UniqueExcepInfo(const UniqueExcepInfo&) = delete;
+  UniqueExcepInfo& operator=(const UniqueExcepInfo&) = delete;
+  ~UniqueExcepInfo() {
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
   }
-  ~UniqueSafeArray() {
-    if (array_) SafeArrayDestroy(array_);
+  // Fills the deferred fields, as a caller must before reading them.
+  EXCEPINFO& Filled() {
+    if (info.pfnDeferredFillIn) {
+      info.pfnDeferredFillIn(&info);
+      info.pfnDeferredFillIn = nullptr;
+    }
+    return info;
   }
-
-  SAFEARRAY* get() const noexcept { return array_; }
-  SAFEARRAY* Detach() noexcept { return std::exchange(array_, nullptr); }
-
- private:
-  SAFEARRAY* array_ = nullptr;
-};
-
-// An open registry key.
-class UniqueHkey {
- public:
-  UniqueHkey() noexcept = default;
-  UniqueHkey(UniqueHkey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-  UniqueHkey& operator=(UniqueHkey other) noexcept {
-    std::swap(key_, other.key_);
-    return *this;
-  }
-  ~UniqueHkey() {
-    if (key_) RegCloseKey(key_);
-  }
-
-  HKEY get() const noexcept { return key_; }
-  HKEY* Receive() noexcept {
-    *this = UniqueHkey();
-    return &key_;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-// A window this code created.
-class UniqueHwnd {
- public:
-  UniqueHwnd() noexcept = default;
-  explicit UniqueHwnd(HWND window) noexcept : window_(window) {}
-  UniqueHwnd(UniqueHwnd&& other) noexcept : window_(std::exchange(other.window_, nullptr)) {}
-  UniqueHwnd& operator=(UniqueHwnd other) noexcept {
-    std::swap(window_, other.window_);
-    return *this;
-  }
-  ~UniqueHwnd() {
-    if (window_) DestroyWindow(window_);
-  }
-
-  HWND get() const noexcept { return window_; }
-
- private:
-  HWND window_ = nullptr;
 };
 
 // A failed COM call inside the shell; the entry-point guard returns its HRESULT unchanged.

@@ -5,6 +5,7 @@
 #include "control/com/automation_types.h"
 #include "control/com/error_guard.h"
 #include "control/com/module.h"
+#include "control/com/ref_counted.h"
 #include "kivOstrel_h.h"
 
 namespace kivostrel::com {
@@ -15,35 +16,20 @@ namespace {
 const IID IID_OstrelObjectImpl = {
     0x0d9e4f52, 0x61a7, 0x4c1b, {0x9b, 0x3e, 0x57, 0x2a, 0x44, 0x8c, 0x1f, 0x60}};
 
-class OstrelObjectCom final : public _OstrelObject,
-                              public ISupportErrorInfo,
+class OstrelObjectCom final : public RefCounted<_OstrelObject, ISupportErrorInfo>,
                               private CountedObject {
  public:
   explicit OstrelObjectCom(std::shared_ptr<OstrelObject> row) : row_(std::move(row)) {}
 
   const std::shared_ptr<OstrelObject>& row() const noexcept { return row_; }
 
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
+  void* Face(REFIID iid) noexcept override {
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__OstrelObject) {
-      *object = static_cast<_OstrelObject*>(this);
-    } else if (iid == IID_ISupportErrorInfo) {
-      *object = static_cast<ISupportErrorInfo*>(this);
-    } else if (iid == IID_OstrelObjectImpl) {
-      *object = this;  // for RowOf only
-    } else {
-      return E_NOINTERFACE;
+      return static_cast<_OstrelObject*>(this);
     }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
+    if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    if (iid == IID_OstrelObjectImpl) return this;  // for RowOf only
+    return nullptr;
   }
 
   // IDispatch, through the type library.
@@ -144,7 +130,6 @@ class OstrelObjectCom final : public _OstrelObject,
     });
   }
 
-  LONG references_ = 1;
   std::shared_ptr<OstrelObject> row_;
   UniqueVariant host_value_;
   ComPtr<ITypeInfo> type_info_;

@@ -17,11 +17,12 @@
 #include <vector>
 
 #include "control/com/module.h"
+#include "control/com/ref_counted.h"
 
 namespace kivostrel::com {
 
 template <typename Interface, typename Traits>
-class SnapshotEnumerator final : public Interface, private CountedObject {
+class SnapshotEnumerator final : public RefCounted<Interface>, private CountedObject {
  public:
   using Element = typename Traits::Element;
 
@@ -50,21 +51,8 @@ class SnapshotEnumerator final : public Interface, private CountedObject {
     return S_OK;
   }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == Traits::kIid) {
-      *object = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
+  void* Face(REFIID iid) noexcept override {
+    return iid == IID_IUnknown || iid == Traits::kIid ? static_cast<Interface*>(this) : nullptr;
   }
 
   STDMETHODIMP Next(ULONG count, Element* elements, ULONG* fetched) override {
@@ -96,7 +84,6 @@ class SnapshotEnumerator final : public Interface, private CountedObject {
       : snapshot_(std::move(snapshot)), position_(position) {}
   ~SnapshotEnumerator() = default;
 
-  LONG references_ = 1;
   std::shared_ptr<const Snapshot> snapshot_;
   std::size_t position_;
 };

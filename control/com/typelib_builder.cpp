@@ -33,7 +33,7 @@ using kivostrel::com::HresultError;
 using kivostrel::com::ThrowIfFailed;
 using kivostrel::com::UniqueBstr;
 
-struct TypeSpec {
+struct WantedType {
   const IID* guid;
   TYPEKIND kind;
   WORD flags;
@@ -45,7 +45,7 @@ constexpr WORD kDualFlags = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXT
                             TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE;
 
 // The library's types in their final order.
-const TypeSpec kTypes[] = {
+const WantedType kTypes[] = {
     {&IID__kivOstrel, TKIND_INTERFACE, kDualFlags},
     {&CLSID_kivOstrel, TKIND_COCLASS, TYPEFLAG_FCONTROL},
     {&IID__OstrelObject, TKIND_INTERFACE, kDualFlags},
@@ -137,18 +137,18 @@ class Builder {
   void Run() {
     CopyLibraryAttributes();
     // Every type exists before any is filled, so that references between them resolve.
-    for (const TypeSpec& spec : kTypes) {
+    for (const WantedType& wanted : kTypes) {
       ComPtr<ITypeInfo> from;
-      ThrowIfFailed(source_->GetTypeInfoOfGuid(*spec.guid, from.Receive()));
+      ThrowIfFailed(source_->GetTypeInfoOfGuid(*wanted.guid, from.Receive()));
       UniqueBstr name;
       ThrowIfFailed(
           from->GetDocumentation(MEMBERID_NIL, name.Receive(), nullptr, nullptr, nullptr));
       ComPtr<ICreateTypeInfo> created;
-      ThrowIfFailed(target_->CreateTypeInfo(name.get(), spec.kind, created.Receive()));
-      ThrowIfFailed(created->SetGuid(*spec.guid));
-      targets_[GuidKey(*spec.guid)] = created;
+      ThrowIfFailed(target_->CreateTypeInfo(name.get(), wanted.kind, created.Receive()));
+      ThrowIfFailed(created->SetGuid(*wanted.guid));
+      targets_[GuidKey(*wanted.guid)] = created;
     }
-    for (const TypeSpec& spec : kTypes) FillType(spec);
+    for (const WantedType& wanted : kTypes) FillType(wanted);
     ThrowIfFailed(target_->SaveAllChanges());
   }
 
@@ -177,10 +177,10 @@ class Builder {
 
   // The type widl wrote for `guid`; for a dual interface, its vtable half, which carries the
   // members with their HRESULTs and retval parameters.
-  ComPtr<ITypeInfo> SourceOf(const TypeSpec& spec) {
+  ComPtr<ITypeInfo> SourceOf(const WantedType& wanted) {
     ComPtr<ITypeInfo> info;
-    ThrowIfFailed(source_->GetTypeInfoOfGuid(*spec.guid, info.Receive()));
-    if (spec.kind != TKIND_INTERFACE) return info;
+    ThrowIfFailed(source_->GetTypeInfoOfGuid(*wanted.guid, info.Receive()));
+    if (wanted.kind != TKIND_INTERFACE) return info;
     if (TypeAttrOf(info.get())->typekind == TKIND_INTERFACE) return info;
     HREFTYPE vtable = 0;
     ThrowIfFailed(info->GetRefTypeOfImplType(-1, &vtable));
@@ -189,9 +189,9 @@ class Builder {
     return vtable_info;
   }
 
-  void FillType(const TypeSpec& spec) {
-    ComPtr<ICreateTypeInfo> created = targets_.at(GuidKey(*spec.guid));
-    ComPtr<ITypeInfo> from = SourceOf(spec);
+  void FillType(const WantedType& wanted) {
+    ComPtr<ICreateTypeInfo> created = targets_.at(GuidKey(*wanted.guid));
+    ComPtr<ITypeInfo> from = SourceOf(wanted);
     const UniqueTypeAttr attr = TypeAttrOf(from.get());
 
     UniqueBstr help;
@@ -209,8 +209,8 @@ class Builder {
       ThrowIfFailed(from->GetImplTypeFlags(i, &impl_flags));
       if (impl_flags != 0) ThrowIfFailed(created->SetImplTypeFlags(i, impl_flags));
     }
-    ThrowIfFailed(created->SetTypeFlags(spec.flags));
-    if (spec.kind != TKIND_COCLASS) ThrowIfFailed(created->SetAlignment(attr->cbAlignment));
+    ThrowIfFailed(created->SetTypeFlags(wanted.flags));
+    if (wanted.kind != TKIND_COCLASS) ThrowIfFailed(created->SetAlignment(attr->cbAlignment));
 
     for (UINT i = 0; i < attr->cFuncs; ++i) CopyFunction(from.get(), i, created.get());
     ThrowIfFailed(created->LayOut());

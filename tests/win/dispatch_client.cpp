@@ -197,7 +197,7 @@ ComPtr<IDispatch> CreateControl() {
   CLSID clsid{};
   ComPtr<IDispatch> control;
   if (FAILED(::CLSIDFromProgID(kProgId, &clsid))) return control;
-  ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.put_void());
+  ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.ReceiveVoid());
   return control;
 }
 

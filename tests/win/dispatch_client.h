@@ -13,9 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "com_handles.h"
+#include "control/com/com_handles.h"
 
 namespace kivostrel::wintest {
+
+using com::ComPtr;
+using com::UniqueBstr;
+using com::UniqueSafeArray;
+using com::UniqueVariant;
 
 inline constexpr const wchar_t* kProgId = L"kivOstrelCtrl.kivOstrel";
 

@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "com_handles.h"
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
 
@@ -76,7 +75,7 @@ TEST_F(Embedding, AtlHostCreatesActivatesAndClosesTheControl) {
     ASSERT_NE(host.get(), nullptr) << "AtlAxWin could not create "
                                    << "kivOstrelCtrl.kivOstrel";
     ComPtr<IUnknown> control;
-    ASSERT_EQ(get_control_(host.get(), control.put()), S_OK);
+    ASSERT_EQ(get_control_(host.get(), control.Receive()), S_OK);
     ASSERT_TRUE(control);
 
     auto ole_object = control.As<IOleObject>(IID_IOleObject);
@@ -85,7 +84,7 @@ TEST_F(Embedding, AtlHostCreatesActivatesAndClosesTheControl) {
     EXPECT_EQ(ole_object->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
     EXPECT_EQ(status, 0x20191u);
     ComPtr<IOleClientSite> site;
-    EXPECT_EQ(ole_object->GetClientSite(site.put()), S_OK);
+    EXPECT_EQ(ole_object->GetClientSite(site.Receive()), S_OK);
     EXPECT_TRUE(site) << "the container sited the control";
 
     // In-place active: the control has a window inside the host. The label is that window's
@@ -162,7 +161,7 @@ TEST_F(Embedding, OffersTheControlInterfacesButNoScriptingSafety) {
   EXPECT_EQ(class_info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
   EXPECT_TRUE(::IsEqualGUID(source, DIID___kivOstrel));
   ComPtr<ITypeInfo> info;
-  ASSERT_EQ(class_info->GetClassInfo(info.put()), S_OK);
+  ASSERT_EQ(class_info->GetClassInfo(info.Receive()), S_OK);
   TYPEATTR* attributes = nullptr;
   ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
   EXPECT_TRUE(::IsEqualGUID(attributes->guid, CLSID_kivOstrel));
@@ -173,8 +172,8 @@ TEST_F(Embedding, OffersTheControlInterfacesButNoScriptingSafety) {
   for (const wchar_t* category : {kSafeForScripting, kSafeForInitializing}) {
     const std::wstring key =
         std::wstring(L"CLSID\\") + clsid + L"\\Implemented Categories\\" + category;
-    UniqueRegKey opened;
-    EXPECT_NE(::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.put()),
+    UniqueHkey opened;
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Receive()),
               ERROR_SUCCESS)
         << "registered as safe: " << ::testing::PrintToString(std::wstring(category));
   }

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "com_handles.h"
 #include "dispatch_client.h"
 #include "strict_sink.h"
 
@@ -339,7 +338,7 @@ std::vector<UniqueVariant> ForEach(IDispatch* collection) {
             S_OK);
   ComPtr<IEnumVARIANT> each;
   if (V_VT(enumerator.get()) == VT_UNKNOWN || V_VT(enumerator.get()) == VT_DISPATCH) {
-    V_UNKNOWN(enumerator.get())->QueryInterface(IID_IEnumVARIANT, each.put_void());
+    V_UNKNOWN(enumerator.get())->QueryInterface(IID_IEnumVARIANT, each.ReceiveVoid());
   }
   EXPECT_TRUE(each) << "_NewEnum gave no IEnumVARIANT";
   if (!each) return items;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "com_handles.h"
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
 
@@ -84,14 +83,14 @@ TEST_F(ValueConstructors, BinaryStringTakesItsArrayByValueOrByReference) {
 
   // VB passes its Byte() variable by reference: the array must come back unchanged.
   UniqueSafeArray array(NewByteArray(mac));
-  SAFEARRAY* slot = array.release();
+  SAFEARRAY* slot = array.Detach();
   EXPECT_EQ(
       HexOf(BytesResult(Call(control_.get(), L"SNMPBinStringValue", Text(oid), RefToArray(&slot)))),
       expected);
   array = UniqueSafeArray(slot);
   UniqueVariant view;
   V_VT(view.get()) = VT_ARRAY | VT_UI1;
-  V_ARRAY(view.get()) = array.release();
+  V_ARRAY(view.get()) = array.Detach();
   EXPECT_EQ(BytesOf(*view.get()), mac);
 
   EXPECT_EQ(
@@ -348,11 +347,11 @@ TEST_F(AutomationErrors, ErrorObjectCarriesSourceAndDescription) {
       Invoke(control_.get(), L"SNMPNullValue", DISPATCH_METHOD, args, {}, /*with_excepinfo=*/false);
   EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
   ComPtr<IErrorInfo> error;
-  ASSERT_EQ(::GetErrorInfo(0, error.put()), S_OK);
+  ASSERT_EQ(::GetErrorInfo(0, error.Receive()), S_OK);
   ASSERT_TRUE(error);
   UniqueBstr source, description;
-  EXPECT_EQ(error->GetSource(source.put()), S_OK);
-  EXPECT_EQ(error->GetDescription(description.put()), S_OK);
+  EXPECT_EQ(error->GetSource(source.Receive()), S_OK);
+  EXPECT_EQ(error->GetDescription(description.Receive()), S_OK);
   EXPECT_STREQ(source.c_str(), L"kivOstrelCtrl");
   EXPECT_STREQ(description.c_str(), L"Type mismatch");
 }

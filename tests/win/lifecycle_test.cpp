@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "com_handles.h"
 #include "dispatch_client.h"
 #include "strict_sink.h"
 

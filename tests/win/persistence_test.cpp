@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "com_handles.h"
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
 
@@ -188,7 +187,7 @@ TEST_F(Persistence, StreamRoundTripKeepsOnlyStringType) {
   auto persist = saved.As<IPersistStreamInit>(IID_IPersistStreamInit);
   ASSERT_TRUE(persist);
   ComPtr<IStream> stream;
-  ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+  ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Receive()), S_OK);
   ASSERT_EQ(persist->Save(stream.get(), TRUE), S_OK);
   ULARGE_INTEGER size_max{};
   EXPECT_EQ(persist->GetSizeMax(&size_max), S_OK);

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "com_handles.h"
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
 
@@ -24,8 +23,9 @@ std::wstring GuidText(REFGUID guid) {
 
 // The default (empty name) or named value of a key under HKEY_CLASSES_ROOT, when it is a string.
 std::optional<std::wstring> ClassesText(const std::wstring& key, const wchar_t* name = nullptr) {
-  UniqueRegKey opened;
-  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS)
+  UniqueHkey opened;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Receive()) !=
+      ERROR_SUCCESS)
     return std::nullopt;
   DWORD type = 0, size = 0;
   if (::RegQueryValueExW(opened.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
@@ -39,8 +39,8 @@ std::optional<std::wstring> ClassesText(const std::wstring& key, const wchar_t* 
 }
 
 bool ClassesKeyExists(const std::wstring& key) {
-  UniqueRegKey opened;
-  return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.put()) ==
+  UniqueHkey opened;
+  return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Receive()) ==
          ERROR_SUCCESS;
 }
 
@@ -80,7 +80,7 @@ const std::vector<std::wstring> kInterfaceKeys = {L"Interface\\" + GuidText(IID_
 
 bool TypeLibResolves() {
   ComPtr<ITypeLib> library;
-  return SUCCEEDED(::LoadRegTypeLib(LIBID_kivOstrelCtrl, 1, 0, 1033, library.put()));
+  return SUCCEEDED(::LoadRegTypeLib(LIBID_kivOstrelCtrl, 1, 0, 1033, library.Receive()));
 }
 
 class Registration : public ::testing::Test {
@@ -143,7 +143,7 @@ TEST_F(Registration, UnregisteringRemovesEverything) {
   EXPECT_NE(::CLSIDFromProgID(kProgId, &clsid), S_OK);
   ComPtr<IUnknown> object;
   EXPECT_TRUE(FAILED(::CoCreateInstance(CLSID_kivOstrel, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_IUnknown, object.put_void())));
+                                        IID_IUnknown, object.ReceiveVoid())));
 
   ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
   EXPECT_TRUE(TypeLibResolves());
@@ -178,14 +178,14 @@ TEST_F(EntryPoints, ExportsTheFourServerFunctions) {
 
 TEST_F(EntryPoints, ServesOnlyTheControlClass) {
   ComPtr<IClassFactory> factory;
-  EXPECT_EQ(get_class_object_(CLSID_OstrelObject, IID_IClassFactory, factory.put_void()),
+  EXPECT_EQ(get_class_object_(CLSID_OstrelObject, IID_IClassFactory, factory.ReceiveVoid()),
             CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_FALSE(factory);
-  EXPECT_EQ(get_class_object_(IID__kivOstrel, IID_IClassFactory, factory.put_void()),
+  EXPECT_EQ(get_class_object_(IID__kivOstrel, IID_IClassFactory, factory.ReceiveVoid()),
             CLASS_E_CLASSNOTAVAILABLE);
-  ASSERT_EQ(get_class_object_(CLSID_kivOstrel, IID_IClassFactory, factory.put_void()), S_OK);
+  ASSERT_EQ(get_class_object_(CLSID_kivOstrel, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
   ComPtr<IDispatch> control;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, control.put_void()), S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, control.ReceiveVoid()), S_OK);
   EXPECT_EQ(Get(control.get(), L"Stat").hr, S_OK);
 }
 
@@ -193,13 +193,13 @@ TEST_F(EntryPoints, CanUnloadOnlyWithoutObjectsOrLocks) {
   ASSERT_EQ(can_unload_now_(), S_OK);
   {
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(get_class_object_(CLSID_kivOstrel, IID_IClassFactory, factory.put_void()), S_OK);
+    ASSERT_EQ(get_class_object_(CLSID_kivOstrel, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
     ASSERT_EQ(factory->LockServer(TRUE), S_OK);
     EXPECT_EQ(can_unload_now_(), S_FALSE);
     ASSERT_EQ(factory->LockServer(FALSE), S_OK);
 
     ComPtr<IDispatch> control;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, control.put_void()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, control.ReceiveVoid()), S_OK);
     factory.reset();
     EXPECT_EQ(can_unload_now_(), S_FALSE);
     control.reset();

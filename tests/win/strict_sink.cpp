@@ -13,9 +13,9 @@ StrictSink::~StrictSink() {
 
 HRESULT StrictSink::Advise(IUnknown* control) {
   ComPtr<IConnectionPointContainer> container;
-  HRESULT hr = control->QueryInterface(IID_IConnectionPointContainer, container.put_void());
+  HRESULT hr = control->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
   if (FAILED(hr)) return hr;
-  hr = container->FindConnectionPoint(DIID___kivOstrel, point_.put());
+  hr = container->FindConnectionPoint(DIID___kivOstrel, point_.Receive());
   if (FAILED(hr)) return hr;
   hr = point_->Advise(this, &cookie_);
   if (FAILED(hr)) point_.reset();

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "com_handles.h"
+#include "dispatch_client.h"
 
 namespace kivostrel::wintest {
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "com_handles.h"
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
 
@@ -209,8 +208,8 @@ std::string TypeText(const TYPEDESC& type, ITypeInfo* owner) {
     case VT_USERDEFINED: {
       ComPtr<ITypeInfo> referenced;
       UniqueBstr name;
-      if (owner != nullptr && SUCCEEDED(owner->GetRefTypeInfo(type.hreftype, referenced.put())))
-        referenced->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
+      if (owner != nullptr && SUCCEEDED(owner->GetRefTypeInfo(type.hreftype, referenced.Receive())))
+        referenced->GetDocumentation(MEMBERID_NIL, name.Receive(), nullptr, nullptr, nullptr);
       return "userdefined " + std::string(name.c_str(), name.c_str() + wcslen(name.c_str()));
     }
     default:
@@ -277,13 +276,13 @@ void ExpectMember(ITypeInfo* info, UINT index, const Member& expected, bool disp
 class TypeLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(::LoadTypeLibEx(OcxPath().c_str(), REGKIND_NONE, library_.put()), S_OK)
+    ASSERT_EQ(::LoadTypeLibEx(OcxPath().c_str(), REGKIND_NONE, library_.Receive()), S_OK)
         << "no type library in " << OcxPath();
   }
 
   ComPtr<ITypeInfo> InfoAt(UINT index) {
     ComPtr<ITypeInfo> info;
-    EXPECT_EQ(library_->GetTypeInfo(index, info.put()), S_OK);
+    EXPECT_EQ(library_->GetTypeInfo(index, info.Receive()), S_OK);
     return info;
   }
 
@@ -292,7 +291,7 @@ class TypeLibrary : public ::testing::Test {
     HREFTYPE ref = 0;
     ComPtr<ITypeInfo> vtable;
     if (SUCCEEDED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)))
-      dispatch->GetRefTypeInfo(ref, vtable.put());
+      dispatch->GetRefTypeInfo(ref, vtable.Receive());
     return vtable;
   }
 
@@ -312,7 +311,9 @@ TEST_F(TypeLibrary, HasTheLibraryAttributesOfTheIdl) {
   library_->ReleaseTLibAttr(attributes);
 
   UniqueBstr name, help, help_file;
-  ASSERT_EQ(library_->GetDocumentation(-1, name.put(), help.put(), nullptr, help_file.put()), S_OK);
+  ASSERT_EQ(
+      library_->GetDocumentation(-1, name.Receive(), help.Receive(), nullptr, help_file.Receive()),
+      S_OK);
   EXPECT_STREQ(name.c_str(), L"kivOstrelCtrl");
   EXPECT_NE(std::wstring(help.c_str()).find(L"2.04"), std::wstring::npos) << help.c_str();
   EXPECT_EQ(std::wstring(help.c_str()).find(L'\n'), std::wstring::npos);
@@ -342,7 +343,7 @@ TEST_F(TypeLibrary, HoldsExactlyTheFiveTypesInOrder) {
     SCOPED_TRACE(Narrow(rows[i].name));
     UniqueBstr name;
     ASSERT_EQ(
-        library_->GetDocumentation(static_cast<INT>(i), name.put(), nullptr, nullptr, nullptr),
+        library_->GetDocumentation(static_cast<INT>(i), name.Receive(), nullptr, nullptr, nullptr),
         S_OK);
     EXPECT_STREQ(name.c_str(), rows[i].name);
     TYPEKIND kind{};
@@ -380,9 +381,9 @@ std::vector<std::pair<std::wstring, int>> ImplementedBy(ITypeInfo* coclass) {
     UniqueBstr name;
     INT flags = 0;
     coclass->GetRefTypeOfImplType(i, &ref);
-    coclass->GetRefTypeInfo(ref, implemented.put());
+    coclass->GetRefTypeInfo(ref, implemented.Receive());
     if (implemented)
-      implemented->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
+      implemented->GetDocumentation(MEMBERID_NIL, name.Receive(), nullptr, nullptr, nullptr);
     coclass->GetImplTypeFlags(i, &flags);
     result.emplace_back(name.c_str(), flags);
   }
@@ -409,7 +410,7 @@ TEST_F(TypeLibrary, DualInterfacesDeriveFromTheStandardIDispatch) {
     HREFTYPE ref = 0;
     ComPtr<ITypeInfo> base;
     ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &ref), S_OK);
-    ASSERT_EQ(vtable->GetRefTypeInfo(ref, base.put()), S_OK);
+    ASSERT_EQ(vtable->GetRefTypeInfo(ref, base.Receive()), S_OK);
     ASSERT_EQ(base->GetTypeAttr(&attributes), S_OK);
     EXPECT_TRUE(::IsEqualGUID(attributes->guid, IID_IDispatch));
     base->ReleaseTypeAttr(attributes);

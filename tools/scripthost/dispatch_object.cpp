@@ -4,8 +4,6 @@
 
 #include <new>
 
-#include "tools/scripthost/com_handles.h"
-
 namespace ostrelhost {
 namespace {
 
@@ -16,34 +14,20 @@ VARIANTARG* Source(const VARIANT* value) noexcept {
 
 }  // namespace
 
-HRESULT DispatchObject::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
+void* UntypedDispatch::Face(REFIID iid) noexcept {
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
+    return static_cast<IDispatch*>(this);
   }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return nullptr;
 }
 
-ULONG DispatchObject::AddRef() {
-  return static_cast<ULONG>(::InterlockedIncrement(&references_));
-}
-
-ULONG DispatchObject::Release() {
-  const LONG left = ::InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return static_cast<ULONG>(left);
-}
-
-HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
+HRESULT UntypedDispatch::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
   *count = 0;
   return S_OK;
 }
 
-HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+HRESULT UntypedDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
   if (info != nullptr) *info = nullptr;
   return DISP_E_BADINDEX;
 }

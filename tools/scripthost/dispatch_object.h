@@ -1,5 +1,5 @@
-// A base for the host's own automation objects (WScript and its helpers): late-bound only, with
-// a fixed table of member names, and the argument readers their members share.
+// Bases for the host's own automation objects (WScript and its helpers, event sinks): late-bound
+// only, and the argument readers their members share.
 #pragma once
 
 #include <windows.h>
@@ -11,22 +11,36 @@
 #include <string>
 #include <string_view>
 
+#include "control/com/com_handles.h"
+#include "control/com/ref_counted.h"
+
 namespace ostrelhost {
 
-class DispatchObject : public IDispatch {
+using kivostrel::com::ComPtr;
+using kivostrel::com::UniqueBstr;
+using kivostrel::com::UniqueExcepInfo;
+using kivostrel::com::UniqueVariant;
+
+// IDispatch without type information; answers IUnknown and IDispatch. Starts with one
+// reference, the creator's.
+class UntypedDispatch : public kivostrel::com::RefCounted<IDispatch> {
+ public:
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+
+ protected:
+  void* Face(REFIID iid) noexcept override;
+};
+
+// An object with a fixed table of member names.
+class DispatchObject : public UntypedDispatch {
  public:
   struct Member {
     const wchar_t* name;
     DISPID id;
   };
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  // IDispatch: no type information; names are matched without regard to case.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+  // Names are matched without regard to case.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                                           DISPID* ids) override;
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
@@ -36,7 +50,6 @@ class DispatchObject : public IDispatch {
  protected:
   // Starts with one reference, the creator's. `members` must outlive the object.
   explicit DispatchObject(std::span<const Member> members) noexcept : members_(members) {}
-  virtual ~DispatchObject() = default;
 
   // One member call; `result` may be null. Failures go through Fail().
   virtual HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result,
@@ -44,7 +57,6 @@ class DispatchObject : public IDispatch {
 
  private:
   std::span<const Member> members_;
-  LONG references_ = 1;
 };
 
 // Fills `exception` (when the caller gave one) with the host as source, and returns what the
@@ -66,5 +78,9 @@ void ReturnText(VARIANT* result, std::wstring_view text);
 void ReturnLong(VARIANT* result, long value);
 // Adds a reference for the caller.
 void ReturnObject(VARIANT* result, IDispatch* object);
+
+// UTF-16 to UTF-8 and back.
+std::string Utf8(std::wstring_view text);
+std::wstring Wide(std::string_view utf8);
 
 }  // namespace ostrelhost

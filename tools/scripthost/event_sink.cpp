@@ -25,36 +25,8 @@ EventSink::EventSink(ScriptHost& host, const IID& iid, ComPtr<ITypeInfo> events,
                      std::wstring prefix)
     : host_(&host), iid_(iid), events_(std::move(events)), prefix_(std::move(prefix)) {}
 
-HRESULT EventSink::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, iid_)) {
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG EventSink::AddRef() {
-  return static_cast<ULONG>(::InterlockedIncrement(&references_));
-}
-
-ULONG EventSink::Release() {
-  const LONG left = ::InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return static_cast<ULONG>(left);
-}
-
-HRESULT EventSink::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-HRESULT EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info != nullptr) *info = nullptr;
-  return DISP_E_BADINDEX;
+void* EventSink::Face(REFIID iid) noexcept {
+  return IsEqualIID(iid, iid_) ? static_cast<IDispatch*>(this) : UntypedDispatch::Face(iid);
 }
 
 HRESULT EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
@@ -70,7 +42,7 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VAR
   try {
     UniqueBstr name;
     UINT found = 0;
-    if (FAILED(events_->GetNames(id, name.put(), 1, &found)) || found == 0) return S_OK;
+    if (FAILED(events_->GetNames(id, name.Receive(), 1, &found)) || found == 0) return S_OK;
     host_->RaiseEvent(prefix_ + std::wstring(name.view()), params);
   } catch (...) {
     // Out of memory building the name: the event is lost, the source must not see a throw.
@@ -83,7 +55,7 @@ HRESULT FindDefaultSource(IDispatch* object, IID& iid, ComPtr<ITypeInfo>& events
   const auto provider = target.As<IProvideClassInfo>(IID_IProvideClassInfo);
   if (!provider) return E_NOINTERFACE;
   ComPtr<ITypeInfo> class_info;
-  HRESULT result = provider->GetClassInfo(class_info.put());
+  HRESULT result = provider->GetClassInfo(class_info.Receive());
   if (FAILED(result)) return result;
 
   TypeAttrRelease class_attributes{class_info.get(), nullptr};
@@ -99,7 +71,7 @@ HRESULT FindDefaultSource(IDispatch* object, IID& iid, ComPtr<ITypeInfo>& events
     HREFTYPE reference = 0;
     if (FAILED(class_info->GetRefTypeOfImplType(i, &reference))) continue;
     ComPtr<ITypeInfo> candidate;
-    if (FAILED(class_info->GetRefTypeInfo(reference, candidate.put()))) continue;
+    if (FAILED(class_info->GetRefTypeInfo(reference, candidate.Receive()))) continue;
     TypeAttrRelease attributes{candidate.get(), nullptr};
     if (FAILED(candidate->GetTypeAttr(&attributes.attributes))) continue;
     iid = attributes.attributes->guid;

@@ -8,24 +8,19 @@
 
 #include <string>
 
-#include "tools/scripthost/com_handles.h"
+#include "tools/scripthost/dispatch_object.h"
 
 namespace ostrelhost {
 
 class ScriptHost;
 
-class EventSink final : public IDispatch {
+class EventSink final : public UntypedDispatch {
  public:
   // Starts with one reference, the creator's. `events` describes the event interface `iid`.
   EventSink(ScriptHost& host, const IID& iid, ComPtr<ITypeInfo> events, std::wstring prefix);
   // After this the sink ignores events: the host is going away.
   void Detach() noexcept { host_ = nullptr; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                                           DISPID* ids) override;
   // By-reference arguments reach the script as they are, so its assignments reach the source.
@@ -35,12 +30,13 @@ class EventSink final : public IDispatch {
 
  private:
   ~EventSink() = default;
+  // Also the event interface.
+  void* Face(REFIID iid) noexcept override;
 
   ScriptHost* host_;
   const IID iid_;
   const ComPtr<ITypeInfo> events_;
   const std::wstring prefix_;
-  LONG references_ = 1;
 };
 
 // The default source interface of `object` and its description, found through

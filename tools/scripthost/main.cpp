@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/scripthost/com_handles.h"
 #include "tools/scripthost/script_host.h"
 
 namespace {

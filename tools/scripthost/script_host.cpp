@@ -146,7 +146,7 @@ int ScriptHost::Run(std::wstring_view code) {
   HRESULT status = ::CLSIDFromProgID(L"VBScript", &engine_class);
   if (SUCCEEDED(status)) {
     status = ::CoCreateInstance(engine_class, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                                engine_.put_void());
+                                engine_.ReceiveVoid());
   }
   const auto parser = engine_.As<IActiveScriptParse32>(kIidActiveScriptParse32);
   if (FAILED(status) || !parser) {
@@ -230,7 +230,7 @@ HRESULT ScriptHost::ConnectObject(IDispatch* object, std::wstring prefix, EXCEPI
       ComPtr<IDispatch>::Share(object).As<IConnectionPointContainer>(IID_IConnectionPointContainer);
   if (!container) return Fail(exception, E_NOINTERFACE, L"The object does not raise events");
   Connection connection;
-  status = container->FindConnectionPoint(iid, connection.point.put());
+  status = container->FindConnectionPoint(iid, connection.point.Receive());
   if (FAILED(status))
     return Fail(exception, status, L"The object has no connection point for its events");
   connection.object = ComPtr<IDispatch>::Share(object).As<IUnknown>(IID_IUnknown);
@@ -271,7 +271,7 @@ void ScriptHost::Disconnect(Connection& connection) {
 void ScriptHost::RaiseEvent(const std::wstring& sub_name, DISPPARAMS* params) {
   if (stopping_ || !engine_) return;
   ComPtr<IDispatch> script;
-  if (FAILED(engine_->GetScriptDispatch(nullptr, script.put())) || !script) return;
+  if (FAILED(engine_->GetScriptDispatch(nullptr, script.Receive())) || !script) return;
   std::wstring name = sub_name;
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;

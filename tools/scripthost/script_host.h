@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/scripthost/com_handles.h"
+#include "tools/scripthost/dispatch_object.h"
 
 namespace ostrelhost {
 

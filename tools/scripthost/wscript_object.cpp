@@ -199,7 +199,7 @@ class WScriptObject final : public DispatchObject {
     }
     ComPtr<IDispatch> object;
     status = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                IID_IDispatch, object.put_void());
+                                IID_IDispatch, object.ReceiveVoid());
     if (FAILED(status)) {
       return Fail(exception, status, L"Could not create an object of class \"" + *progid + L"\"");
     }

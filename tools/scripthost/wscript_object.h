@@ -2,7 +2,6 @@
 // Quit, Arguments, StdOut, StdErr, ScriptName, ScriptFullName, Name and Version.
 #pragma once
 
-#include "tools/scripthost/com_handles.h"
 #include "tools/scripthost/dispatch_object.h"
 
 namespace ostrelhost {

@@ -154,7 +154,7 @@ struct WinsockUdpSocket::Impl final : MessageTarget {
   UdpSocketEvents& events_;
   const WinsockUdpSocketOptions options_;
   WinsockSession session_;  // declared before the socket: closed before WSACleanup
-  UniqueWindow window_;
+  UniqueHwnd window_;
   UniqueSocket socket_;
   std::uint32_t generation_ = 0;  // changes whenever socket_ is closed or replaced
   bool outcomes_posted_ = false;
@@ -180,8 +180,8 @@ WinsockUdpSocket::Impl::Impl(UdpSocketEvents& events, WinsockUdpSocketOptions op
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                             "RegisterClassExW");
   }
-  window_ = UniqueWindow(::CreateWindowExW(0, MessageWindowClass::kName, L"", 0, 0, 0, 0, 0,
-                                           HWND_MESSAGE, nullptr, window_class.module(), nullptr));
+  window_ = UniqueHwnd(::CreateWindowExW(0, MessageWindowClass::kName, L"", 0, 0, 0, 0, 0,
+                                         HWND_MESSAGE, nullptr, window_class.module(), nullptr));
   if (!window_) {
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                             "CreateWindowExW");
