@@ -4,22 +4,18 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <memory>
+
+#include "transport/socket_outcome.h"
 
 namespace kivostrel {
 namespace {
 
-std::string Quoted(std::string_view text) {
-  // Filled in place: g++ 12 warns falsely (-Wrestrict) on concatenating small strings.
-  std::string quoted(text.size() + 2, '\'');
-  text.copy(quoted.data() + 1, text.size());
-  return quoted;
-}
+using socket_outcome::BadPortText;
+using socket_outcome::CannotResolveText;
 
 struct AddrinfoFree {
   void operator()(addrinfo* list) const noexcept { ::freeaddrinfo(list); }
@@ -32,7 +28,7 @@ std::optional<NameError> ResolveHost(std::string_view host, in_addr& address) {
   const std::string text(host);
   // A text with a NUL inside would be looked up as its first part only.
   if (text.empty() || text.find('\0') != std::string::npos) {
-    return NameError{EAI_NONAME, "cannot resolve host " + Quoted(host) + ": no host name given"};
+    return NameError{EAI_NONAME, CannotResolveText(host, "no host name given")};
   }
   if (::inet_pton(AF_INET, text.c_str(), &address) == 1) return std::nullopt;
 
@@ -45,8 +41,8 @@ std::optional<NameError> ResolveHost(std::string_view host, in_addr& address) {
   if (status != 0) {
     const bool system = status == EAI_SYSTEM;
     const int code = system ? errno : status;
-    return NameError{code, "cannot resolve host " + Quoted(host) + ": " +
-                               (system ? std::strerror(code) : ::gai_strerror(status))};
+    return NameError{
+        code, CannotResolveText(host, system ? std::strerror(code) : ::gai_strerror(status))};
   }
   for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
     if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
@@ -56,19 +52,17 @@ std::optional<NameError> ResolveHost(std::string_view host, in_addr& address) {
       return std::nullopt;
     }
   }
-  return NameError{EAI_NONAME, "cannot resolve host " + Quoted(host) + ": no IPv4 address"};
+  return NameError{EAI_NONAME, CannotResolveText(host, "no IPv4 address")};
 }
 
 std::optional<NameError> ResolvePort(std::string_view port, std::uint16_t& port_number) {
-  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (!port.empty() && std::all_of(port.begin(), port.end(), is_digit)) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (error == std::errc() && end == port.data() + port.size() && value >= 1 && value <= 65535) {
-      port_number = static_cast<std::uint16_t>(value);
+  switch (socket_outcome::ReadRemotePort(port, port_number)) {
+    case socket_outcome::PortText::kNumber:
       return std::nullopt;
-    }
-    return NameError{EINVAL, "bad port " + Quoted(port) + ": not a number from 1 to 65535"};
+    case socket_outcome::PortText::kOutOfRange:
+      return NameError{EINVAL, BadPortText(port, socket_outcome::kPortOutOfRange)};
+    case socket_outcome::PortText::kName:
+      break;
   }
 
   const std::string name(port);
@@ -83,8 +77,7 @@ std::optional<NameError> ResolvePort(std::string_view port, std::uint16_t& port_
       return std::nullopt;
     }
   }
-  return NameError{EAI_SERVICE,
-                   "bad port " + Quoted(port) + ": not a port number or a known UDP service"};
+  return NameError{EAI_SERVICE, BadPortText(port, socket_outcome::kUnknownService)};
 }
 
 std::string DottedText(in_addr address) {

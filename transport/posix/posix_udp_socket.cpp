@@ -169,8 +169,9 @@ void PosixUdpSocket::SendDatagram(std::string_view remote_address, std::string_v
       WatchWritable(true);
       break;
     case SendResult::kFailed:
-      QueueSendFailure(error, "cannot send " + std::to_string(message.size()) + " bytes to " +
-                                  Target(remote_address, remote_port) + ": " + SystemText(error));
+      QueueSendFailure(
+          error, socket_outcome::CannotSendText(message.size(), Target(remote_address, remote_port),
+                                                SystemText(error)));
       break;
   }
 }
@@ -199,8 +200,8 @@ void PosixUdpSocket::SendPending() {
     if (result == SendResult::kSent) {
       Queue(Sent{});
     } else {
-      QueueSendFailure(error, "cannot send " + std::to_string(next.bytes.size()) + " bytes to " +
-                                  next.target + ": " + SystemText(error));
+      QueueSendFailure(
+          error, socket_outcome::CannotSendText(next.bytes.size(), next.target, SystemText(error)));
     }
     pending_.pop_front();
   }

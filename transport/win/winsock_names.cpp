@@ -2,19 +2,16 @@
 
 #include <ws2tcpip.h>
 
-#include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <memory>
+
+#include "transport/socket_outcome.h"
 
 namespace kivostrel {
 namespace {
 
-std::string Quoted(std::string_view text) {
-  std::string quoted(text.size() + 2, '\'');
-  text.copy(quoted.data() + 1, text.size());
-  return quoted;
-}
+using socket_outcome::BadPortText;
+using socket_outcome::CannotResolveText;
 
 struct AddrinfoFree {
   void operator()(addrinfo* list) const noexcept { ::freeaddrinfo(list); }
@@ -83,8 +80,7 @@ std::string WinsockErrorText(int error) {
 std::optional<WinsockNameError> ResolveWinsockHost(std::string_view host, in_addr& address) {
   const std::string text(host);
   if (text.empty() || text.find('\0') != std::string::npos) {
-    return WinsockNameError{WSAHOST_NOT_FOUND,
-                            "cannot resolve host " + Quoted(host) + ": no host name given"};
+    return WinsockNameError{WSAHOST_NOT_FOUND, CannotResolveText(host, "no host name given")};
   }
   if (::inet_pton(AF_INET, text.c_str(), &address) == 1) return std::nullopt;
 
@@ -95,8 +91,7 @@ std::optional<WinsockNameError> ResolveWinsockHost(std::string_view host, in_add
   const int status = ::getaddrinfo(text.c_str(), nullptr, &hints, &found);
   const UniqueAddrinfo list(found);
   if (status != 0) {
-    return WinsockNameError{
-        status, "cannot resolve host " + Quoted(host) + ": " + WinsockErrorText(status)};
+    return WinsockNameError{status, CannotResolveText(host, WinsockErrorText(status))};
   }
   for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
     if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
@@ -106,21 +101,18 @@ std::optional<WinsockNameError> ResolveWinsockHost(std::string_view host, in_add
       return std::nullopt;
     }
   }
-  return WinsockNameError{WSANO_DATA, "cannot resolve host " + Quoted(host) + ": no IPv4 address"};
+  return WinsockNameError{WSANO_DATA, CannotResolveText(host, "no IPv4 address")};
 }
 
 std::optional<WinsockNameError> ResolveWinsockPort(std::string_view port,
                                                    std::uint16_t& port_number) {
-  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (!port.empty() && std::all_of(port.begin(), port.end(), is_digit)) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (error == std::errc() && end == port.data() + port.size() && value >= 1 && value <= 65535) {
-      port_number = static_cast<std::uint16_t>(value);
+  switch (socket_outcome::ReadRemotePort(port, port_number)) {
+    case socket_outcome::PortText::kNumber:
       return std::nullopt;
-    }
-    return WinsockNameError{WSAEINVAL,
-                            "bad port " + Quoted(port) + ": not a number from 1 to 65535"};
+    case socket_outcome::PortText::kOutOfRange:
+      return WinsockNameError{WSAEINVAL, BadPortText(port, socket_outcome::kPortOutOfRange)};
+    case socket_outcome::PortText::kName:
+      break;
   }
   const std::string name(port);
   if (!name.empty() && name.find('\0') == std::string::npos) {
@@ -130,8 +122,7 @@ std::optional<WinsockNameError> ResolveWinsockPort(std::string_view port,
       return std::nullopt;
     }
   }
-  return WinsockNameError{
-      WSATYPE_NOT_FOUND, "bad port " + Quoted(port) + ": not a port number or a known UDP service"};
+  return WinsockNameError{WSATYPE_NOT_FOUND, BadPortText(port, socket_outcome::kUnknownService)};
 }
 
 std::string DottedText(in_addr address) {

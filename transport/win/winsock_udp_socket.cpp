@@ -276,8 +276,8 @@ void WinsockUdpSocket::Impl::SendDatagram(std::string_view remote_address,
     return;
   }
   if (message.size() > kMaxDatagramSize) {
-    QueueSendFailure(WSAEMSGSIZE, "cannot send " + std::to_string(message.size()) + " bytes to " +
-                                      target + ": " + WinsockErrorText(WSAEMSGSIZE));
+    QueueSendFailure(WSAEMSGSIZE, socket_outcome::CannotSendText(message.size(), target,
+                                                                 WinsockErrorText(WSAEMSGSIZE)));
     return;
   }
   // The port first: a bad port text costs no name lookup.
@@ -307,8 +307,8 @@ void WinsockUdpSocket::Impl::SendDatagram(std::string_view remote_address,
           {destination, std::vector<std::uint8_t>(message.begin(), message.end()), target});
       break;
     case SendResult::kFailed:
-      QueueSendFailure(error, "cannot send " + std::to_string(message.size()) + " bytes to " +
-                                  target + ": " + WinsockErrorText(error));
+      QueueSendFailure(
+          error, socket_outcome::CannotSendText(message.size(), target, WinsockErrorText(error)));
       break;
   }
 }
@@ -333,8 +333,8 @@ void WinsockUdpSocket::Impl::SendPending() {
     if (result == SendResult::kSent) {
       Queue(Sent{});
     } else {
-      QueueSendFailure(error, "cannot send " + std::to_string(next.bytes.size()) + " bytes to " +
-                                  next.target + ": " + WinsockErrorText(error));
+      QueueSendFailure(error, socket_outcome::CannotSendText(next.bytes.size(), next.target,
+                                                             WinsockErrorText(error)));
     }
     pending_.pop_front();
   }
