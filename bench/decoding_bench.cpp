@@ -9,9 +9,9 @@
 
 #include <string>
 
+#include "encoding/message_decoder.h"
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
-#include "transport/message_decoder.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "control/collection.h"
-#include "transport/ostrel_object.h"
-#include "transport/variant.h"
+#include "encoding/ostrel_object.h"
+#include "encoding/variant.h"
 
 namespace kivostrel {
 

@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "encoding/automation_error.h"
+#include "encoding/message_decoder.h"
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
 #include "oidtable/type_names.h"
-#include "transport/message_decoder.h"
 
 namespace kivostrel {
 namespace {

@@ -2,9 +2,9 @@
 
 #include "encoding/automation_error.h"
 #include "encoding/ber_writer.h"
+#include "encoding/conversions.h"
 #include "encoding/integer_text.h"
 #include "encoding/object_id.h"
-#include "transport/conversions.h"
 
 namespace kivostrel {
 

@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "encoding/ber_tags.h"
+#include "encoding/bytes.h"
 
 namespace kivostrel {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // Length octets only. Negative counts: error 6.
 Bytes EncodeLength(std::int32_t count);

@@ -1,9 +1,9 @@
 #include "encoding/messages.h"
 
 #include "encoding/ber_writer.h"
+#include "encoding/conversions.h"
 #include "encoding/integer_text.h"
 #include "encoding/object_id.h"
-#include "transport/conversions.h"
 
 namespace kivostrel {
 namespace {

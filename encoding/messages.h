@@ -11,10 +11,9 @@
 #include <vector>
 
 #include "encoding/ber_tags.h"
+#include "encoding/bytes.h"
 
 namespace kivostrel {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // GetRequest, GetNextRequest, SetRequest or GetResponse.
 struct RequestMessage {

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kivostrel {
+#include "encoding/bytes.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace kivostrel {
 
 Bytes SNMPNullValue(std::string_view object_id);
 Bytes SNMPIntegerValue(std::string_view object_id, std::string_view value);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "transport/message_decoder.h"
+#include "encoding/message_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> datagram(data, size);

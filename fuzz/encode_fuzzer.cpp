@@ -8,10 +8,10 @@
 
 #include "encoding/automation_error.h"
 #include "encoding/integer_text.h"
+#include "encoding/message_decoder.h"
 #include "encoding/messages.h"
 #include "encoding/object_id.h"
 #include "encoding/value_constructors.h"
-#include "transport/message_decoder.h"
 
 namespace {
 

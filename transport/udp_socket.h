@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "transport/conversions.h"
+#include "encoding/conversions.h"
 
 namespace kivostrel {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "control/com/com_handles.h"
-#include "transport/variant.h"
+#include "encoding/variant.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 

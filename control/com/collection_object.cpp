@@ -11,9 +11,9 @@
 #include "control/com/error_guard.h"
 #include "control/com/module.h"
 #include "control/com/ostrel_object_com.h"
-#include "control/com/ref_counted.h"
 #include "control/com/snapshot_enumerator.h"
 #include "encoding/automation_error.h"
+#include "win/ref_counted.h"
 
 namespace kivostrel::com {
 namespace {

@@ -17,8 +17,8 @@
 
 #include <memory>
 
-#include "control/com/com_handles.h"
 #include "control/host.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 

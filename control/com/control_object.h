@@ -19,12 +19,12 @@
 
 #include <memory>
 
-#include "control/com/com_handles.h"
 #include "control/com/event_connection_point.h"
 #include "control/com/label_window.h"
 #include "control/com/module.h"
 #include "control/kivostrel.h"
 #include "kivOstrel_h.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "control/com/automation_types.h"
-#include "control/com/com_handles.h"
 #include "encoding/automation_error.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 namespace {

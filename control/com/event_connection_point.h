@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "control/com/com_handles.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "control/com/com_handles.h"
 #include "control/host.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "control/com/com_handles.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 

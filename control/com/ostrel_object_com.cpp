@@ -5,8 +5,8 @@
 #include "control/com/automation_types.h"
 #include "control/com/error_guard.h"
 #include "control/com/module.h"
-#include "control/com/ref_counted.h"
 #include "kivOstrel_h.h"
+#include "win/ref_counted.h"
 
 namespace kivostrel::com {
 namespace {

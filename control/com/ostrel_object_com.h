@@ -9,8 +9,8 @@
 
 #include <memory>
 
-#include "control/com/com_handles.h"
-#include "transport/ostrel_object.h"
+#include "encoding/ostrel_object.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 

@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "control/com/com_handles.h"
 #include "control/com/error_guard.h"
 #include "control/com/module.h"
 #include "kivOstrel_h.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::com {
 namespace {

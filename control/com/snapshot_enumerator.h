@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "control/com/module.h"
-#include "control/com/ref_counted.h"
+#include "win/ref_counted.h"
 
 namespace kivostrel::com {
 

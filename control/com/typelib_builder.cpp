@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "control/com/com_handles.h"
 #include "kivOstrel_h.h"
+#include "win/com_handles.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "encoding/conversions.h"
 #include "encoding/integer_text.h"
 #include "support/test_support.h"
-#include "transport/conversions.h"
 
 namespace kivostrel {
 namespace {

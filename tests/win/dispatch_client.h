@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "control/com/com_handles.h"
+#include "win/com_handles.h"
 
 namespace kivostrel::wintest {
 

@@ -2,7 +2,7 @@
 
 #include <variant>
 
-#include "transport/message_decoder.h"
+#include "encoding/message_decoder.h"
 
 namespace kivostrel::ostrel {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "control/com/com_handles.h"
-#include "control/com/ref_counted.h"
+#include "win/com_handles.h"
+#include "win/ref_counted.h"
 
 namespace ostrelhost {
 

@@ -3,7 +3,7 @@
 
 #include <winsock2.h>
 // After winsock2.h, so that windows.h does not bring in the old winsock.h.
-#include "transport/win/win32_handles.h"
+#include "win/win32_handles.h"
 
 namespace kivostrel {
 

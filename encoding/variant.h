@@ -7,9 +7,9 @@
 #include <variant>
 #include <vector>
 
-namespace kivostrel {
+#include "encoding/bytes.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace kivostrel {
 
 // Empty, a signed 32-bit integer, a double, a text, or an array of bytes. The decoder produces
 // all but doubles; a host may store any of them.

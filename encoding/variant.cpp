@@ -1,4 +1,4 @@
-#include "transport/variant.h"
+#include "encoding/variant.h"
 
 #include <array>
 #include <charconv>

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "transport/variant.h"
+#include "encoding/variant.h"
 
 namespace kivostrel {
 

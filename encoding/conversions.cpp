@@ -1,4 +1,4 @@
-#include "transport/conversions.h"
+#include "encoding/conversions.h"
 
 #include "encoding/automation_error.h"
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <utility>
 
-#include "transport/win/win32_handles.h"
+#include "win/win32_handles.h"
 
 namespace kivostrel::com {
 

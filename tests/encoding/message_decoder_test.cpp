@@ -1,4 +1,4 @@
-#include "transport/message_decoder.h"
+#include "encoding/message_decoder.h"
 
 #include <gtest/gtest.h>
 

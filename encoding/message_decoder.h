@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "transport/ostrel_object.h"
-#include "transport/variant.h"
+#include "encoding/ostrel_object.h"
+#include "encoding/variant.h"
 
 namespace kivostrel {
 

@@ -1,4 +1,4 @@
-#include "transport/message_decoder.h"
+#include "encoding/message_decoder.h"
 
 #include <algorithm>
 #include <array>
@@ -8,8 +8,8 @@
 
 #include "encoding/automation_error.h"
 #include "encoding/ber_tags.h"
+#include "encoding/byte_cursor.h"
 #include "encoding/integer_text.h"
-#include "transport/byte_cursor.h"
 
 namespace kivostrel {
 namespace {

@@ -1,0 +1,25 @@
+# cmake -DBUILD_DIR=... -DPROBES="name|header|forbidden;..." -P check_probes.cmake
+set(failures 0)
+foreach(probe IN LISTS PROBES)
+  string(REPLACE "|" ";" fields "${probe}")
+  list(GET fields 0 target)
+  list(GET fields 1 header)
+  list(GET fields 2 expect)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${target}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  string(FIND "${output}" "${header}" names_header)
+  if(expect STREQUAL "allowed" AND NOT status EQUAL 0)
+    message(SEND_ERROR "${target}: the allowed include of ${header} does not compile:\n${output}")
+    math(EXPR failures "${failures} + 1")
+  elseif(expect STREQUAL "forbidden" AND
+         (status EQUAL 0 OR names_header EQUAL -1 OR
+          NOT output MATCHES "No such file or directory|file not found"))
+    message(SEND_ERROR "${target}: the forbidden include of ${header} did not fail as missing")
+    math(EXPR failures "${failures} + 1")
+  else()
+    message(STATUS "${target}: ${expect}, as expected")
+  endif()
+endforeach()
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} probes broke the layering")
+endif()
