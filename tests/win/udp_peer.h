@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/win/winsock_handles.h"
+#include "win/winsock_handles.h"
 
 namespace kivostrel::wintest {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "support/test_support.h"
-#include "transport/win/winsock_handles.h"
+#include "win/winsock_handles.h"
 #include "transport/win/winsock_names.h"
 #include "transport/win/winsock_udp_socket.h"
 

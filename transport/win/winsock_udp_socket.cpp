@@ -14,7 +14,7 @@
 
 #include "encoding/automation_error.h"
 #include "transport/socket_outcome.h"
-#include "transport/win/winsock_handles.h"
+#include "win/winsock_handles.h"
 #include "transport/win/winsock_names.h"
 
 #ifndef SIO_UDP_CONNRESET
