@@ -53,8 +53,7 @@ class EngineHarness final : public HostEvents, public Label {
         *this, *this,
         [this, local_port](UdpSocketEvents& events) {
           auto socket = std::make_unique<PosixUdpSocket>(
-              events,
-              PosixUdpSocketOptions{.local_address = "127.0.0.1", .local_port = local_port});
+              events, UdpSocketOptions{.local_address = "127.0.0.1", .local_port = local_port});
           socket_ = socket.get();
           return socket;
         },

@@ -44,7 +44,7 @@ Bytes EveryValueType(const kivOstrel& engine) {
 
 std::vector<Bytes> SendEveryKindOfMessage(EngineHarness& host) {
   Catcher catcher;
-  PosixUdpSocket catcher_socket(catcher, PosixUdpSocketOptions{.local_address = "127.0.0.1"});
+  PosixUdpSocket catcher_socket(catcher, UdpSocketOptions{.local_address = "127.0.0.1"});
   catcher_socket.OpenSocket("0");
   if (!host.PumpUntil([&] {
         catcher_socket.Pump(0);

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "transport/posix/unique_fd.h"
+#include "transport/sockets/unique_fd.h"
 
 namespace kivostrel::testing {
 

@@ -19,16 +19,20 @@ UdpPeer::UdpPeer(std::uint16_t port) {
   socket_ = std::move(s);
 }
 
-bool UdpPeer::Readable() const {
+bool UdpPeer::Readable(DWORD timeout_ms) const {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(socket_.get(), &readable);
-  timeval now{0, 0};
-  return ::select(0, &readable, nullptr, nullptr, &now) == 1;
+  timeval limit{static_cast<long>(timeout_ms / 1000), static_cast<long>(timeout_ms % 1000) * 1000};
+  return ::select(0, &readable, nullptr, nullptr, &limit) == 1;
 }
 
-bool UdpPeer::Receive(std::vector<std::uint8_t>& data, sockaddr_in& from, DWORD timeout_ms) {
-  if (!ok() || !PumpUntil([this] { return Readable(); }, timeout_ms)) return false;
+bool UdpPeer::Receive(std::vector<std::uint8_t>& data, sockaddr_in& from, DWORD timeout_ms,
+                      bool pump) {
+  if (!ok()) return false;
+  if (!(pump ? PumpUntil([this] { return Readable(); }, timeout_ms) : Readable(timeout_ms))) {
+    return false;
+  }
   data.assign(65536, 0);
   int length = sizeof from;
   const int received =

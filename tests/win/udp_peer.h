@@ -21,11 +21,13 @@ class UdpPeer {
   std::uint16_t port() const noexcept { return port_; }
   std::wstring port_text() const { return std::to_wstring(port_); }
 
-  // Waits, dispatching this thread's messages, for one datagram; false after `timeout_ms`.
-  bool Receive(std::vector<std::uint8_t>& data, sockaddr_in& from, DWORD timeout_ms);
+  // Waits for one datagram, dispatching this thread's messages meanwhile unless `pump` is false;
+  // false after `timeout_ms`.
+  bool Receive(std::vector<std::uint8_t>& data, sockaddr_in& from, DWORD timeout_ms,
+               bool pump = true);
   bool SendTo(const std::vector<std::uint8_t>& data, const sockaddr_in& to);
-  // True when a datagram is waiting.
-  bool Readable() const;
+  // True when a datagram is waiting, or arrives within `timeout_ms`.
+  bool Readable(DWORD timeout_ms = 0) const;
 
  private:
   WinsockSession session_;

@@ -34,8 +34,8 @@ class ReplaySocket final : public UdpSocket {
 std::unique_ptr<ControlHost> ControlHost::OnNetwork(const NetworkOptions& options) {
   std::unique_ptr<ControlHost> host(new ControlHost());
   ControlHost* self = host.get();
-  const PosixUdpSocketOptions socket_options{.local_address = options.local_address,
-                                             .local_port = options.local_port};
+  const UdpSocketOptions socket_options{.local_address = options.local_address,
+                                        .local_port = options.local_port};
   host->control_ = std::make_unique<kivOstrel>(
       self->AsEvents(), self->AsLabel(), [self, &socket_options](UdpSocketEvents& events) {
         auto socket = std::make_unique<PosixUdpSocket>(events, socket_options);

@@ -1,0 +1,297 @@
+// The UDP socket component's contract, run against the back end of the platform the test program
+// is built for (epoll natively, Winsock under Wine), on real sockets on 127.0.0.1 only.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+#include "udp_socket_contract.h"
+
+namespace kivostrel::contract {
+namespace {
+
+using Log = std::vector<std::string>;
+using Datagrams = std::vector<Datagram>;
+
+// A label too long for DNS: the resolver refuses it without sending a query.
+const std::string kUnresolvableHost = std::string(70, 'q') + ".example";
+
+// Logs every event in order; `on_datagram` runs inside DatagramReceived.
+struct Recorder : UdpSocketEvents {
+  Log log;
+  Datagrams datagrams;
+  std::int32_t error_code = 0;
+  std::string error_description;
+  std::function<void()> on_datagram;
+
+  void SocketError(std::int32_t code, const std::string& description,
+                   const std::string& where) override {
+    log.push_back("SocketError:" + where);
+    error_code = code;
+    error_description = description;
+  }
+  void DatagramReceived(const std::string& address, const std::string& port,
+                        std::span<const std::uint8_t> data) override {
+    log.push_back("DatagramReceived");
+    datagrams.push_back({address, port, Bytes(data.begin(), data.end())});
+    if (on_datagram) on_datagram();
+  }
+  void SocketClosed() override { log.push_back("SocketClosed"); }
+  void SocketReady() override { log.push_back("SocketReady"); }
+  void DatagramSent() override { log.push_back("DatagramSent"); }
+};
+
+// Runs the loop until `done` (five seconds at most), then a little longer so that an event too
+// many would show.
+void RunUntil(UdpSocketCore& socket, const std::function<bool()>& done) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (!done() && Clock::now() < deadline) RunOnce(&socket, 20);
+  const auto settle = Clock::now() + std::chrono::milliseconds(50);
+  while (Clock::now() < settle) RunOnce(&socket, 10);
+}
+
+void RunFor(UdpSocketCore& socket, const Recorder& events, std::size_t count) {
+  RunUntil(socket, [&] { return events.log.size() >= count; });
+}
+
+// A component whose SocketReady has been delivered and taken off the log.
+struct OpenedSocket {
+  Recorder events;
+  std::unique_ptr<UdpSocketCore> socket;
+  explicit OpenedSocket(UdpSocketOptions options = {})
+      : socket(MakeSocket(events, std::move(options))) {
+    socket->OpenSocket("0");
+    RunFor(*socket, events, 1);
+    EXPECT_EQ(events.log, Log{"SocketReady"});
+    events.log.clear();
+  }
+  std::string Port() const { return std::to_string(socket->LocalPort()); }
+};
+
+Bytes Pattern(std::size_t size) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  return bytes;
+}
+
+TEST(UdpSocketContract, EventsOnlyFromTheLoopInCallOrder) {
+  Recorder events;
+  const auto socket = MakeSocket(events);
+  PlainPeer peer;
+  const std::string peer_port = std::to_string(peer.Port());
+  socket->OpenSocket("0");
+  socket->SendDatagram("127.0.0.1", peer_port, Pattern(5));
+  socket->CloseSocket();
+  socket->SendDatagram("127.0.0.1", peer_port, Pattern(5));  // no socket open
+  socket->OpenSocket("0");
+  EXPECT_EQ(peer.Receive().bytes, Pattern(5));
+  EXPECT_TRUE(events.log.empty());
+  RunFor(*socket, events, 6);
+  EXPECT_EQ(events.log, (Log{"SocketReady", "DatagramSent", "SocketClosed",
+                             "SocketError:SendDatagram", "SocketReady", "SocketReady"}));
+  EXPECT_EQ(events.error_code, kErrors.not_open);
+
+  peer.SendTo(socket->LocalPort(), Pattern(3));
+  RunFor(*socket, events, 7);
+  EXPECT_EQ(events.datagrams, (Datagrams{{"127.0.0.1", peer_port, Pattern(3)}}));
+}
+
+TEST(UdpSocketContract, DatagramsWithAPlainSocketBothWays) {
+  for (const std::size_t size : {0, 1, 484, 60000, 65507}) {
+    SCOPED_TRACE(size);
+    OpenedSocket ours;
+    PlainPeer peer;
+    const std::string peer_port = std::to_string(peer.Port());
+    peer.SendTo(ours.socket->LocalPort(), Pattern(size));
+    RunFor(*ours.socket, ours.events, 1);
+    EXPECT_EQ(ours.events.datagrams, (Datagrams{{"127.0.0.1", peer_port, Pattern(size)}}));
+
+    ours.socket->SendDatagram("localhost", peer_port, Pattern(size));
+    EXPECT_EQ(peer.Receive(), (Datagram{"127.0.0.1", ours.Port(), Pattern(size)}));
+    RunFor(*ours.socket, ours.events, 2);
+    EXPECT_EQ(ours.events.log, (Log{"DatagramReceived", "DatagramSent"}));
+  }
+}
+
+TEST(UdpSocketContract, TwoComponentsAnswerFromTheirHandlers) {
+  OpenedSocket a;
+  OpenedSocket b;
+  b.events.on_datagram = [&] {
+    const Datagram& request = b.events.datagrams.back();
+    b.socket->SendDatagram(request.address, request.port, Bytes{0xA2, 0x00});
+  };
+  a.socket->SendDatagram("127.0.0.1", b.Port(), Bytes{0xA0, 0x00});
+  for (int round = 0; round < 250 && a.events.datagrams.empty(); ++round) {
+    RunOnce(b.socket.get(), 0);
+    RunOnce(a.socket.get(), 20);
+  }
+  RunFor(*b.socket, b.events, 2);
+  EXPECT_EQ(b.events.datagrams, (Datagrams{{"127.0.0.1", a.Port(), {0xA0, 0x00}}}));
+  EXPECT_EQ(a.events.datagrams, (Datagrams{{"127.0.0.1", b.Port(), {0xA2, 0x00}}}));
+  EXPECT_EQ(a.events.log, (Log{"DatagramSent", "DatagramReceived"}));
+  EXPECT_EQ(b.events.log, (Log{"DatagramReceived", "DatagramSent"}));
+}
+
+TEST(UdpSocketContract, FailedSendsAreReportedLaterThenReady) {
+  const PlatformErrors& errors = kErrors;
+  const struct {
+    std::string host;
+    const char* port;
+    std::size_t size;
+    std::int32_t code;  // 0: whatever the resolver says
+    const char* said;
+  } cases[] = {
+      {kUnresolvableHost, "161", 10, 0, "cannot resolve host"},
+      {"", "161", 10, errors.no_host_name, "cannot resolve host '': no host name given"},
+      {"127.0.0.1", "70000", 10, errors.invalid_argument, "bad port '70000'"},
+      {"127.0.0.1", "", 10, errors.unknown_service, "bad port ''"},
+      {"127.0.0.1", "no-such-udp-service", 10, errors.unknown_service,
+       "bad port 'no-such-udp-service': not a port number or a known UDP service"},
+      {"127.0.0.1", "9", 65508, errors.message_too_long,
+       "cannot send 65508 bytes to 127.0.0.1 port 9: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host + " port " + c.port);
+    OpenedSocket ours;
+    EXPECT_NO_THROW(ours.socket->SendDatagram(c.host, c.port, Pattern(c.size)));
+    EXPECT_TRUE(ours.events.log.empty());
+    RunFor(*ours.socket, ours.events, 2);
+    EXPECT_EQ(ours.events.log, (Log{"SocketError:SendDatagram", "SocketReady"}));
+    if (c.code != 0) {
+      EXPECT_EQ(ours.events.error_code, c.code);
+    } else {
+      EXPECT_NE(ours.events.error_code, 0);
+    }
+    EXPECT_NE(ours.events.error_description.find(c.said), std::string::npos)
+        << ours.events.error_description;
+  }
+}
+
+TEST(UdpSocketContract, PortsAreNumbersOrUdpServices) {
+  Recorder events;
+  const auto socket = MakeSocket(events);
+  const struct {
+    const char* text;
+    std::uint16_t port;  // 0: refused
+  } cases[] = {{"161", 161}, {"snmp", 161}, {"65535", 65535}, {"0", 0},
+               {"-1", 0},    {"16 1", 0},   {"0x10", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::uint16_t port = 0;
+    EXPECT_EQ(socket->ResolvePort(c.text, port).has_value(), c.port == 0);
+    EXPECT_EQ(port, c.port);
+  }
+}
+
+TEST(UdpSocketContract, LocalAddressTowardsLoopback) {
+  Recorder events;
+  const auto socket = MakeSocket(events);
+  EXPECT_EQ(socket->LocalAddressFor("127.0.0.1"), "127.0.0.1");
+  EXPECT_EQ(socket->LocalAddressFor("localhost"), "127.0.0.1");
+  for (const std::string& host : {kUnresolvableHost, std::string()}) {
+    EXPECT_EQ(testing::ErrorNumberOf([&] { socket->LocalAddressFor(host); }), kErrHostNotFound);
+  }
+}
+
+TEST(UdpSocketContract, FixedLocalPortAndOpensThatFail) {
+  const std::uint16_t port = PlainPeer().Port();  // was free
+  const UdpSocketOptions fixed{.local_address = "127.0.0.1", .local_port = port};
+  OpenedSocket first(fixed);
+  EXPECT_EQ(first.socket->LocalPort(), port);
+
+  Recorder events;
+  const auto second = MakeSocket(events, fixed);
+  second->OpenSocket("0");
+  RunFor(*second, events, 1);
+  EXPECT_EQ(events.log, Log{"SocketError:OpenSocket"});
+  EXPECT_EQ(events.error_code, kErrors.address_in_use);
+  EXPECT_NE(events.error_description.find("cannot bind 127.0.0.1 port " + std::to_string(port)),
+            std::string::npos)
+      << events.error_description;
+  EXPECT_FALSE(second->IsOpen());
+  EXPECT_EQ(second->LocalPort(), 0);
+
+  second->OpenSocket("not a port");
+  RunFor(*second, events, 2);
+  EXPECT_EQ(events.error_code, kErrors.invalid_argument);
+  EXPECT_EQ(events.error_description, "bad local port 'not a port'");
+}
+
+TEST(UdpSocketContract, HandlerClosesOrDestroysWhileDatagramsWait) {
+  for (const bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy ? "destroy" : "close");
+    Recorder events;
+    std::unique_ptr<UdpSocketCore> socket = MakeSocket(events);
+    socket->OpenSocket("0");
+    RunFor(*socket, events, 1);
+    events.log.clear();
+    PlainPeer peer;
+    for (int i = 0; i < 5; ++i) peer.SendTo(socket->LocalPort(), Pattern(100));
+    events.on_datagram = [&] { destroy ? socket.reset() : socket->CloseSocket(); };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (events.log.empty() && std::chrono::steady_clock::now() < deadline) {
+      RunOnce(socket.get(), 20);
+    }
+    for (int settle = 0; settle < 5; ++settle) RunOnce(socket.get(), 10);
+    if (destroy) {
+      EXPECT_EQ(socket, nullptr);
+      EXPECT_EQ(events.log, Log{"DatagramReceived"});
+    } else {
+      EXPECT_EQ(events.log, (Log{"DatagramReceived", "SocketClosed"}));
+    }
+  }
+}
+
+TEST(UdpSocketContract, DestroyedWithOutcomesQueuedRaisesNothing) {
+  Recorder events;
+  PlainPeer peer;
+  {
+    const auto socket = MakeSocket(events);
+    socket->OpenSocket("0");
+    socket->SendDatagram("127.0.0.1", std::to_string(peer.Port()), Pattern(4));
+    socket->CloseSocket();
+  }
+  for (int settle = 0; settle < 10; ++settle) RunOnce(nullptr, 10);
+  EXPECT_TRUE(events.log.empty());
+}
+
+TEST(UdpSocketContract, AnAnswerSentFromAHandlerIsReportedBeforeLaterDatagrams) {
+  // An agent answers each request from inside DatagramReceived; the next request is already
+  // waiting. Its DatagramSent must come before that next request, or the agent's next answer
+  // would find the link still busy.
+  OpenedSocket ours;
+  PlainPeer peer;
+  const std::string peer_port = std::to_string(peer.Port());
+  ours.events.on_datagram = [&] { ours.socket->SendDatagram("127.0.0.1", peer_port, Bytes{1}); };
+  for (int i = 0; i < 3; ++i) peer.SendTo(ours.socket->LocalPort(), Bytes{std::uint8_t(i)});
+  RunFor(*ours.socket, ours.events, 6);
+  EXPECT_EQ(ours.events.log, (Log{"DatagramReceived", "DatagramSent", "DatagramReceived",
+                                  "DatagramSent", "DatagramReceived", "DatagramSent"}));
+}
+
+TEST(UdpSocketContract, ABoundedNumberOfDatagramsPerWakeUpNoneLost) {
+  OpenedSocket ours;
+  PlainPeer peer;
+  for (int i = 0; i < 100; ++i) peer.SendTo(ours.socket->LocalPort(), Bytes{std::uint8_t(i)});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::size_t largest_step = 0;
+  while (ours.events.datagrams.size() < 100 && std::chrono::steady_clock::now() < deadline) {
+    const std::size_t before = ours.events.datagrams.size();
+    RunOnce(ours.socket.get(), 20);
+    largest_step = std::max(largest_step, ours.events.datagrams.size() - before);
+  }
+  EXPECT_GT(largest_step, 0u);
+  EXPECT_LE(largest_step, static_cast<std::size_t>(UdpSocketCore::kMaxDatagramsPerWakeUp));
+  ASSERT_EQ(ours.events.datagrams.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(ours.events.datagrams[i].bytes, Bytes{std::uint8_t(i)});
+}
+
+}  // namespace
+}  // namespace kivostrel::contract

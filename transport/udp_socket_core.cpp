@@ -1,0 +1,327 @@
+#include "transport/udp_socket_core.h"
+
+#include <utility>
+
+#include "encoding/automation_error.h"
+
+namespace kivostrel {
+namespace {
+
+constexpr const char* kWhereOpen = "OpenSocket";
+constexpr const char* kWhereSend = "SendDatagram";
+constexpr const char* kWhereReceive = "Receive";
+
+// Any port will do for the probe in LocalAddressFor: connecting a UDP socket sends nothing.
+constexpr std::uint16_t kProbePort = 9;
+constexpr std::size_t kReceiveBufferSize = 65536;
+
+template <class... Handlers>
+struct Overloaded : Handlers... {
+  using Handlers::operator()...;
+};
+template <class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
+// 'text'. Filled in place: g++ 12 warns falsely (-Wrestrict) on concatenating small strings.
+std::string Quoted(std::string_view text) {
+  std::string quoted(text.size() + 2, '\'');
+  text.copy(quoted.data() + 1, text.size());
+  return quoted;
+}
+
+// "ADDRESS port PORT": how messages name a destination, in the host's own texts.
+std::string Target(std::string_view address, std::string_view port) {
+  return std::string(address) + " port " + std::string(port);
+}
+
+std::string CannotResolveText(std::string_view host, std::string_view reason) {
+  return "cannot resolve host " + Quoted(host) + ": " + std::string(reason);
+}
+
+std::string BadPortText(std::string_view port, std::string_view reason) {
+  return "bad port " + Quoted(port) + ": " + std::string(reason);
+}
+
+}  // namespace
+
+UdpSocketCore::UdpSocketCore(UdpSocketEvents& events, UdpSocketOptions options,
+                             const Platform& platform)
+    : events_(events),
+      options_(std::move(options)),
+      platform_(platform),
+      receive_buffer_(std::make_shared<std::vector<std::uint8_t>>(kReceiveBufferSize)),
+      alive_(std::make_shared<bool>(true)) {}
+
+UdpSocketCore::~UdpSocketCore() {
+  *alive_ = false;
+}
+
+std::uint16_t UdpSocketCore::LocalPort() const noexcept {
+  return open_ ? NativeLocalPort() : 0;
+}
+
+void UdpSocketCore::OpenSocket(std::string_view local_port) {
+  DropSocket();
+
+  const std::optional<std::uint16_t> port = ReadLocalPort(local_port, options_.local_port);
+  if (!port) {
+    Queue(Failure{platform_.invalid_argument, "bad local port " + Quoted(local_port), kWhereOpen});
+    return;
+  }
+  Endpoint local{.port = *port};
+  if (!options_.local_address.empty()) {
+    const auto address = ReadDottedAddress(options_.local_address);
+    if (!address) {
+      Queue(Failure{platform_.invalid_argument,
+                    "bad local address " + Quoted(options_.local_address), kWhereOpen});
+      return;
+    }
+    local.address = *address;
+  }
+
+  if (const auto failure = OpenNative(local)) {
+    const std::string reason = ErrorText(failure->code);
+    std::string description;
+    switch (failure->step) {
+      case OpenStep::kCreate:
+        description = "cannot create a UDP socket: " + reason;
+        break;
+      case OpenStep::kBind:
+        description = "cannot bind " + Target(DottedText(local.address), std::to_string(*port)) +
+                      ": " + reason;
+        break;
+      case OpenStep::kWatch:
+        description = "cannot watch the socket: " + reason;
+        break;
+    }
+    Queue(Failure{failure->code, std::move(description), kWhereOpen});
+    return;
+  }
+  open_ = true;
+  ++generation_;
+  Queue(Ready{});
+}
+
+void UdpSocketCore::CloseSocket() {
+  DropSocket();
+  Queue(Closed{});
+}
+
+void UdpSocketCore::DropSocket() {
+  if (!open_) return;
+  CloseNative();
+  open_ = false;
+  ++generation_;
+  WatchWritable(false);
+  for (PendingDatagram& datagram : std::exchange(pending_, {})) {
+    QueueSendFailure(platform_.cancelled,
+                     "socket closed before the datagram to " + datagram.target + " could be sent");
+  }
+}
+
+void UdpSocketCore::SendDatagram(std::string_view remote_address, std::string_view remote_port,
+                                 std::span<const std::uint8_t> message) {
+  std::string target = Target(remote_address, remote_port);
+  if (!open_) {
+    QueueSendFailure(platform_.not_open, "cannot send to " + target + ": the socket is not open");
+    return;
+  }
+  if (message.size() > kMaxDatagramSize) {
+    QueueSendFailure(platform_.message_too_long,
+                     CannotSendText(message.size(), target, platform_.message_too_long));
+    return;
+  }
+  // The port first: a bad port text costs no name lookup.
+  Endpoint destination;
+  if (auto failure = ResolvePort(remote_port, destination.port)) {
+    QueueSendFailure(failure->code, std::move(failure->description));
+    return;
+  }
+  if (auto failure = ResolveHost(remote_address, destination.address)) {
+    QueueSendFailure(failure->code, std::move(failure->description));
+    return;
+  }
+
+  // Datagrams already waiting go first, so that outcomes keep the order of the calls.
+  std::int32_t error = 0;
+  const Io result = pending_.empty() ? SendNative(destination, message, error) : Io::kWouldBlock;
+  switch (result) {
+    case Io::kDone:
+      Queue(Sent{});
+      break;
+    case Io::kWouldBlock:
+      pending_.push_back({destination, std::vector<std::uint8_t>(message.begin(), message.end()),
+                          std::move(target)});
+      WatchWritable(true);
+      break;
+    case Io::kFailed:
+    case Io::kNothing:
+      QueueSendFailure(error, CannotSendText(message.size(), target, error));
+      break;
+  }
+}
+
+void UdpSocketCore::SendPending() {
+  while (open_ && !pending_.empty()) {
+    PendingDatagram& next = pending_.front();
+    std::int32_t error = 0;
+    const Io result = SendNative(next.destination, next.bytes, error);
+    if (result == Io::kWouldBlock) return;
+    if (result == Io::kDone) {
+      Queue(Sent{});
+    } else {
+      QueueSendFailure(error, CannotSendText(next.bytes.size(), next.target, error));
+    }
+    pending_.pop_front();
+  }
+  WatchWritable(false);
+}
+
+std::string UdpSocketCore::CannotSendText(std::size_t size, std::string_view target,
+                                          std::int32_t code) const {
+  return "cannot send " + std::to_string(size) + " bytes to " + std::string(target) + ": " +
+         ErrorText(code);
+}
+
+std::optional<UdpSocketCore::NameFailure> UdpSocketCore::ResolvePort(std::string_view text,
+                                                                     std::uint16_t& port) {
+  switch (ReadRemotePort(text, port)) {
+    case PortText::kNumber:
+      return std::nullopt;
+    case PortText::kOutOfRange:
+      return NameFailure{platform_.invalid_argument,
+                         BadPortText(text, "not a number from 1 to 65535")};
+    case PortText::kName:
+      break;
+  }
+  // A text with a NUL inside would be looked up as its first part only.
+  if (!text.empty() && text.find('\0') == std::string_view::npos) {
+    if (const auto found = LookUpService(std::string(text))) {
+      port = *found;
+      return std::nullopt;
+    }
+  }
+  return NameFailure{platform_.unknown_service,
+                     BadPortText(text, "not a port number or a known UDP service")};
+}
+
+std::optional<UdpSocketCore::NameFailure> UdpSocketCore::ResolveHost(
+    std::string_view text, std::array<std::uint8_t, 4>& address) {
+  if (text.empty() || text.find('\0') != std::string_view::npos) {
+    return NameFailure{platform_.no_host_name, CannotResolveText(text, "no host name given")};
+  }
+  if (const auto dotted = ReadDottedAddress(text)) {
+    address = *dotted;
+    return std::nullopt;
+  }
+  if (auto failure = LookUpHost(std::string(text), address)) {
+    return NameFailure{failure->code, CannotResolveText(text, failure->reason)};
+  }
+  return std::nullopt;
+}
+
+std::string UdpSocketCore::LocalAddressFor(std::string_view remote_address) {
+  const std::string source = std::string(platform_.component) + ":LocalAddressFor";
+  Endpoint remote{.port = kProbePort};
+  if (auto failure = ResolveHost(remote_address, remote.address)) {
+    throw AutomationError(kErrHostNotFound, source, std::move(failure->description));
+  }
+  Endpoint local;
+  if (const std::int32_t error = LocalAddressTowards(remote, local); error != 0) {
+    throw AutomationError(
+        kErrNetworkUnreachable, source,
+        "no local address towards " + Quoted(remote_address) + ": " + ErrorText(error));
+  }
+  return DottedText(local.address);
+}
+
+void UdpSocketCore::Queue(Outcome outcome) {
+  outcomes_.push_back(std::move(outcome));
+  if (!wake_requested_) wake_requested_ = Wake();
+}
+
+void UdpSocketCore::QueueSendFailure(std::int32_t code, std::string description) {
+  // The host learns that the send is over, and that the socket takes the next one.
+  Queue(Failure{code, std::move(description), kWhereSend});
+  Queue(Ready{});
+}
+
+void UdpSocketCore::Raise(const Outcome& outcome) {
+  std::visit(Overloaded{
+                 [&](const Failure& failure) {
+                   events_.SocketError(failure.code, failure.description, failure.where);
+                 },
+                 [&](Ready) { events_.SocketReady(); },
+                 [&](Sent) { events_.DatagramSent(); },
+                 [&](Closed) { events_.SocketClosed(); },
+             },
+             outcome);
+}
+
+int UdpSocketCore::RaiseOutcomes() {
+  const std::shared_ptr<const bool> alive = alive_;
+  wake_requested_ = false;
+  Woken();
+  int raised = 0;
+  // Only what is queued now: what handlers queue comes with the next wake-up, so that a host
+  // answering every DatagramSent with a send still lets everything else through.
+  for (std::size_t due = outcomes_.size(); due > 0 && !outcomes_.empty(); --due) {
+    const Outcome next = std::move(outcomes_.front());
+    outcomes_.pop_front();
+    Raise(next);
+    ++raised;
+    if (!*alive) return raised;
+  }
+  if (!outcomes_.empty() && !wake_requested_) wake_requested_ = Wake();
+  return raised;
+}
+
+int UdpSocketCore::ReceiveDatagrams() {
+  const std::shared_ptr<const bool> alive = alive_;
+  const std::uint64_t generation = generation_;
+  const std::shared_ptr<std::vector<std::uint8_t>> buffer = receive_buffer_;
+  int raised = 0;
+  for (int attempt = 0; attempt < kMaxDatagramsPerWakeUp; ++attempt) {
+    // A handler may have closed or replaced the socket.
+    if (!open_ || generation_ != generation) return raised;
+    // An outcome queued before this read (the answer a handler just sent) is raised first, so
+    // that events keep the order in which things happened.
+    if (!outcomes_.empty()) {
+      raised += RaiseOutcomes();
+      if (!*alive) return raised;
+      if (!open_ || generation_ != generation) return raised;
+    }
+    std::size_t size = 0;
+    Endpoint sender;
+    std::int32_t error = 0;
+    switch (ReceiveNative(*buffer, size, sender, error)) {
+      case Io::kDone:
+        break;
+      case Io::kNothing:
+        continue;
+      case Io::kWouldBlock:
+        return raised;
+      case Io::kFailed:
+        ReportReceiveFailure(error);
+        return raised;
+    }
+    events_.DatagramReceived(DottedText(sender.address), std::to_string(sender.port),
+                             std::span<const std::uint8_t>(buffer->data(), size));
+    ++raised;
+    if (!*alive) return raised;
+  }
+  // The budget is spent: the rest waits for a later wake-up, behind whatever else is due.
+  if (open_ && generation_ == generation) ReceiveLater();
+  return raised;
+}
+
+void UdpSocketCore::ReportReceiveFailure(std::int32_t code) {
+  Queue(Failure{code, "cannot receive: " + ErrorText(code), kWhereReceive});
+}
+
+void UdpSocketCore::ReportClosedBySystem() {
+  DropSocket();
+  Queue(Closed{});
+}
+
+}  // namespace kivostrel

@@ -1,0 +1,222 @@
+// UdpSocketCore: everything the UDP socket component does that does not depend on the platform,
+// written once. A back end (transport/posix, transport/win) derives from it and supplies only
+// the system calls on one socket (open and bind, close, send, receive, name lookups) and a way
+// to wake its event loop; its loop calls back the entry points under "What the back end's loop
+// calls".
+//
+// Operations do their work at once (bind, close, send) but only queue their outcome; events are
+// raised from the back end's loop alone, never from inside an operation. Outcomes come in the
+// order of the calls that caused them:
+//   OpenSocket   -> SocketReady, or SocketError (where "OpenSocket") when the bind fails
+//   CloseSocket  -> SocketClosed (also when no socket was open)
+//   SendDatagram -> DatagramSent, or SocketError (where "SendDatagram") then SocketReady
+// A datagram the system cannot take yet stays pending and goes out when the socket is writable;
+// closing or re-opening the socket reports each pending one as failed (the platform's
+// "cancelled" number). A failed receive is reported as SocketError with where "Receive".
+// At most kMaxDatagramsPerWakeUp datagrams are raised per wake-up; an outcome queued by a handler
+// (the answer it just sent) is raised before any later datagram.
+//
+// Error codes in SocketError are the platform's numbers (errno and resolver codes on Linux, WSA
+// numbers on Windows); descriptions name the host, port or size concerned in the same words on
+// every platform.
+//
+// Not thread-safe: create, call and pump it on one thread. A handler may call any operation and
+// may destroy the component; the core re-checks its state after every event it raises.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "transport/endpoint.h"
+#include "transport/udp_socket.h"
+
+namespace kivostrel {
+
+// Automation errors of LocalAddressFor, numbered as the Windows Sockets errors of the same
+// meaning so that hosts see one number on every platform. The source is the component's name
+// and ":LocalAddressFor", the description names the host and the system's reason.
+enum UdpSocketErrorNumber : std::int32_t {
+  kErrNetworkUnreachable = 10051,  // no route from this machine to the host
+  kErrHostNotFound = 11001,        // the host text is neither a dotted address nor a known name
+};
+
+struct UdpSocketOptions {
+  // Dotted IPv4 address to bind; the empty text means all local addresses, as "0.0.0.0" does.
+  std::string local_address = "0.0.0.0";
+  // Port to bind when OpenSocket is given "0"; 0 lets the system choose a free one.
+  std::uint16_t local_port = 0;
+};
+
+class UdpSocketCore : public UdpSocket {
+ public:
+  // Datagrams raised per wake-up at most; the rest wait for the next one.
+  static constexpr int kMaxDatagramsPerWakeUp = 32;
+  // The largest IPv4 UDP payload: larger sends are reported as failed, and every datagram
+  // received arrives whole.
+  static constexpr std::size_t kMaxDatagramSize = 65507;
+
+  // Queued outcomes are dropped; no event is raised.
+  ~UdpSocketCore() override;
+  UdpSocketCore(const UdpSocketCore&) = delete;
+  UdpSocketCore& operator=(const UdpSocketCore&) = delete;
+
+  // Closes any open socket (without SocketClosed) and binds a new one. `local_port` "0" or empty
+  // uses the port of the options; another decimal port from 1 to 65535 is used instead of it.
+  void OpenSocket(std::string_view local_port) final;
+  void CloseSocket() final;
+  // Never throws for a network reason; the empty message is sent as an empty datagram.
+  void SendDatagram(std::string_view remote_address, std::string_view remote_port,
+                    std::span<const std::uint8_t> message) final;
+  // Asks the system which local address a datagram to the host would leave from (no packet is
+  // sent). May block while a host name is resolved. Throws AutomationError kErrHostNotFound or
+  // kErrNetworkUnreachable.
+  std::string LocalAddressFor(std::string_view remote_address) final;
+
+  bool IsOpen() const noexcept { return open_; }
+  // The port the socket is bound to, 0 when none is open.
+  std::uint16_t LocalPort() const noexcept;
+
+  // The platform's numbers for the failures the core finds itself, and the component's name.
+  struct Platform {
+    const char* component;          // the source prefix of automation errors
+    std::int32_t invalid_argument;  // a bad local port or address, a remote port out of range
+    std::int32_t not_open;          // a send while no socket is open
+    std::int32_t cancelled;         // a datagram still pending when its socket closed
+    std::int32_t message_too_long;  // a datagram over kMaxDatagramSize
+    std::int32_t no_host_name;      // the empty host text
+    std::int32_t no_ipv4_address;   // a host name without an IPv4 address
+    std::int32_t unknown_service;   // a port text that is neither a number nor a UDP service
+  };
+  // Why a text does not name an endpoint: the platform's number and the description hosts see.
+  struct NameFailure {
+    std::int32_t code = 0;
+    std::string description;
+  };
+  // A remote port text: "1" to "65535", or the name of a UDP service known to the system (e.g.
+  // "snmp"). Port 0 and anything else are refused.
+  std::optional<NameFailure> ResolvePort(std::string_view text, std::uint16_t& port);
+  // A remote host text: a dotted address, read without the resolver, or a host name looked up
+  // by the system (IPv4 only; the first address wins), which may block. The empty text is
+  // refused without a lookup.
+  std::optional<NameFailure> ResolveHost(std::string_view text,
+                                         std::array<std::uint8_t, 4>& address);
+
+ protected:
+  // `events` must outlive the component. No socket is opened yet.
+  UdpSocketCore(UdpSocketEvents& events, UdpSocketOptions options, const Platform& platform);
+
+  // --- What the back end supplies ---
+
+  enum class OpenStep { kCreate, kBind, kWatch };
+  struct OpenFailure {
+    OpenStep step;
+    std::int32_t code;
+  };
+  // Creates a non-blocking UDP socket bound to `local` and watched by the loop. On failure
+  // nothing stays open.
+  virtual std::optional<OpenFailure> OpenNative(const Endpoint& local) = 0;
+  virtual void CloseNative() noexcept = 0;
+  virtual std::uint16_t NativeLocalPort() const noexcept = 0;
+
+  enum class Io { kDone, kWouldBlock, kFailed, kNothing };
+  // kDone, kWouldBlock (try again when writable) or kFailed with `error`.
+  virtual Io SendNative(const Endpoint& to, std::span<const std::uint8_t> bytes,
+                        std::int32_t& error) noexcept = 0;
+  // kDone with the datagram's `size` and `sender`; kWouldBlock when none waits; kFailed with
+  // `error`; kNothing for a report the platform passes on that is no datagram (an ICMP
+  // message about an earlier send).
+  virtual Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
+                           std::int32_t& error) noexcept = 0;
+
+  // The system's lookup of a host name (never a dotted address): its first IPv4 address, or
+  // the platform's number and the reason in words.
+  struct LookupFailure {
+    std::int32_t code;
+    std::string reason;
+  };
+  virtual std::optional<LookupFailure> LookUpHost(const std::string& name,
+                                                  std::array<std::uint8_t, 4>& address) = 0;
+  virtual std::optional<std::uint16_t> LookUpService(const std::string& name) = 0;
+  // The local address a socket connected to `remote` has; 0 or the platform's error number.
+  virtual std::int32_t LocalAddressTowards(const Endpoint& remote, Endpoint& local) = 0;
+
+  // A readable text for one of the platform's error numbers.
+  virtual std::string ErrorText(std::int32_t code) const = 0;
+
+  // Makes the loop call RaiseOutcomes soon. False when it could not; the next outcome retries.
+  virtual bool Wake() noexcept = 0;
+  // The loop is about to raise the outcomes: a level-triggered wake-up may be reset here.
+  virtual void Woken() noexcept {}
+  // Writability reports are wanted (datagrams are pending) or not any more.
+  virtual void WatchWritable(bool /*wanted*/) noexcept {}
+  // A wake-up's budget is spent with datagrams perhaps still waiting: make the loop call
+  // ReceiveDatagrams again later, unless the socket stays readable by itself.
+  virtual void ReceiveLater() noexcept {}
+
+  // --- What the back end's loop calls ---
+
+  // Raises the outcomes queued now; those that handlers queue meanwhile wait for the next call.
+  // Returns the events raised; stops at once when a handler destroys the component.
+  int RaiseOutcomes();
+  // Sends what waits for the socket to be writable.
+  void SendPending();
+  // Raises the datagrams waiting, kMaxDatagramsPerWakeUp at most, and before each one the
+  // outcomes handlers queued. Returns the events raised; stops at once when a handler destroys
+  // the component, closes or replaces the socket.
+  int ReceiveDatagrams();
+  // The loop learned of a failed receive, or that the system closed the socket.
+  void ReportReceiveFailure(std::int32_t code);
+  void ReportClosedBySystem();
+
+  const Platform& platform() const noexcept { return platform_; }
+  // Changes whenever the socket is closed or replaced.
+  std::uint64_t generation() const noexcept { return generation_; }
+  // False once the component is destroyed: a loop holds a copy across the events it raises.
+  std::shared_ptr<const bool> AliveToken() const noexcept { return alive_; }
+
+ private:
+  struct Failure {
+    std::int32_t code;
+    std::string description;
+    std::string where;
+  };
+  struct Ready {};
+  struct Sent {};
+  struct Closed {};
+  using Outcome = std::variant<Failure, Ready, Sent, Closed>;
+
+  struct PendingDatagram {
+    Endpoint destination;
+    std::vector<std::uint8_t> bytes;
+    std::string target;  // the host's texts, for messages
+  };
+
+  void Queue(Outcome outcome);
+  void QueueSendFailure(std::int32_t code, std::string description);
+  void Raise(const Outcome& outcome);
+  // Closes the socket and reports pending datagrams as failed; raises nothing itself.
+  void DropSocket();
+  std::string CannotSendText(std::size_t size, std::string_view target, std::int32_t code) const;
+
+  UdpSocketEvents& events_;
+  const UdpSocketOptions options_;
+  const Platform platform_;
+  bool open_ = false;
+  std::uint64_t generation_ = 0;
+  bool wake_requested_ = false;
+  std::deque<Outcome> outcomes_;
+  std::deque<PendingDatagram> pending_;
+  // Shared with a running receive so that a datagram's bytes outlive a handler destroying us.
+  std::shared_ptr<std::vector<std::uint8_t>> receive_buffer_;
+  std::shared_ptr<bool> alive_;
+};
+
+}  // namespace kivostrel
