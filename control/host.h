@@ -9,6 +9,7 @@
 
 #include "control/collection.h"
 #include "encoding/ostrel_object.h"
+#include "encoding/received_message.h"
 #include "encoding/variant.h"
 
 namespace kivostrel {
@@ -35,6 +36,13 @@ class HostEvents {
   virtual void WsError(std::int32_t Ecode, const std::string& Description,
                        const std::string& Where) = 0;
 };
+
+// A Response's arguments as one value, the rows copied out of `Objects`.
+ReceivedMessage CopyOfResponse(const std::string& RemoteIP, const std::string& RemotePort,
+                               std::int16_t Version, const std::string& Community,
+                               const std::string& Command, std::int32_t RequestId,
+                               std::int16_t ErrorStatus, const ObjectsCollection& Objects,
+                               const Bytes& RawData);
 
 // The text label that fills the control's surface.
 class Label {

@@ -253,6 +253,24 @@ void kivOstrel::DatagramReceived(const std::string& remote_address, const std::s
   objects_ = std::move(objects);
 }
 
+ReceivedMessage CopyOfResponse(const std::string& RemoteIP, const std::string& RemotePort,
+                               std::int16_t Version, const std::string& Community,
+                               const std::string& Command, std::int32_t RequestId,
+                               std::int16_t ErrorStatus, const ObjectsCollection& Objects,
+                               const Bytes& RawData) {
+  ReceivedMessage message{.RemoteIP = RemoteIP,
+                          .RemotePort = RemotePort,
+                          .Version = Version,
+                          .Community = Community,
+                          .Command = Command,
+                          .RequestId = RequestId,
+                          .ErrorStatus = ErrorStatus,
+                          .RawData = RawData};
+  message.Objects.reserve(static_cast<std::size_t>(Objects.Count()));
+  for (std::int32_t i = 1; i <= Objects.Count(); ++i) message.Objects.push_back(*Objects.Item(i));
+  return message;
+}
+
 std::int32_t CoerceToLong(const Variant& value) {
   constexpr double kMin = std::numeric_limits<std::int32_t>::min();
   constexpr double kMax = std::numeric_limits<std::int32_t>::max();

@@ -11,7 +11,7 @@ constexpr bool IsBlank(char c) {
 
 }  // namespace
 
-std::int64_t ParseIntegerText(std::string_view text) {
+IntegerText ReadIntegerText(std::string_view text) noexcept {
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && IsBlank(text[begin])) ++begin;
@@ -22,7 +22,7 @@ std::int64_t ParseIntegerText(std::string_view text) {
     negative = text[begin] == '-';
     ++begin;
   }
-  if (begin == end) RaiseTypeMismatch();
+  if (begin == end) return {0, IntegerTextError::kNotANumber};
 
   // Accumulate the magnitude as unsigned so that -2^63 is representable.
   constexpr std::uint64_t kMaxMagnitude = std::uint64_t{1} << 63;
@@ -30,14 +30,24 @@ std::int64_t ParseIntegerText(std::string_view text) {
   bool overflow = false;
   for (std::size_t i = begin; i < end; ++i) {
     const char c = text[i];
-    if (c < '0' || c > '9') RaiseTypeMismatch();
+    // A stray character is a type mismatch even when the digits also overflow.
+    if (c < '0' || c > '9') return {0, IntegerTextError::kNotANumber};
     const auto digit = static_cast<std::uint64_t>(c - '0');
     if (magnitude > (kMaxMagnitude - digit) / 10) overflow = true;
     if (!overflow) magnitude = magnitude * 10 + digit;
   }
-  if (overflow || magnitude > kMaxMagnitude - (negative ? 0 : 1)) RaiseOverflow();
-  if (negative) return static_cast<std::int64_t>(0 - magnitude);
-  return static_cast<std::int64_t>(magnitude);
+  if (overflow || magnitude > kMaxMagnitude - (negative ? 0 : 1)) {
+    return {0, IntegerTextError::kOutOfRange};
+  }
+  if (negative) return {static_cast<std::int64_t>(0 - magnitude)};
+  return {static_cast<std::int64_t>(magnitude)};
+}
+
+std::int64_t ParseIntegerText(std::string_view text) {
+  const IntegerText read = ReadIntegerText(text);
+  if (read.error == IntegerTextError::kNotANumber) RaiseTypeMismatch();
+  if (read.error == IntegerTextError::kOutOfRange) RaiseOverflow();
+  return read.value;
 }
 
 std::size_t Utf16Length(std::string_view utf8) noexcept {

@@ -12,6 +12,14 @@ namespace kivostrel {
 // No digits, or any other character: error 13. Outside -2^63 .. 2^63-1: error 6.
 std::int64_t ParseIntegerText(std::string_view text);
 
+// The same reading without exceptions, for callers to whom a bad text is an expected case.
+enum class IntegerTextError { kNone, kNotANumber, kOutOfRange };
+struct IntegerText {
+  std::int64_t value = 0;  // 0 unless `error` is kNone
+  IntegerTextError error = IntegerTextError::kNone;
+};
+IntegerText ReadIntegerText(std::string_view text) noexcept;
+
 // The number of UTF-16 code units of a UTF-8 text: the character count a host's string has.
 std::size_t Utf16Length(std::string_view utf8) noexcept;
 

@@ -6,7 +6,6 @@
 #include <limits>
 #include <optional>
 
-#include "encoding/automation_error.h"
 #include "encoding/ber_tags.h"
 #include "encoding/byte_cursor.h"
 #include "encoding/integer_text.h"
@@ -269,11 +268,9 @@ std::optional<std::int32_t> ToWholeNumber(const Variant& value, std::int64_t low
   if (const auto* integer = std::get_if<std::int32_t>(&value)) {
     number = *integer;
   } else if (const auto* text = std::get_if<std::string>(&value)) {
-    try {
-      number = ParseIntegerText(*text);
-    } catch (const AutomationError&) {
-      return std::nullopt;
-    }
+    const IntegerText read = ReadIntegerText(*text);
+    if (read.error != IntegerTextError::kNone) return std::nullopt;
+    number = read.value;
   } else if (std::holds_alternative<Bytes>(value)) {
     return std::nullopt;
   }

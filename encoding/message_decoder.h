@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "encoding/ostrel_object.h"
+#include "encoding/received_message.h"
 #include "encoding/variant.h"
 
 namespace kivostrel {
@@ -61,17 +62,8 @@ struct DecodedMessage {
 // when not even its tag and length could be read.
 DecodedMessage DecodeMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
 
-// The arguments of `Response` besides the sender's address and port and the raw bytes.
-struct ReceivedMessage {
-  std::int16_t Version = 0;
-  std::string Community = "0";
-  std::string Command;
-  std::int32_t RequestId = 0;
-  std::int16_t ErrorStatus = 0;  // -1 ("FormatError") when the message could not be read
-  std::vector<OstrelObject> Objects;
-};
-
-// A whole datagram as `Response` reports it:
+// A whole datagram as `Response` reports it, all but RemoteIP, RemotePort and RawData, which
+// the receiver fills:
 //  - An undecodable header gives ErrorStatus -1 and no objects; the other fields keep what
 //    was decoded before the failure or their reset values.
 //  - A version or error status outside the 16-bit range, or a request id that is not an integer,

@@ -103,8 +103,8 @@ class SimpleAgent {
     Bytes answer;
     std::int32_t error_status = 0;
     std::int32_t error_index = 0;
-    for (std::size_t i = 0; i < request.objects.size() && error_status == 0; ++i) {
-      const OstrelObject& row = request.objects[i];
+    for (std::size_t i = 0; i < request.Objects.size() && error_status == 0; ++i) {
+      const OstrelObject& row = request.Objects[i];
       Bytes binding;
       if (request.Command == "GetNextRequest") {
         const auto next = mib_.upper_bound(row.OIDName);
@@ -121,7 +121,7 @@ class SimpleAgent {
     if (error_status != 0) {
       // An SNMPv1 error response carries the request's bindings.
       answer.clear();
-      for (const OstrelObject& row : request.objects) {
+      for (const OstrelObject& row : request.Objects) {
         const Bytes binding = BindingOf(row);
         answer.insert(answer.end(), binding.begin(), binding.end());
       }
@@ -204,10 +204,10 @@ TEST_P(AgentGetTest, SnmpgetPrintsTheValue) {
   EXPECT_EQ(request.Community, "public");
   EXPECT_EQ(request.Command, "GetRequest");
   EXPECT_EQ(request.ErrorStatus, 0);
-  ASSERT_EQ(request.objects.size(), 1u);
-  EXPECT_EQ(request.objects[0].OIDName, object.oid);
-  EXPECT_EQ(request.objects[0].OIDType, kTagNull);
-  EXPECT_EQ(request.objects[0].OIDTypeName, "Null");
+  ASSERT_EQ(request.Objects.size(), 1u);
+  EXPECT_EQ(request.Objects[0].OIDName, object.oid);
+  EXPECT_EQ(request.Objects[0].OIDType, kTagNull);
+  EXPECT_EQ(request.Objects[0].OIDTypeName, "Null");
 }
 
 INSTANTIATE_TEST_SUITE_P(Snmpget, AgentGetTest, ::testing::ValuesIn(AgentObjects()),

@@ -20,18 +20,9 @@
 
 namespace kivostrel::testing {
 
-// One Response event with its arguments copied out.
-struct ResponseEvent {
-  std::string RemoteIP;
-  std::string RemotePort;
-  std::int16_t Version = 0;
-  std::string Community;
-  std::string Command;
-  std::int32_t RequestId = 0;
-  std::int16_t ErrorStatus = 0;
+// One Response event with its arguments copied out, and the keys of its rows.
+struct ResponseEvent : ReceivedMessage {
   std::vector<std::string> keys;
-  std::vector<OstrelObject> objects;
-  Bytes RawData;
 };
 
 struct WsErrorEvent {
@@ -97,11 +88,10 @@ class EngineHarness final : public HostEvents, public Label {
                 const std::string& Community, const std::string& Command, std::int32_t RequestId,
                 std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
                 Bytes& RawData) override {
-    ResponseEvent event{RemoteIP,  RemotePort,  Version, Community, Command,
-                        RequestId, ErrorStatus, {},      {},        RawData};
+    ResponseEvent event{CopyOfResponse(RemoteIP, RemotePort, Version, Community, Command, RequestId,
+                                       ErrorStatus, *Objects, RawData)};
     for (std::int32_t i = 1; i <= Objects->Count(); ++i) {
       event.keys.push_back(Objects->KeyAt(i).value_or("<no key>"));
-      event.objects.push_back(*Objects->Item(i));
     }
     responses.push_back(std::move(event));
     if (on_response) on_response(responses.back());

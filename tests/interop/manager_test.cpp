@@ -92,8 +92,8 @@ TEST_P(ManagerGetTest, GetResponseCarriesTheValueSnmpgetSees) {
   EXPECT_EQ(response.Command, "GetResponse");
   EXPECT_EQ(response.RequestId, request_id);
   EXPECT_EQ(response.ErrorStatus, 0);
-  ASSERT_EQ(response.objects.size(), 1u);
-  const OstrelObject& row = response.objects[0];
+  ASSERT_EQ(response.Objects.size(), 1u);
+  const OstrelObject& row = response.Objects[0];
   EXPECT_EQ(response.keys[0], "0");
   EXPECT_EQ(row.OIDName, c.oid);
   EXPECT_EQ(row.OIDType, c.type);
@@ -126,14 +126,14 @@ TEST_F(ManagerTest, OneRequestWithThreeBindingsGivesThreeRowsInOrder) {
   const ResponseEvent response = Get({kSysDescr, kSysObjectId, kSysUpTime}, -7);
   EXPECT_EQ(response.RequestId, -7);
   EXPECT_EQ(response.ErrorStatus, 0);
-  ASSERT_EQ(response.objects.size(), 3u);
+  ASSERT_EQ(response.Objects.size(), 3u);
   EXPECT_EQ(response.keys, (std::vector<std::string>{"0", "1", "2"}));
-  EXPECT_EQ(response.objects[0].OIDName, kSysDescr);
-  EXPECT_EQ(response.objects[0].OIDType, kTagOctetString);
-  EXPECT_EQ(response.objects[1].OIDName, kSysObjectId);
-  EXPECT_EQ(response.objects[1].OIDValue, Variant(std::string("1.3.6.1.4.1.8072.3.2.10")));
-  EXPECT_EQ(response.objects[2].OIDName, kSysUpTime);
-  EXPECT_EQ(response.objects[2].OIDTypeName, "TimeTicks");
+  EXPECT_EQ(response.Objects[0].OIDName, kSysDescr);
+  EXPECT_EQ(response.Objects[0].OIDType, kTagOctetString);
+  EXPECT_EQ(response.Objects[1].OIDName, kSysObjectId);
+  EXPECT_EQ(response.Objects[1].OIDValue, Variant(std::string("1.3.6.1.4.1.8072.3.2.10")));
+  EXPECT_EQ(response.Objects[2].OIDName, kSysUpTime);
+  EXPECT_EQ(response.Objects[2].OIDTypeName, "TimeTicks");
 }
 
 TEST_F(ManagerTest, ResponsesOfSnmpdDecodeToTheSameBytesTheyCameIn) {
@@ -164,8 +164,8 @@ TEST_P(ManagerGetNextTest, GetNextGivesTheFollowingObject) {
   EXPECT_EQ(response.Command, "GetResponse");
   EXPECT_EQ(response.RequestId, 31337);
   EXPECT_EQ(response.ErrorStatus, 0);
-  ASSERT_EQ(response.objects.size(), 1u);
-  EXPECT_EQ(response.objects[0].OIDName, c.next);
+  ASSERT_EQ(response.Objects.size(), 1u);
+  EXPECT_EQ(response.Objects[0].OIDName, c.next);
 }
 
 INSTANTIATE_TEST_SUITE_P(Snmpd, ManagerGetNextTest,
@@ -188,15 +188,15 @@ TEST_F(ManagerTest, SetSysContactThenGetItBack) {
   EXPECT_EQ(set.Community, "private");
   EXPECT_EQ(set.RequestId, 4242);
   EXPECT_EQ(set.ErrorStatus, 0) << host_.engine().Err2Str(set.ErrorStatus);
-  ASSERT_EQ(set.objects.size(), 1u);
-  EXPECT_EQ(set.objects[0].OIDName, kSysContact);
-  EXPECT_EQ(set.objects[0].OIDValue, Variant(contact));
+  ASSERT_EQ(set.Objects.size(), 1u);
+  EXPECT_EQ(set.Objects[0].OIDName, kSysContact);
+  EXPECT_EQ(set.Objects[0].OIDValue, Variant(contact));
 
   const ResponseEvent get = Get({kSysContact}, 4243);
   EXPECT_EQ(get.ErrorStatus, 0);
-  ASSERT_EQ(get.objects.size(), 1u);
-  EXPECT_EQ(get.objects[0].OIDTypeName, "OctetString");
-  EXPECT_EQ(get.objects[0].OIDValue, Variant(contact));
+  ASSERT_EQ(get.Objects.size(), 1u);
+  EXPECT_EQ(get.Objects[0].OIDTypeName, "OctetString");
+  EXPECT_EQ(get.Objects[0].OIDValue, Variant(contact));
   EXPECT_EQ(ValuePrintedBySnmpget(agent_, kSysContact), contact);
 }
 
@@ -210,8 +210,8 @@ TEST_F(ManagerTest, SetSysLocationFromBytesThenGetItBackAsBytes) {
 
   host_.engine().StringType(1);
   const ResponseEvent get = Get({kSysLocation}, 78);
-  ASSERT_EQ(get.objects.size(), 1u);
-  EXPECT_EQ(get.objects[0].OIDValue, Variant(location));
+  ASSERT_EQ(get.Objects.size(), 1u);
+  EXPECT_EQ(get.Objects[0].OIDValue, Variant(location));
   EXPECT_EQ(get.Community, "public");  // the community stays text with byte-array values
 }
 
@@ -248,8 +248,8 @@ TEST_P(ManagerErrorTest, SnmpdAnswersWithTheErrorStatus) {
   EXPECT_EQ(response.ErrorStatus, c.error_status);
   EXPECT_EQ(engine.Err2Str(response.ErrorStatus), c.error_name);
   // An SNMPv1 error response echoes the request's bindings.
-  ASSERT_EQ(response.objects.size(), 1u);
-  EXPECT_EQ(response.objects[0].OIDName, c.oid);
+  ASSERT_EQ(response.Objects.size(), 1u);
+  EXPECT_EQ(response.Objects[0].OIDName, c.oid);
 }
 
 INSTANTIATE_TEST_SUITE_P(Snmpd, ManagerErrorTest,

@@ -154,7 +154,7 @@ TEST(PysnmpTest, NotificationSentAsV1TrapArrivesInItsV2Form) {
   EXPECT_EQ(trap.Community, "pysnmp");
   EXPECT_EQ(trap.ErrorStatus, 0);
   std::vector<std::string> rows;
-  for (const OstrelObject& row : trap.objects) {
+  for (const OstrelObject& row : trap.Objects) {
     // The time stamp is pysnmp's own uptime: only its type is known.
     const bool uptime = row.OIDName == "1.3.6.1.2.1.1.3.0";
     rows.push_back(row.OIDName + "|" + row.OIDTypeName + "|" +

@@ -38,7 +38,7 @@ std::ostream& operator<<(std::ostream& out, const Row& row) {
 
 std::vector<Row> RowsOf(const ResponseEvent& event) {
   std::vector<Row> rows;
-  for (const OstrelObject& object : event.objects)
+  for (const OstrelObject& object : event.Objects)
     rows.push_back(
         {object.OIDName, object.OIDType, object.OIDTypeName, ValueText(object.OIDValue)});
   return rows;
@@ -115,8 +115,8 @@ TEST_F(TrapReceiverTest, OctetStringsAsBytesWithStringTypeOne) {
   host_.engine().StringType(1);
   const ResponseEvent trap = ReceiveTrap(
       {kEnterprise, "127.0.0.1", "6", "1", "5", std::string(kEnterprise) + ".2", "x", "00FF41"});
-  ASSERT_EQ(trap.objects.size(), 6u);
-  EXPECT_EQ(trap.objects[2].OIDValue, Variant(Bytes{0x00, 0xFF, 0x41}));
+  ASSERT_EQ(trap.Objects.size(), 6u);
+  EXPECT_EQ(trap.Objects[2].OIDValue, Variant(Bytes{0x00, 0xFF, 0x41}));
   EXPECT_EQ(trap.Community, "public");
 }
 

@@ -101,17 +101,8 @@ void ControlHost::Response(const std::string& RemoteIP, const std::string& Remot
                            const std::string& Command, std::int32_t RequestId,
                            std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
                            Bytes& RawData) {
-  Datagram datagram{.RemoteIP = RemoteIP,
-                    .RemotePort = RemotePort,
-                    .Version = Version,
-                    .Community = Community,
-                    .Command = Command,
-                    .RequestId = RequestId,
-                    .ErrorStatus = ErrorStatus,
-                    .RawData = RawData};
-  for (std::int32_t i = 1; i <= Objects->Count(); ++i)
-    datagram.Objects.push_back(*Objects->Item(i));
-  received_.push_back(std::move(datagram));
+  received_.push_back(CopyOfResponse(RemoteIP, RemotePort, Version, Community, Command, RequestId,
+                                     ErrorStatus, *Objects, RawData));
 }
 
 void ControlHost::WsError(std::int32_t Ecode, const std::string& Description,

@@ -1,0 +1,27 @@
+// ReceivedMessage: one received datagram as the control's Response event reports it, its nine
+// arguments in one value (the rows copied out of the objects collection).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "encoding/bytes.h"
+#include "encoding/ostrel_object.h"
+
+namespace kivostrel {
+
+struct ReceivedMessage {
+  // The sender's address and port, as the socket component gives them.
+  std::string RemoteIP;
+  std::string RemotePort;
+  std::int16_t Version = 0;
+  std::string Community = "0";
+  std::string Command;
+  std::int32_t RequestId = 0;
+  std::int16_t ErrorStatus = 0;  // -1 ("FormatError") when the message could not be read
+  std::vector<OstrelObject> Objects;
+  Bytes RawData;  // the datagram, unchanged
+};
+
+}  // namespace kivostrel
