@@ -20,7 +20,6 @@ namespace kivostrel::com {
 
 // A null BSTR is the empty text.
 std::string TextFromBstr(BSTR text);
-std::wstring WideFromUtf8(std::string_view text);
 UniqueBstr BstrFromText(std::string_view text);
 
 // A null array is empty. A dimension other than one, or elements other than bytes, is error 13.

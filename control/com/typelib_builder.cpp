@@ -25,6 +25,7 @@
 
 #include "kivOstrel_h.h"
 #include "win/com_handles.h"
+#include "win/utf16.h"
 
 namespace {
 
@@ -286,14 +287,6 @@ class Builder {
   std::map<std::wstring, ComPtr<ICreateTypeInfo>> targets_;
 };
 
-std::wstring Widen(const char* text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,8 +294,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: typelib_builder RAW.tlb OUT.tlb\n");
     return 2;
   }
-  const std::wstring raw_path = Widen(argv[1]);
-  const std::wstring out_path = Widen(argv[2]);
+  const std::wstring raw_path = kivostrel::Widen(argv[1], CP_ACP);
+  const std::wstring out_path = kivostrel::Widen(argv[2], CP_ACP);
   if (FAILED(CoInitialize(nullptr))) return 1;
   HRESULT hr = S_OK;
   try {

@@ -10,6 +10,7 @@
 
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
+#include "win/utf16.h"
 
 namespace kivostrel::wintest {
 namespace {
@@ -217,10 +218,8 @@ std::string TypeText(const TYPEDESC& type, ITypeInfo* owner) {
   }
 }
 
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) out += static_cast<char>(*text);
-  return out;
+std::string Utf8(std::wstring_view text) {
+  return Narrow(text, CP_UTF8);
 }
 
 // The names GetNames gives for a member: its own, then its parameters'.
@@ -238,7 +237,7 @@ std::vector<std::wstring> NamesOf(ITypeInfo* info, MEMBERID id) {
 
 // Checks one function description against its table row.
 void ExpectMember(ITypeInfo* info, UINT index, const Member& expected, bool dispatch_only) {
-  SCOPED_TRACE(::testing::Message() << "function " << index << " " << Narrow(expected.name));
+  SCOPED_TRACE(::testing::Message() << "function " << index << " " << Utf8(expected.name));
   FUNCDESC* func = nullptr;
   ASSERT_EQ(info->GetFuncDesc(index, &func), S_OK);
   EXPECT_EQ(func->memid, expected.id);
@@ -340,7 +339,7 @@ TEST_F(TypeLibrary, HoldsExactlyTheFiveTypesInOrder) {
   };
   ASSERT_EQ(library_->GetTypeInfoCount(), 5u);
   for (UINT i = 0; i < 5; ++i) {
-    SCOPED_TRACE(Narrow(rows[i].name));
+    SCOPED_TRACE(Utf8(rows[i].name));
     UniqueBstr name;
     ASSERT_EQ(
         library_->GetDocumentation(static_cast<INT>(i), name.Receive(), nullptr, nullptr, nullptr),
@@ -441,11 +440,10 @@ TEST_F(TypeLibrary, DispatchSideResolvesEveryNameToItsDispid) {
     std::vector<MEMBERID> ids(names.size(), DISPID_UNKNOWN);
     ASSERT_EQ(dispatch->GetIDsOfNames(pointers.data(), static_cast<UINT>(names.size()), ids.data()),
               S_OK)
-        << Narrow(member.name);
-    EXPECT_EQ(ids[0], member.id) << Narrow(member.name);
+        << Utf8(member.name);
+    EXPECT_EQ(ids[0], member.id) << Utf8(member.name);
     for (size_t p = 1; p < ids.size(); ++p) {
-      EXPECT_EQ(ids[p], static_cast<MEMBERID>(p - 1))
-          << Narrow(member.name) << " " << Narrow(names[p].c_str());
+      EXPECT_EQ(ids[p], static_cast<MEMBERID>(p - 1)) << Utf8(member.name) << " " << Utf8(names[p]);
     }
   }
 }

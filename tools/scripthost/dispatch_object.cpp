@@ -148,24 +148,4 @@ void ReturnObject(VARIANT* result, IDispatch* object) {
   V_DISPATCH(result) = object;
 }
 
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
-                        size, nullptr, nullptr);
-  return converted;
-}
-
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring converted(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), converted.data(),
-                        size);
-  return converted;
-}
-
 }  // namespace ostrelhost

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tools/scripthost/script_host.h"
+#include "win/utf16.h"
 
 namespace {
 
@@ -70,14 +71,8 @@ std::wstring ScriptText(const std::string& bytes) {
   }
   std::string_view body(bytes);
   if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
-  if (body.empty()) return {};
-  const int size = static_cast<int>(body.size());
-  int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, body.data(), size, nullptr, 0);
-  const UINT code_page = length > 0 ? CP_UTF8 : CP_ACP;
-  if (length == 0) length = ::MultiByteToWideChar(CP_ACP, 0, body.data(), size, nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(code_page, 0, body.data(), size, text.data(), length);
-  return text;
+  if (auto text = kivostrel::WidenValid(body, CP_UTF8)) return std::move(*text);
+  return kivostrel::Widen(body, CP_ACP);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "tools/scripthost/dispatch_object.h"
 #include "tools/scripthost/event_sink.h"
 #include "tools/scripthost/wscript_object.h"
+#include "win/utf16.h"
 
 namespace ostrelhost {
 namespace {
@@ -101,7 +102,7 @@ void WriteTo(DWORD which, std::wstring_view text) {
     return;
   }
   // Files and pipes get UTF-8, written at once: nothing waits in a buffer when the script sleeps.
-  const std::string bytes = Utf8(text);
+  const std::string bytes = kivostrel::Narrow(text, CP_UTF8);
   ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
