@@ -25,6 +25,7 @@
 
 #include "kivOstrel_h.h"
 #include "win/com_handles.h"
+#include "win/type_info_handles.h"
 #include "win/utf16.h"
 
 namespace {
@@ -33,6 +34,8 @@ using kivostrel::com::ComPtr;
 using kivostrel::com::HresultError;
 using kivostrel::com::ThrowIfFailed;
 using kivostrel::com::UniqueBstr;
+using kivostrel::com::UniqueFuncDesc;
+using kivostrel::com::UniqueTypeAttr;
 
 struct WantedType {
   const IID* guid;
@@ -55,23 +58,17 @@ const WantedType kTypes[] = {
      TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE},
 };
 
-struct TypeAttrDeleter {
-  ITypeInfo* info;
-  void operator()(TYPEATTR* attr) const { info->ReleaseTypeAttr(attr); }
-};
-using UniqueTypeAttr = std::unique_ptr<TYPEATTR, TypeAttrDeleter>;
-
 UniqueTypeAttr TypeAttrOf(ITypeInfo* info) {
-  TYPEATTR* attr = nullptr;
-  ThrowIfFailed(info->GetTypeAttr(&attr));
-  return UniqueTypeAttr(attr, TypeAttrDeleter{info});
+  UniqueTypeAttr attr;
+  ThrowIfFailed(GetTypeAttr(info, attr));
+  return attr;
 }
 
-struct FuncDescDeleter {
-  ITypeInfo* info;
-  void operator()(FUNCDESC* desc) const { info->ReleaseFuncDesc(desc); }
-};
-using UniqueFuncDesc = std::unique_ptr<FUNCDESC, FuncDescDeleter>;
+UniqueFuncDesc FuncDescOf(ITypeInfo* info, UINT index) {
+  UniqueFuncDesc desc;
+  ThrowIfFailed(GetFuncDesc(info, index, desc));
+  return desc;
+}
 
 // Wine's type library writer records a dispinterface as if IDispatch's seven methods were its own
 // (vtable size 40 instead of 4 per declared method, and a base-type field that readers then follow
@@ -120,10 +117,8 @@ void CheckDispinterface(const std::wstring& path, const IID& iid, UINT own_funct
   ComPtr<ITypeInfo> info;
   ThrowIfFailed(library->GetTypeInfoOfGuid(iid, info.Receive()));
   const UniqueTypeAttr attr = TypeAttrOf(info.get());
-  FUNCDESC* first = nullptr;
-  ThrowIfFailed(info->GetFuncDesc(0, &first));
+  const UniqueFuncDesc first = FuncDescOf(info.get(), 0);
   const bool own_first = first->funckind == FUNC_DISPATCH && first->memid > 0;
-  info->ReleaseFuncDesc(first);
   if (attr->cFuncs != own_functions || !own_first) {
     std::fprintf(stderr, "typelib_builder: the event interface reads back wrong\n");
     throw HresultError{E_FAIL};
@@ -218,9 +213,7 @@ class Builder {
   }
 
   void CopyFunction(ITypeInfo* from, UINT index, ICreateTypeInfo* created) {
-    FUNCDESC* raw = nullptr;
-    ThrowIfFailed(from->GetFuncDesc(index, &raw));
-    const UniqueFuncDesc desc(raw, FuncDescDeleter{from});
+    const UniqueFuncDesc desc = FuncDescOf(from, index);
 
     // The parameter and result types refer to types by handles of widl's library: map them.
     std::vector<std::unique_ptr<TYPEDESC>> storage;

@@ -10,6 +10,7 @@
 
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
+#include "win/type_info_handles.h"
 
 namespace kivostrel::wintest {
 namespace {
@@ -162,10 +163,9 @@ TEST_F(Embedding, OffersTheControlInterfacesButNoScriptingSafety) {
   EXPECT_TRUE(::IsEqualGUID(source, DIID___kivOstrel));
   ComPtr<ITypeInfo> info;
   ASSERT_EQ(class_info->GetClassInfo(info.Receive()), S_OK);
-  TYPEATTR* attributes = nullptr;
-  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  com::UniqueTypeAttr attributes;
+  ASSERT_EQ(com::GetTypeAttr(info.get(), attributes), S_OK);
   EXPECT_TRUE(::IsEqualGUID(attributes->guid, CLSID_kivOstrel));
-  info->ReleaseTypeAttr(attributes);
 
   wchar_t clsid[40] = {};
   ::StringFromGUID2(CLSID_kivOstrel, clsid, 40);
