@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "encoding/hex.h"
+#include "win/message_pump.h"
 
 namespace kivostrel::wintest {
 
@@ -202,19 +203,7 @@ ComPtr<IDispatch> CreateControl() {
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
-    const DWORD elapsed = ::GetTickCount() - start;
-    if (elapsed >= timeout_ms) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, timeout_ms - elapsed),
-                                QS_ALLINPUT);
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
-  return true;
+  return DispatchMessagesUntil(done, timeout_ms);
 }
 
 void PumpFor(DWORD ms) {

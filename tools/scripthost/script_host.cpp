@@ -9,6 +9,7 @@
 #include "tools/scripthost/dispatch_object.h"
 #include "tools/scripthost/event_sink.h"
 #include "tools/scripthost/wscript_object.h"
+#include "win/message_pump.h"
 #include "win/utf16.h"
 
 namespace ostrelhost {
@@ -195,19 +196,11 @@ void ScriptHost::Write(std::wstring_view text, bool to_error) const {
 }
 
 HRESULT ScriptHost::Sleep(long milliseconds, EXCEPINFO* exception) {
-  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-  for (;;) {
-    MSG message{};
-    while (!stopping_ && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-    if (stopping_) return StopScript(exception);
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return S_OK;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
-                                  MWMO_INPUTAVAILABLE);
+  const DWORD timeout = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+  if (kivostrel::DispatchMessagesUntil([this] { return stopping_; }, timeout)) {
+    return StopScript(exception);
   }
+  return S_OK;
 }
 
 HRESULT ScriptHost::Quit(long code, EXCEPINFO* exception) {
