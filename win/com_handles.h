@@ -72,14 +72,17 @@ class ComPtr {
   T* pointer_ = nullptr;
 };
 
+// The text of a BSTR without its terminator, embedded nulls included; empty for a null BSTR.
+inline std::wstring_view BstrView(BSTR text) noexcept {
+  return text ? std::wstring_view(text, ::SysStringLen(text)) : std::wstring_view();
+}
+
 // An automation string; the constructor takes over the BSTR it is given.
 class UniqueBstr : public UniqueAny<BSTR, ::SysFreeString> {
  public:
   using UniqueAny::UniqueAny;
   // The text without its terminator; empty for a null BSTR.
-  std::wstring_view view() const noexcept {
-    return get() ? std::wstring_view(get(), ::SysStringLen(get())) : std::wstring_view();
-  }
+  std::wstring_view view() const noexcept { return BstrView(get()); }
   // Never null: L"" for a null BSTR.
   const wchar_t* c_str() const noexcept { return get() ? get() : L""; }
 };

@@ -1,7 +1,6 @@
 #include "control/com/automation_types.h"
 
 #include <cstring>
-#include <new>
 
 #include "encoding/automation_error.h"
 #include "win/utf16.h"
@@ -9,14 +8,11 @@
 namespace kivostrel::com {
 
 std::string TextFromBstr(BSTR text) {
-  return Narrow(std::wstring_view(text, SysStringLen(text)), CP_UTF8);
+  return Narrow(BstrView(text), CP_UTF8);
 }
 
 UniqueBstr BstrFromText(std::string_view text) {
-  const std::wstring wide = Widen(text, CP_UTF8);
-  UniqueBstr result(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
-  if (!result.get()) throw std::bad_alloc();
-  return result;
+  return BstrFromWide(Widen(text, CP_UTF8));
 }
 
 Bytes BytesFromSafeArray(const SAFEARRAY* array) {
@@ -37,18 +33,6 @@ Bytes BytesFromSafeArray(const SAFEARRAY* array) {
   std::memcpy(bytes.data(), data, bytes.size());
   SafeArrayUnaccessData(const_cast<SAFEARRAY*>(array));
   return bytes;
-}
-
-UniqueSafeArray SafeArrayFromBytes(std::span<const std::uint8_t> bytes) {
-  UniqueSafeArray array(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
-  if (!array.get()) throw std::bad_alloc();
-  if (!bytes.empty()) {
-    void* data = nullptr;
-    ThrowIfFailed(SafeArrayAccessData(array.get(), &data));
-    std::memcpy(data, bytes.data(), bytes.size());
-    SafeArrayUnaccessData(array.get());
-  }
-  return array;
 }
 
 std::optional<Variant> EngineValueOf(const VARIANT& value) {

@@ -308,9 +308,7 @@ void ScriptHost::ReportScriptError(IActiveScriptError* error) {
 }
 
 void ScriptHost::PrintError(HRESULT code, const EXCEPINFO& info, long line, long column) const {
-  const auto text = [](BSTR value) {
-    return value == nullptr ? std::wstring() : std::wstring(value, ::SysStringLen(value));
-  };
+  const auto text = [](BSTR value) { return std::wstring(kivostrel::com::BstrView(value)); };
   std::wstring description = text(info.bstrDescription);
   if (description.empty()) description = SystemText(code);
   std::wstring report = script_path_;
