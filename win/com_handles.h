@@ -1,8 +1,8 @@
 // Owners of the COM and automation resources the shell, the script host and the Windows tests
-// hold: interface pointers, BSTRs, VARIANTs, SAFEARRAYs, EXCEPINFO strings. The plain Win32
-// handles (windows, registry keys, modules) are in transport/win/win32_handles.h. Each frees what
-// it holds when it goes; Receive() hands out the address of an empty slot for an API that returns
-// the handle through a parameter.
+// hold: interface pointers, BSTRs, VARIANTs, SAFEARRAYs, EXCEPINFO strings, the thread's OLE
+// session. The plain Win32 handles (windows, registry keys, modules) are in win/win32_handles.h.
+// Each frees what it holds when it goes; Receive() hands out the address of an empty slot for an
+// API that returns the handle through a parameter.
 #pragma once
 
 #include <windows.h>
@@ -140,6 +140,21 @@ struct UniqueExcepInfo {
     }
     return info;
   }
+};
+
+// OleInitialize on this thread, undone by OleUninitialize when it worked.
+class OleSession {
+ public:
+  OleSession() noexcept : status_(::OleInitialize(nullptr)) {}
+  ~OleSession() {
+    if (SUCCEEDED(status_)) ::OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+  HRESULT status() const noexcept { return status_; }
+
+ private:
+  HRESULT status_;
 };
 
 // A failed COM call inside the shell; the entry-point guard returns its HRESULT unchanged.

@@ -25,12 +25,14 @@
 
 #include "kivOstrel_h.h"
 #include "win/com_handles.h"
+#include "win/guid_text.h"
 #include "win/type_info_handles.h"
 #include "win/utf16.h"
 
 namespace {
 
 using kivostrel::com::ComPtr;
+using kivostrel::com::GuidText;
 using kivostrel::com::HresultError;
 using kivostrel::com::ThrowIfFailed;
 using kivostrel::com::UniqueBstr;
@@ -142,19 +144,13 @@ class Builder {
       ComPtr<ICreateTypeInfo> created;
       ThrowIfFailed(target_->CreateTypeInfo(name.get(), wanted.kind, created.Receive()));
       ThrowIfFailed(created->SetGuid(*wanted.guid));
-      targets_[GuidKey(*wanted.guid)] = created;
+      targets_[GuidText(*wanted.guid)] = created;
     }
     for (const WantedType& wanted : kTypes) FillType(wanted);
     ThrowIfFailed(target_->SaveAllChanges());
   }
 
  private:
-  static std::wstring GuidKey(const GUID& guid) {
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-  }
-
   void CopyLibraryAttributes() {
     TLIBATTR* attr = nullptr;
     ThrowIfFailed(source_->GetLibAttr(&attr));
@@ -186,7 +182,7 @@ class Builder {
   }
 
   void FillType(const WantedType& wanted) {
-    ComPtr<ICreateTypeInfo> created = targets_.at(GuidKey(*wanted.guid));
+    ComPtr<ICreateTypeInfo> created = targets_.at(GuidText(*wanted.guid));
     ComPtr<ITypeInfo> from = SourceOf(wanted);
     const UniqueTypeAttr attr = TypeAttrOf(from.get());
 
@@ -266,7 +262,7 @@ class Builder {
     ThrowIfFailed(from->GetRefTypeInfo(from_ref, referenced.Receive()));
     const UniqueTypeAttr attr = TypeAttrOf(referenced.get());
     ComPtr<ITypeInfo> target = referenced;
-    if (auto ours = targets_.find(GuidKey(attr->guid)); ours != targets_.end()) {
+    if (auto ours = targets_.find(GuidText(attr->guid)); ours != targets_.end()) {
       target = ours->second.As<ITypeInfo>(IID_ITypeInfo);
       if (!target) throw HresultError{E_NOINTERFACE};
     }

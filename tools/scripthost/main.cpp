@@ -16,42 +16,17 @@
 #include <vector>
 
 #include "tools/scripthost/script_host.h"
+#include "win/com_handles.h"
 #include "win/utf16.h"
+#include "win/win32_handles.h"
 
 namespace {
 
-class OleSession {
- public:
-  OleSession() noexcept : status_(::OleInitialize(nullptr)) {}
-  ~OleSession() {
-    if (SUCCEEDED(status_)) ::OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-  HRESULT status() const noexcept { return status_; }
-
- private:
-  HRESULT status_;
-};
-
-class UniqueFile {
- public:
-  explicit UniqueFile(HANDLE file) noexcept : file_(file) {}
-  ~UniqueFile() {
-    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
-  }
-  UniqueFile(const UniqueFile&) = delete;
-  UniqueFile& operator=(const UniqueFile&) = delete;
-  HANDLE get() const noexcept { return file_; }
-
- private:
-  HANDLE file_;
-};
-
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return false;
+  const kivostrel::UniqueHandle file =
+      kivostrel::FileHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 26)) return false;
   bytes.resize(static_cast<std::size_t>(size.QuadPart));
@@ -90,7 +65,7 @@ int wmain(int argc, wchar_t** argv) {
     ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: cannot read " + path + L"\n", true);
     return kExitHostError;
   }
-  const OleSession ole;
+  const kivostrel::com::OleSession ole;
   if (FAILED(ole.status())) {
     ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: OLE did not start\n", true);
     return kExitHostError;

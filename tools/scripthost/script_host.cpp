@@ -10,6 +10,7 @@
 #include "tools/scripthost/event_sink.h"
 #include "tools/scripthost/wscript_object.h"
 #include "win/message_pump.h"
+#include "win/ref_counted.h"
 #include "win/utf16.h"
 
 namespace ostrelhost {
@@ -25,29 +26,10 @@ constexpr const wchar_t* kWScriptName = L"WScript";
 // reported; the site recognises the state and prints nothing.
 constexpr HRESULT kStopCode = E_ABORT;
 
-class ScriptSite final : public IActiveScriptSite {
+class ScriptSite final : public kivostrel::com::RefCounted<IActiveScriptSite> {
  public:
   ScriptSite(ScriptHost& host, ComPtr<IDispatch> wscript)
       : host_(host), wscript_(std::move(wscript)) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
-      *object = static_cast<IActiveScriptSite*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    return static_cast<ULONG>(::InterlockedIncrement(&references_));
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = ::InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
 
   HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
@@ -88,9 +70,15 @@ class ScriptSite final : public IActiveScriptSite {
  private:
   ~ScriptSite() = default;
 
+  void* Face(REFIID iid) noexcept override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
+      return static_cast<IActiveScriptSite*>(this);
+    }
+    return nullptr;
+  }
+
   ScriptHost& host_;
   const ComPtr<IDispatch> wscript_;
-  LONG references_ = 1;
 };
 
 void WriteTo(DWORD which, std::wstring_view text) {
