@@ -1,8 +1,8 @@
 // Owners of the COM and automation resources the shell, the script host and the Windows tests
-// hold: interface pointers, BSTRs, VARIANTs, SAFEARRAYs, EXCEPINFO strings. The plain Win32
-// handles (windows, registry keys, modules) are in transport/win/win32_handles.h. Each frees what
-// it holds when it goes; Receive() hands out the address of an empty slot for an API that returns
-// the handle through a parameter.
+// hold: interface pointers, BSTRs, VARIANTs, SAFEARRAYs, EXCEPINFO strings, the thread's OLE
+// session. The plain Win32 handles (windows, registry keys, modules) are in win/win32_handles.h.
+// Each frees what it holds when it goes; Receive() hands out the address of an empty slot for an
+// API that returns the handle through a parameter.
 #pragma once
 
 #include <windows.h>
@@ -72,14 +72,17 @@ class ComPtr {
   T* pointer_ = nullptr;
 };
 
+// The text of a BSTR without its terminator, embedded nulls included; empty for a null BSTR.
+inline std::wstring_view BstrView(BSTR text) noexcept {
+  return text ? std::wstring_view(text, ::SysStringLen(text)) : std::wstring_view();
+}
+
 // An automation string; the constructor takes over the BSTR it is given.
 class UniqueBstr : public UniqueAny<BSTR, ::SysFreeString> {
  public:
   using UniqueAny::UniqueAny;
   // The text without its terminator; empty for a null BSTR.
-  std::wstring_view view() const noexcept {
-    return get() ? std::wstring_view(get(), ::SysStringLen(get())) : std::wstring_view();
-  }
+  std::wstring_view view() const noexcept { return BstrView(get()); }
   // Never null: L"" for a null BSTR.
   const wchar_t* c_str() const noexcept { return get() ? get() : L""; }
 };
@@ -137,6 +140,21 @@ struct UniqueExcepInfo {
     }
     return info;
   }
+};
+
+// OleInitialize on this thread, undone by OleUninitialize when it worked.
+class OleSession {
+ public:
+  OleSession() noexcept : status_(::OleInitialize(nullptr)) {}
+  ~OleSession() {
+    if (SUCCEEDED(status_)) ::OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+  HRESULT status() const noexcept { return status_; }
+
+ private:
+  HRESULT status_;
 };
 
 // A failed COM call inside the shell; the entry-point guard returns its HRESULT unchanged.

@@ -43,7 +43,12 @@ class UniqueAny {
 using UniqueHwnd = UniqueAny<HWND, ::DestroyWindow>;
 using UniqueHkey = UniqueAny<HKEY, ::RegCloseKey>;
 using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;
-// A kernel object handle, empty when null: not for CreateFile's INVALID_HANDLE_VALUE.
+// A kernel object handle, empty when null: pass CreateFile's result through FileHandle().
 using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
+
+// CreateFile reports failure as INVALID_HANDLE_VALUE, not null.
+inline UniqueHandle FileHandle(HANDLE file) noexcept {
+  return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
 
 }  // namespace kivostrel

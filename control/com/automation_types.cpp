@@ -1,39 +1,18 @@
 #include "control/com/automation_types.h"
 
 #include <cstring>
-#include <limits>
-#include <new>
 
 #include "encoding/automation_error.h"
+#include "win/utf16.h"
 
 namespace kivostrel::com {
 
 std::string TextFromBstr(BSTR text) {
-  const int length = static_cast<int>(SysStringLen(text));
-  if (length == 0) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, result.data(), size, nullptr, nullptr);
-  return result;
-}
-
-std::wstring WideFromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    throw std::bad_alloc();
-  }
-  const int length = static_cast<int>(text.size());
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), size);
-  return result;
+  return Narrow(BstrView(text), CP_UTF8);
 }
 
 UniqueBstr BstrFromText(std::string_view text) {
-  const std::wstring wide = WideFromUtf8(text);
-  UniqueBstr result(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
-  if (!result.get()) throw std::bad_alloc();
-  return result;
+  return BstrFromWide(Widen(text, CP_UTF8));
 }
 
 Bytes BytesFromSafeArray(const SAFEARRAY* array) {
@@ -54,18 +33,6 @@ Bytes BytesFromSafeArray(const SAFEARRAY* array) {
   std::memcpy(bytes.data(), data, bytes.size());
   SafeArrayUnaccessData(const_cast<SAFEARRAY*>(array));
   return bytes;
-}
-
-UniqueSafeArray SafeArrayFromBytes(std::span<const std::uint8_t> bytes) {
-  UniqueSafeArray array(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
-  if (!array.get()) throw std::bad_alloc();
-  if (!bytes.empty()) {
-    void* data = nullptr;
-    ThrowIfFailed(SafeArrayAccessData(array.get(), &data));
-    std::memcpy(data, bytes.data(), bytes.size());
-    SafeArrayUnaccessData(array.get());
-  }
-  return array;
 }
 
 std::optional<Variant> EngineValueOf(const VARIANT& value) {

@@ -1,7 +1,7 @@
 // Conversions between the automation types that cross the control's interface and the engine's
-// C++ types: BSTR and UTF-8 text, SAFEARRAY(VT_UI1) and byte vectors, VARIANT and Variant.
-// Failures raise what the engine raises (AutomationError 13 for a value of the wrong kind) or
-// std::bad_alloc.
+// C++ types: BSTR and UTF-8 text, SAFEARRAY(VT_UI1) and byte vectors (the way there is
+// SafeArrayFromBytes, in win/automation_values.h), VARIANT and Variant. Failures raise what the
+// engine raises (AutomationError 13 for a value of the wrong kind) or std::bad_alloc.
 #pragma once
 
 #include <windows.h>
@@ -9,23 +9,21 @@
 #include <oleauto.h>
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
 #include "encoding/variant.h"
+#include "win/automation_values.h"
 #include "win/com_handles.h"
 
 namespace kivostrel::com {
 
 // A null BSTR is the empty text.
 std::string TextFromBstr(BSTR text);
-std::wstring WideFromUtf8(std::string_view text);
 UniqueBstr BstrFromText(std::string_view text);
 
 // A null array is empty. A dimension other than one, or elements other than bytes, is error 13.
 Bytes BytesFromSafeArray(const SAFEARRAY* array);
-UniqueSafeArray SafeArrayFromBytes(std::span<const std::uint8_t> bytes);
 
 // The engine's form of a value, looking through VT_BYREF. Integers of every width become 32-bit
 // integers (error 6 when they do not fit), floating values doubles; nullopt for what the engine

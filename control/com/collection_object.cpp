@@ -13,7 +13,9 @@
 #include "control/com/ostrel_object_com.h"
 #include "control/com/snapshot_enumerator.h"
 #include "encoding/automation_error.h"
+#include "win/automation_values.h"
 #include "win/ref_counted.h"
+#include "win/utf16.h"
 
 namespace kivostrel::com {
 namespace {
@@ -77,11 +79,8 @@ HRESULT FillException(const AutomationError& error, EXCEPINFO* exception) {
   const HRESULT hr =
       MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(error.number()));
   if (!exception) return hr;
-  *exception = EXCEPINFO{};
-  exception->scode = hr;
-  exception->bstrSource = BstrFromText(error.source()).Detach();
-  exception->bstrDescription = BstrFromText(error.description()).Detach();
-  return DISP_E_EXCEPTION;
+  return FillExcepInfo(exception, hr, Widen(error.source(), CP_UTF8),
+                       Widen(error.description(), CP_UTF8));
 }
 
 // How the items of each kind of collection cross to the host and back.

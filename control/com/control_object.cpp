@@ -1,12 +1,14 @@
 // The control's life cycle, identity, IDispatch and class information.
 #include "control/com/control_object.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
 #include "control/com/ansi_code_page.h"
 #include "control/com/error_guard.h"
 #include "transport/win/winsock_udp_socket.h"
+#include "win/type_info_handles.h"
 
 namespace kivostrel::com {
 
@@ -61,7 +63,7 @@ HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
   // The reference the constructor gave goes with `owner`, whatever happens below.
   ComPtr<IUnknown> owner = ComPtr<IUnknown>::Adopt(static_cast<_kivOstrel*>(control));
   const HRESULT created = Guarded(IID__kivOstrel, [&] {
-    control->type_info_ = EmbeddedTypeInfo(IID__kivOstrel);
+    control->LoadTypeInfo();
     kivostrel::kivOstrel::Options options;
     options.tick_count = [] { return static_cast<std::uint32_t>(GetTickCount()); };
     options.code_page = std::make_shared<const AnsiCodePage>();
@@ -127,7 +129,7 @@ STDMETHODIMP_(ULONG) ControlObject::Release() {
 // --- IDispatch, through the type library ---
 
 ComPtr<ITypeInfo> ControlObject::TypeInfo() {
-  if (!type_info_) type_info_ = EmbeddedTypeInfo(IID__kivOstrel);
+  if (!type_info_) LoadTypeInfo();
   return type_info_;
 }
 
@@ -153,9 +155,29 @@ STDMETHODIMP ControlObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
 
 namespace {
 
-// The members whose byte-array parameters are declared SAFEARRAY(unsigned char)*.
-bool TakesByteArrayByReference(DISPID id) {
-  return id == 0x60030030 || (id >= 0x60030034 && id <= 0x60030037);
+// A parameter the caller passes (not the [out, retval] result) declared
+// SAFEARRAY(unsigned char)*.
+bool IsByteArrayByReference(const ELEMDESC& parameter) noexcept {
+  if (parameter.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) return false;
+  const TYPEDESC& type = parameter.tdesc;
+  return type.vt == VT_PTR && type.lptdesc->vt == VT_SAFEARRAY &&
+         type.lptdesc->lptdesc->vt == VT_UI1;
+}
+
+// The members that take such a parameter.
+std::vector<MEMBERID> ByteArrayByReferenceMembers(ITypeInfo* info) {
+  UniqueTypeAttr attributes;
+  ThrowIfFailed(GetTypeAttr(info, attributes));
+  std::vector<MEMBERID> members;
+  for (UINT i = 0; i < attributes->cFuncs; ++i) {
+    UniqueFuncDesc function;
+    ThrowIfFailed(GetFuncDesc(info, i, function));
+    const ELEMDESC* parameters = function->lprgelemdescParam;
+    if (std::any_of(parameters, parameters + function->cParams, IsByteArrayByReference)) {
+      members.push_back(function->memid);
+    }
+  }
+  return members;
 }
 
 // Script engines pass a variable by reference as VT_VARIANT|VT_BYREF. When the variable holds a
@@ -180,20 +202,29 @@ std::vector<VARIANTARG> ArgumentsWithArraysUnwrapped(const DISPPARAMS& params) {
 
 }  // namespace
 
+void ControlObject::LoadTypeInfo() {
+  ComPtr<ITypeInfo> info = EmbeddedTypeInfo(IID__kivOstrel);
+  byte_array_members_ = ByteArrayByReferenceMembers(info.get());
+  type_info_ = std::move(info);
+}
+
 STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* argument_error) {
   // A handler of an event raised during the call may release the last outside reference.
   ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
   HRESULT hr = S_OK;
   const HRESULT guard = Guarded(IID__kivOstrel, [&] {
+    const ComPtr<ITypeInfo> info = TypeInfo();
     DISPPARAMS forwarded = params ? *params : DISPPARAMS{};
     std::vector<VARIANTARG> arguments;
-    if (params && params->cArgs > 0 && TakesByteArrayByReference(id)) {
+    if (params && params->cArgs > 0 &&
+        std::find(byte_array_members_.begin(), byte_array_members_.end(), id) !=
+            byte_array_members_.end()) {
       arguments = ArgumentsWithArraysUnwrapped(*params);
       forwarded.rgvarg = arguments.data();
     }
-    hr = TypeInfo()->Invoke(static_cast<_kivOstrel*>(this), id, flags,
-                            params ? &forwarded : nullptr, result, exception, argument_error);
+    hr = info->Invoke(static_cast<_kivOstrel*>(this), id, flags, params ? &forwarded : nullptr,
+                      result, exception, argument_error);
   });
   return FAILED(guard) ? guard : hr;
 }

@@ -18,6 +18,7 @@
 #include <oleidl.h>
 
 #include <memory>
+#include <vector>
 
 #include "control/com/event_connection_point.h"
 #include "control/com/label_window.h"
@@ -225,6 +226,7 @@ class ControlObject final : public _kivOstrel,
   template <typename Body>
   HRESULT Member(Body&& body) noexcept;
   ComPtr<ITypeInfo> TypeInfo();
+  void LoadTypeInfo();
 
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT position);
   void ViewChanged() noexcept;
@@ -232,6 +234,8 @@ class ControlObject final : public _kivOstrel,
 
   LONG references_ = 1;
   ComPtr<ITypeInfo> type_info_;
+  // The members with a SAFEARRAY(unsigned char)* parameter, from type_info_.
+  std::vector<MEMBERID> byte_array_members_;
   EventConnectionPoint connection_point_;
   LONG frozen_events_ = 0;
   // A host's own object left in `Objects` by a Response handler.

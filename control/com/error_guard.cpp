@@ -4,9 +4,9 @@
 
 #include <new>
 
-#include "control/com/automation_types.h"
 #include "encoding/automation_error.h"
 #include "win/com_handles.h"
+#include "win/utf16.h"
 
 namespace kivostrel::com {
 namespace {
@@ -17,8 +17,8 @@ HRESULT ReportAutomationError(const AutomationError& error, REFIID interface_id)
   try {
     ComPtr<ICreateErrorInfo> info;
     if (FAILED(CreateErrorInfo(info.Receive()))) return hr;
-    const std::wstring source = WideFromUtf8(error.source());
-    const std::wstring description = WideFromUtf8(error.description());
+    const std::wstring source = Widen(error.source(), CP_UTF8);
+    const std::wstring description = Widen(error.description(), CP_UTF8);
     info->SetGUID(interface_id);
     info->SetSource(const_cast<LPOLESTR>(source.c_str()));
     info->SetDescription(const_cast<LPOLESTR>(description.c_str()));

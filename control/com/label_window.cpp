@@ -1,12 +1,12 @@
 #include "control/com/label_window.h"
 
-#include "control/com/automation_types.h"
 #include "control/com/module.h"
+#include "win/utf16.h"
 
 namespace kivostrel::com {
 
 void LabelWindow::SetCaption(const std::string& caption) {
-  caption_ = WideFromUtf8(caption);
+  caption_ = Widen(caption, CP_UTF8);
   if (window_.get()) SetWindowTextW(window_.get(), caption_.c_str());
 }
 

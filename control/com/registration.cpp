@@ -10,6 +10,7 @@
 #include "control/com/module.h"
 #include "kivOstrel_h.h"
 #include "win/com_handles.h"
+#include "win/guid_text.h"
 
 namespace kivostrel::com {
 namespace {
@@ -21,12 +22,6 @@ constexpr const wchar_t* kToolboxBitmap = L"30000";
 constexpr WORD kLibraryMajor = 1;
 constexpr WORD kLibraryMinor = 0;
 constexpr LCID kLibraryLocale = 1033;
-
-std::wstring GuidText(REFGUID guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
-}
 
 // Creates (or opens) HKCR\`path` and sets its default value when `value` is given.
 UniqueHkey WriteKey(const std::wstring& path, const wchar_t* value) {

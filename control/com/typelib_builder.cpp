@@ -25,13 +25,19 @@
 
 #include "kivOstrel_h.h"
 #include "win/com_handles.h"
+#include "win/guid_text.h"
+#include "win/type_info_handles.h"
+#include "win/utf16.h"
 
 namespace {
 
 using kivostrel::com::ComPtr;
+using kivostrel::com::GuidText;
 using kivostrel::com::HresultError;
 using kivostrel::com::ThrowIfFailed;
 using kivostrel::com::UniqueBstr;
+using kivostrel::com::UniqueFuncDesc;
+using kivostrel::com::UniqueTypeAttr;
 
 struct WantedType {
   const IID* guid;
@@ -54,23 +60,17 @@ const WantedType kTypes[] = {
      TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE},
 };
 
-struct TypeAttrDeleter {
-  ITypeInfo* info;
-  void operator()(TYPEATTR* attr) const { info->ReleaseTypeAttr(attr); }
-};
-using UniqueTypeAttr = std::unique_ptr<TYPEATTR, TypeAttrDeleter>;
-
 UniqueTypeAttr TypeAttrOf(ITypeInfo* info) {
-  TYPEATTR* attr = nullptr;
-  ThrowIfFailed(info->GetTypeAttr(&attr));
-  return UniqueTypeAttr(attr, TypeAttrDeleter{info});
+  UniqueTypeAttr attr;
+  ThrowIfFailed(GetTypeAttr(info, attr));
+  return attr;
 }
 
-struct FuncDescDeleter {
-  ITypeInfo* info;
-  void operator()(FUNCDESC* desc) const { info->ReleaseFuncDesc(desc); }
-};
-using UniqueFuncDesc = std::unique_ptr<FUNCDESC, FuncDescDeleter>;
+UniqueFuncDesc FuncDescOf(ITypeInfo* info, UINT index) {
+  UniqueFuncDesc desc;
+  ThrowIfFailed(GetFuncDesc(info, index, desc));
+  return desc;
+}
 
 // Wine's type library writer records a dispinterface as if IDispatch's seven methods were its own
 // (vtable size 40 instead of 4 per declared method, and a base-type field that readers then follow
@@ -119,10 +119,8 @@ void CheckDispinterface(const std::wstring& path, const IID& iid, UINT own_funct
   ComPtr<ITypeInfo> info;
   ThrowIfFailed(library->GetTypeInfoOfGuid(iid, info.Receive()));
   const UniqueTypeAttr attr = TypeAttrOf(info.get());
-  FUNCDESC* first = nullptr;
-  ThrowIfFailed(info->GetFuncDesc(0, &first));
+  const UniqueFuncDesc first = FuncDescOf(info.get(), 0);
   const bool own_first = first->funckind == FUNC_DISPATCH && first->memid > 0;
-  info->ReleaseFuncDesc(first);
   if (attr->cFuncs != own_functions || !own_first) {
     std::fprintf(stderr, "typelib_builder: the event interface reads back wrong\n");
     throw HresultError{E_FAIL};
@@ -146,19 +144,13 @@ class Builder {
       ComPtr<ICreateTypeInfo> created;
       ThrowIfFailed(target_->CreateTypeInfo(name.get(), wanted.kind, created.Receive()));
       ThrowIfFailed(created->SetGuid(*wanted.guid));
-      targets_[GuidKey(*wanted.guid)] = created;
+      targets_[GuidText(*wanted.guid)] = created;
     }
     for (const WantedType& wanted : kTypes) FillType(wanted);
     ThrowIfFailed(target_->SaveAllChanges());
   }
 
  private:
-  static std::wstring GuidKey(const GUID& guid) {
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-  }
-
   void CopyLibraryAttributes() {
     TLIBATTR* attr = nullptr;
     ThrowIfFailed(source_->GetLibAttr(&attr));
@@ -190,7 +182,7 @@ class Builder {
   }
 
   void FillType(const WantedType& wanted) {
-    ComPtr<ICreateTypeInfo> created = targets_.at(GuidKey(*wanted.guid));
+    ComPtr<ICreateTypeInfo> created = targets_.at(GuidText(*wanted.guid));
     ComPtr<ITypeInfo> from = SourceOf(wanted);
     const UniqueTypeAttr attr = TypeAttrOf(from.get());
 
@@ -217,9 +209,7 @@ class Builder {
   }
 
   void CopyFunction(ITypeInfo* from, UINT index, ICreateTypeInfo* created) {
-    FUNCDESC* raw = nullptr;
-    ThrowIfFailed(from->GetFuncDesc(index, &raw));
-    const UniqueFuncDesc desc(raw, FuncDescDeleter{from});
+    const UniqueFuncDesc desc = FuncDescOf(from, index);
 
     // The parameter and result types refer to types by handles of widl's library: map them.
     std::vector<std::unique_ptr<TYPEDESC>> storage;
@@ -272,7 +262,7 @@ class Builder {
     ThrowIfFailed(from->GetRefTypeInfo(from_ref, referenced.Receive()));
     const UniqueTypeAttr attr = TypeAttrOf(referenced.get());
     ComPtr<ITypeInfo> target = referenced;
-    if (auto ours = targets_.find(GuidKey(attr->guid)); ours != targets_.end()) {
+    if (auto ours = targets_.find(GuidText(attr->guid)); ours != targets_.end()) {
       target = ours->second.As<ITypeInfo>(IID_ITypeInfo);
       if (!target) throw HresultError{E_NOINTERFACE};
     }
@@ -286,14 +276,6 @@ class Builder {
   std::map<std::wstring, ComPtr<ICreateTypeInfo>> targets_;
 };
 
-std::wstring Widen(const char* text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,8 +283,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: typelib_builder RAW.tlb OUT.tlb\n");
     return 2;
   }
-  const std::wstring raw_path = Widen(argv[1]);
-  const std::wstring out_path = Widen(argv[2]);
+  const std::wstring raw_path = kivostrel::Widen(argv[1], CP_ACP);
+  const std::wstring out_path = kivostrel::Widen(argv[2], CP_ACP);
   if (FAILED(CoInitialize(nullptr))) return 1;
   HRESULT hr = S_OK;
   try {

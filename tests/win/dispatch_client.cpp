@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "encoding/hex.h"
+#include "win/automation_values.h"
+#include "win/message_pump.h"
 
 namespace kivostrel::wintest {
 
@@ -22,8 +24,8 @@ long CallResult::error_number() const noexcept {
 
 UniqueVariant Text(std::wstring_view text) {
   UniqueVariant v;
+  V_BSTR(v.get()) = com::BstrFromWide(text).Detach();
   V_VT(v.get()) = VT_BSTR;
-  V_BSTR(v.get()) = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   return v;
 }
 
@@ -42,14 +44,7 @@ UniqueVariant Short(std::int16_t value) {
 }
 
 SAFEARRAY* NewByteArray(const std::vector<std::uint8_t>& bytes) {
-  SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-  if (array == nullptr) return nullptr;
-  void* data = nullptr;
-  if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
-    std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(data));
-    ::SafeArrayUnaccessData(array);
-  }
-  return array;
+  return com::SafeArrayFromBytes(bytes).Detach();
 }
 
 UniqueVariant ByteArray(const std::vector<std::uint8_t>& bytes) {
@@ -113,19 +108,16 @@ CallResult Invoke(IDispatch* object, std::wstring_view member, WORD flags,
   }
   DISPPARAMS params{reversed.data(), named_ids.data(), static_cast<UINT>(reversed.size()),
                     static_cast<UINT>(named_ids.size())};
-  EXCEPINFO info{};
+  com::UniqueExcepInfo exception;
   result.hr =
       object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.value.get(),
-                     with_excepinfo ? &info : nullptr, &result.arg_error);
+                     with_excepinfo ? &exception.info : nullptr, &result.arg_error);
   if (with_excepinfo) {
-    if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
+    const EXCEPINFO& info = exception.Filled();
     result.scode = info.scode;
     result.wcode = info.wCode;
     if (info.bstrSource != nullptr) result.source = info.bstrSource;
     if (info.bstrDescription != nullptr) result.description = info.bstrDescription;
-    ::SysFreeString(info.bstrSource);
-    ::SysFreeString(info.bstrDescription);
-    ::SysFreeString(info.bstrHelpFile);
   }
   return result;
 }
@@ -202,19 +194,7 @@ ComPtr<IDispatch> CreateControl() {
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
-    const DWORD elapsed = ::GetTickCount() - start;
-    if (elapsed >= timeout_ms) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(20, timeout_ms - elapsed),
-                                QS_ALLINPUT);
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-  }
-  return true;
+  return DispatchMessagesUntil(done, timeout_ms);
 }
 
 void PumpFor(DWORD ms) {

@@ -10,6 +10,8 @@
 
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
+#include "win/guid_text.h"
+#include "win/type_info_handles.h"
 
 namespace kivostrel::wintest {
 namespace {
@@ -26,20 +28,6 @@ std::wstring WindowText(HWND window) {
   ::GetWindowTextW(window, text, 256);
   return text;
 }
-
-class UniqueHostWindow {
- public:
-  explicit UniqueHostWindow(HWND window) noexcept : window_(window) {}
-  ~UniqueHostWindow() {
-    if (window_ != nullptr && ::IsWindow(window_)) ::DestroyWindow(window_);
-  }
-  UniqueHostWindow(const UniqueHostWindow&) = delete;
-  UniqueHostWindow& operator=(const UniqueHostWindow&) = delete;
-  HWND get() const noexcept { return window_; }
-
- private:
-  HWND window_;
-};
 
 class Embedding : public ::testing::Test {
  protected:
@@ -66,11 +54,11 @@ class Embedding : public ::testing::Test {
 };
 
 TEST_F(Embedding, AtlHostCreatesActivatesAndClosesTheControl) {
-  UniqueHostWindow form(::CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+  const UniqueHwnd form(::CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                           0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr));
   ASSERT_NE(form.get(), nullptr);
   {
-    UniqueHostWindow host(::CreateWindowExW(0, L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 10, 10,
+    const UniqueHwnd host(::CreateWindowExW(0, L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 10, 10,
                                             200, 100, form.get(), nullptr, nullptr, nullptr));
     ASSERT_NE(host.get(), nullptr) << "AtlAxWin could not create "
                                    << "kivOstrelCtrl.kivOstrel";
@@ -162,16 +150,13 @@ TEST_F(Embedding, OffersTheControlInterfacesButNoScriptingSafety) {
   EXPECT_TRUE(::IsEqualGUID(source, DIID___kivOstrel));
   ComPtr<ITypeInfo> info;
   ASSERT_EQ(class_info->GetClassInfo(info.Receive()), S_OK);
-  TYPEATTR* attributes = nullptr;
-  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  com::UniqueTypeAttr attributes;
+  ASSERT_EQ(com::GetTypeAttr(info.get(), attributes), S_OK);
   EXPECT_TRUE(::IsEqualGUID(attributes->guid, CLSID_kivOstrel));
-  info->ReleaseTypeAttr(attributes);
 
-  wchar_t clsid[40] = {};
-  ::StringFromGUID2(CLSID_kivOstrel, clsid, 40);
   for (const wchar_t* category : {kSafeForScripting, kSafeForInitializing}) {
     const std::wstring key =
-        std::wstring(L"CLSID\\") + clsid + L"\\Implemented Categories\\" + category;
+        L"CLSID\\" + com::GuidText(CLSID_kivOstrel) + L"\\Implemented Categories\\" + category;
     UniqueHkey opened;
     EXPECT_NE(::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Receive()),
               ERROR_SUCCESS)

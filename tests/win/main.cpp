@@ -5,13 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "win/com_handles.h"
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (FAILED(::OleInitialize(nullptr))) {
+  const kivostrel::com::OleSession ole;
+  if (FAILED(ole.status())) {
     fprintf(stderr, "OleInitialize failed\n");
     return 1;
   }
-  const int status = RUN_ALL_TESTS();
-  ::OleUninitialize();
-  return status;
+  return RUN_ALL_TESTS();
 }

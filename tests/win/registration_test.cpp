@@ -11,15 +11,12 @@
 
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
+#include "win/guid_text.h"
 
 namespace kivostrel::wintest {
 namespace {
 
-std::wstring GuidText(REFGUID guid) {
-  wchar_t text[40] = {};
-  ::StringFromGUID2(guid, text, 40);
-  return text;
-}
+using com::GuidText;
 
 // The default (empty name) or named value of a key under HKEY_CLASSES_ROOT, when it is a string.
 std::optional<std::wstring> ClassesText(const std::wstring& key, const wchar_t* name = nullptr) {

@@ -10,9 +10,16 @@
 
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
+#include "win/type_info_handles.h"
+#include "win/utf16.h"
 
 namespace kivostrel::wintest {
 namespace {
+
+using com::GetFuncDesc;
+using com::GetTypeAttr;
+using com::UniqueFuncDesc;
+using com::UniqueTypeAttr;
 
 constexpr USHORT kIn = PARAMFLAG_FIN;
 constexpr USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
@@ -217,10 +224,8 @@ std::string TypeText(const TYPEDESC& type, ITypeInfo* owner) {
   }
 }
 
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) out += static_cast<char>(*text);
-  return out;
+std::string Utf8(std::wstring_view text) {
+  return Narrow(text, CP_UTF8);
 }
 
 // The names GetNames gives for a member: its own, then its parameters'.
@@ -229,18 +234,15 @@ std::vector<std::wstring> NamesOf(ITypeInfo* info, MEMBERID id) {
   UINT count = 0;
   std::vector<std::wstring> result;
   if (FAILED(info->GetNames(id, names, 16, &count))) return result;
-  for (UINT i = 0; i < count; ++i) {
-    result.emplace_back(names[i] != nullptr ? names[i] : L"");
-    ::SysFreeString(names[i]);
-  }
+  for (UINT i = 0; i < count; ++i) result.emplace_back(UniqueBstr(names[i]).c_str());
   return result;
 }
 
 // Checks one function description against its table row.
 void ExpectMember(ITypeInfo* info, UINT index, const Member& expected, bool dispatch_only) {
-  SCOPED_TRACE(::testing::Message() << "function " << index << " " << Narrow(expected.name));
-  FUNCDESC* func = nullptr;
-  ASSERT_EQ(info->GetFuncDesc(index, &func), S_OK);
+  SCOPED_TRACE(::testing::Message() << "function " << index << " " << Utf8(expected.name));
+  UniqueFuncDesc func;
+  ASSERT_EQ(GetFuncDesc(info, index, func), S_OK);
   EXPECT_EQ(func->memid, expected.id);
   EXPECT_EQ(func->invkind, expected.kind);
   if (dispatch_only) {
@@ -270,7 +272,6 @@ void ExpectMember(ITypeInfo* info, UINT index, const Member& expected, bool disp
       EXPECT_EQ(LongOf(param.paramdesc.pparamdescex->varDefaultValue), 0);
     }
   }
-  info->ReleaseFuncDesc(func);
 }
 
 class TypeLibrary : public ::testing::Test {
@@ -340,7 +341,7 @@ TEST_F(TypeLibrary, HoldsExactlyTheFiveTypesInOrder) {
   };
   ASSERT_EQ(library_->GetTypeInfoCount(), 5u);
   for (UINT i = 0; i < 5; ++i) {
-    SCOPED_TRACE(Narrow(rows[i].name));
+    SCOPED_TRACE(Utf8(rows[i].name));
     UniqueBstr name;
     ASSERT_EQ(
         library_->GetDocumentation(static_cast<INT>(i), name.Receive(), nullptr, nullptr, nullptr),
@@ -350,18 +351,17 @@ TEST_F(TypeLibrary, HoldsExactlyTheFiveTypesInOrder) {
     ASSERT_EQ(library_->GetTypeInfoType(i, &kind), S_OK);
     EXPECT_EQ(kind, rows[i].kind);
     auto info = InfoAt(i);
-    TYPEATTR* attributes = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    UniqueTypeAttr attributes;
+    ASSERT_EQ(GetTypeAttr(info.get(), attributes), S_OK);
     EXPECT_TRUE(::IsEqualGUID(attributes->guid, *rows[i].guid));
     WORD flags = attributes->wTypeFlags;
-    info->ReleaseTypeAttr(attributes);
     // A dual interface is read as two views; oleautomation is reported on the vtable side only.
     if ((flags & TYPEFLAG_FDUAL) != 0) {
       auto vtable = InterfaceSide(info.get());
       ASSERT_TRUE(vtable);
-      ASSERT_EQ(vtable->GetTypeAttr(&attributes), S_OK);
-      flags |= attributes->wTypeFlags;
-      vtable->ReleaseTypeAttr(attributes);
+      UniqueTypeAttr vtable_attributes;
+      ASSERT_EQ(GetTypeAttr(vtable.get(), vtable_attributes), S_OK);
+      flags |= vtable_attributes->wTypeFlags;
     }
     // Any type derived from IDispatch is dispatchable: the flag follows from the kind.
     EXPECT_EQ(flags & ~TYPEFLAG_FDISPATCHABLE, rows[i].flags) << "flags 0x" << std::hex << flags;
@@ -371,11 +371,9 @@ TEST_F(TypeLibrary, HoldsExactlyTheFiveTypesInOrder) {
 // The implemented interfaces of a class: (name, flags) in order.
 std::vector<std::pair<std::wstring, int>> ImplementedBy(ITypeInfo* coclass) {
   std::vector<std::pair<std::wstring, int>> result;
-  TYPEATTR* attributes = nullptr;
-  if (FAILED(coclass->GetTypeAttr(&attributes))) return result;
-  const WORD count = attributes->cImplTypes;
-  coclass->ReleaseTypeAttr(attributes);
-  for (UINT i = 0; i < count; ++i) {
+  UniqueTypeAttr attributes;
+  if (FAILED(GetTypeAttr(coclass, attributes))) return result;
+  for (UINT i = 0; i < attributes->cImplTypes; ++i) {
     HREFTYPE ref = 0;
     ComPtr<ITypeInfo> implemented;
     UniqueBstr name;
@@ -402,28 +400,26 @@ TEST_F(TypeLibrary, DualInterfacesDeriveFromTheStandardIDispatch) {
   for (UINT index : {0u, 2u}) {
     auto vtable = InterfaceSide(InfoAt(index).get());
     ASSERT_TRUE(vtable);
-    TYPEATTR* attributes = nullptr;
-    ASSERT_EQ(vtable->GetTypeAttr(&attributes), S_OK);
+    UniqueTypeAttr attributes;
+    ASSERT_EQ(GetTypeAttr(vtable.get(), attributes), S_OK);
     EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
     EXPECT_EQ(attributes->cImplTypes, 1);
-    vtable->ReleaseTypeAttr(attributes);
     HREFTYPE ref = 0;
     ComPtr<ITypeInfo> base;
     ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &ref), S_OK);
     ASSERT_EQ(vtable->GetRefTypeInfo(ref, base.Receive()), S_OK);
-    ASSERT_EQ(base->GetTypeAttr(&attributes), S_OK);
-    EXPECT_TRUE(::IsEqualGUID(attributes->guid, IID_IDispatch));
-    base->ReleaseTypeAttr(attributes);
+    UniqueTypeAttr base_attributes;
+    ASSERT_EQ(GetTypeAttr(base.get(), base_attributes), S_OK);
+    EXPECT_TRUE(::IsEqualGUID(base_attributes->guid, IID_IDispatch));
   }
 }
 
 TEST_F(TypeLibrary, ControlInterfaceListsEveryMemberInOrder) {
   auto vtable = InterfaceSide(InfoAt(0).get());
   ASSERT_TRUE(vtable);
-  TYPEATTR* attributes = nullptr;
-  ASSERT_EQ(vtable->GetTypeAttr(&attributes), S_OK);
+  UniqueTypeAttr attributes;
+  ASSERT_EQ(GetTypeAttr(vtable.get(), attributes), S_OK);
   EXPECT_EQ(attributes->cFuncs, kControlMembers.size());
-  vtable->ReleaseTypeAttr(attributes);
   for (UINT i = 0; i < kControlMembers.size(); ++i) {
     ExpectMember(vtable.get(), i, kControlMembers[i], false);
   }
@@ -441,11 +437,10 @@ TEST_F(TypeLibrary, DispatchSideResolvesEveryNameToItsDispid) {
     std::vector<MEMBERID> ids(names.size(), DISPID_UNKNOWN);
     ASSERT_EQ(dispatch->GetIDsOfNames(pointers.data(), static_cast<UINT>(names.size()), ids.data()),
               S_OK)
-        << Narrow(member.name);
-    EXPECT_EQ(ids[0], member.id) << Narrow(member.name);
+        << Utf8(member.name);
+    EXPECT_EQ(ids[0], member.id) << Utf8(member.name);
     for (size_t p = 1; p < ids.size(); ++p) {
-      EXPECT_EQ(ids[p], static_cast<MEMBERID>(p - 1))
-          << Narrow(member.name) << " " << Narrow(names[p].c_str());
+      EXPECT_EQ(ids[p], static_cast<MEMBERID>(p - 1)) << Utf8(member.name) << " " << Utf8(names[p]);
     }
   }
 }
@@ -453,10 +448,9 @@ TEST_F(TypeLibrary, DispatchSideResolvesEveryNameToItsDispid) {
 TEST_F(TypeLibrary, RecordInterfaceHasFourPropertiesAndPutByReference) {
   auto vtable = InterfaceSide(InfoAt(2).get());
   ASSERT_TRUE(vtable);
-  TYPEATTR* attributes = nullptr;
-  ASSERT_EQ(vtable->GetTypeAttr(&attributes), S_OK);
+  UniqueTypeAttr attributes;
+  ASSERT_EQ(GetTypeAttr(vtable.get(), attributes), S_OK);
   EXPECT_EQ(attributes->cFuncs, kObjectMembers.size());
-  vtable->ReleaseTypeAttr(attributes);
   for (UINT i = 0; i < kObjectMembers.size(); ++i) {
     ExpectMember(vtable.get(), i, kObjectMembers[i], false);
   }
@@ -464,11 +458,10 @@ TEST_F(TypeLibrary, RecordInterfaceHasFourPropertiesAndPutByReference) {
 
 TEST_F(TypeLibrary, EventInterfaceListsTheThreeEvents) {
   auto events = InfoAt(4);
-  TYPEATTR* attributes = nullptr;
-  ASSERT_EQ(events->GetTypeAttr(&attributes), S_OK);
+  UniqueTypeAttr attributes;
+  ASSERT_EQ(GetTypeAttr(events.get(), attributes), S_OK);
   const WORD count = attributes->cFuncs;
   EXPECT_EQ(attributes->cVars, 0);
-  events->ReleaseTypeAttr(attributes);
   // A dispinterface may list IUnknown's and IDispatch's members before its own.
   ASSERT_GE(count, kEvents.size());
   const UINT first = count - static_cast<UINT>(kEvents.size());

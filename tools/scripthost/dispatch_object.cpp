@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "win/automation_values.h"
+
 namespace ostrelhost {
 namespace {
 
@@ -62,13 +64,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
 }
 
 HRESULT Fail(EXCEPINFO* exception, HRESULT code, std::wstring_view description) {
-  if (exception == nullptr) return code;
-  *exception = EXCEPINFO{};
-  exception->bstrSource = ::SysAllocString(L"ostrelhost");
-  exception->bstrDescription =
-      ::SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
-  exception->scode = code;
-  return DISP_E_EXCEPTION;
+  return kivostrel::com::FillExcepInfo(exception, code, L"ostrelhost", description);
 }
 
 const VARIANT* Argument(const DISPPARAMS& params, UINT index) noexcept {
@@ -84,7 +80,7 @@ std::optional<std::wstring> TextArgument(const DISPPARAMS& params, UINT index) {
   if (argument == nullptr) return std::nullopt;
   UniqueVariant text;
   if (FAILED(::VariantChangeType(text.get(), Source(argument), 0, VT_BSTR))) return std::nullopt;
-  return std::wstring(V_BSTR(text.get()), ::SysStringLen(V_BSTR(text.get())));
+  return std::wstring(kivostrel::com::BstrView(V_BSTR(text.get())));
 }
 
 std::optional<long> LongArgument(const DISPPARAMS& params, UINT index) {
@@ -124,15 +120,13 @@ std::optional<std::wstring> DisplayText(const VARIANT& value) {
                                    VT_BSTR))) {
     return std::nullopt;
   }
-  return std::wstring(V_BSTR(text.get()), ::SysStringLen(V_BSTR(text.get())));
+  return std::wstring(kivostrel::com::BstrView(V_BSTR(text.get())));
 }
 
 void ReturnText(VARIANT* result, std::wstring_view text) {
   if (result == nullptr) return;
-  BSTR copy = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  if (copy == nullptr) throw std::bad_alloc();
+  V_BSTR(result) = kivostrel::com::BstrFromWide(text).Detach();
   V_VT(result) = VT_BSTR;
-  V_BSTR(result) = copy;
 }
 
 void ReturnLong(VARIANT* result, long value) {
@@ -146,26 +140,6 @@ void ReturnObject(VARIANT* result, IDispatch* object) {
   if (object != nullptr) object->AddRef();
   V_VT(result) = VT_DISPATCH;
   V_DISPATCH(result) = object;
-}
-
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
-                        size, nullptr, nullptr);
-  return converted;
-}
-
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring converted(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), converted.data(),
-                        size);
-  return converted;
 }
 
 }  // namespace ostrelhost

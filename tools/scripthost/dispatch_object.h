@@ -79,8 +79,4 @@ void ReturnLong(VARIANT* result, long value);
 // Adds a reference for the caller.
 void ReturnObject(VARIANT* result, IDispatch* object);
 
-// UTF-16 to UTF-8 and back.
-std::string Utf8(std::wstring_view text);
-std::wstring Wide(std::string_view utf8);
-
 }  // namespace ostrelhost

@@ -7,19 +7,12 @@
 #include <utility>
 
 #include "tools/scripthost/script_host.h"
+#include "win/type_info_handles.h"
 
 namespace ostrelhost {
-namespace {
 
-struct TypeAttrRelease {
-  ITypeInfo* info;
-  TYPEATTR* attributes;
-  ~TypeAttrRelease() {
-    if (attributes != nullptr) info->ReleaseTypeAttr(attributes);
-  }
-};
-
-}  // namespace
+using kivostrel::com::GetTypeAttr;
+using kivostrel::com::UniqueTypeAttr;
 
 EventSink::EventSink(ScriptHost& host, const IID& iid, ComPtr<ITypeInfo> events,
                      std::wstring prefix)
@@ -58,11 +51,11 @@ HRESULT FindDefaultSource(IDispatch* object, IID& iid, ComPtr<ITypeInfo>& events
   HRESULT result = provider->GetClassInfo(class_info.Receive());
   if (FAILED(result)) return result;
 
-  TypeAttrRelease class_attributes{class_info.get(), nullptr};
-  result = class_info->GetTypeAttr(&class_attributes.attributes);
+  UniqueTypeAttr class_attributes;
+  result = GetTypeAttr(class_info.get(), class_attributes);
   if (FAILED(result)) return result;
   constexpr int kDefaultSource = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
-  for (UINT i = 0; i < class_attributes.attributes->cImplTypes; ++i) {
+  for (UINT i = 0; i < class_attributes->cImplTypes; ++i) {
     INT flags = 0;
     if (FAILED(class_info->GetImplTypeFlags(i, &flags)) ||
         (flags & kDefaultSource) != kDefaultSource) {
@@ -72,9 +65,9 @@ HRESULT FindDefaultSource(IDispatch* object, IID& iid, ComPtr<ITypeInfo>& events
     if (FAILED(class_info->GetRefTypeOfImplType(i, &reference))) continue;
     ComPtr<ITypeInfo> candidate;
     if (FAILED(class_info->GetRefTypeInfo(reference, candidate.Receive()))) continue;
-    TypeAttrRelease attributes{candidate.get(), nullptr};
-    if (FAILED(candidate->GetTypeAttr(&attributes.attributes))) continue;
-    iid = attributes.attributes->guid;
+    UniqueTypeAttr attributes;
+    if (FAILED(GetTypeAttr(candidate.get(), attributes))) continue;
+    iid = attributes->guid;
     events = std::move(candidate);
     // The object's own word on its default source wins where it gives one.
     if (const auto second = target.As<IProvideClassInfo2>(IID_IProvideClassInfo2)) {

@@ -16,41 +16,17 @@
 #include <vector>
 
 #include "tools/scripthost/script_host.h"
+#include "win/com_handles.h"
+#include "win/utf16.h"
+#include "win/win32_handles.h"
 
 namespace {
 
-class OleSession {
- public:
-  OleSession() noexcept : status_(::OleInitialize(nullptr)) {}
-  ~OleSession() {
-    if (SUCCEEDED(status_)) ::OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-  HRESULT status() const noexcept { return status_; }
-
- private:
-  HRESULT status_;
-};
-
-class UniqueFile {
- public:
-  explicit UniqueFile(HANDLE file) noexcept : file_(file) {}
-  ~UniqueFile() {
-    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
-  }
-  UniqueFile(const UniqueFile&) = delete;
-  UniqueFile& operator=(const UniqueFile&) = delete;
-  HANDLE get() const noexcept { return file_; }
-
- private:
-  HANDLE file_;
-};
-
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return false;
+  const kivostrel::UniqueHandle file =
+      kivostrel::FileHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 26)) return false;
   bytes.resize(static_cast<std::size_t>(size.QuadPart));
@@ -70,14 +46,8 @@ std::wstring ScriptText(const std::string& bytes) {
   }
   std::string_view body(bytes);
   if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
-  if (body.empty()) return {};
-  const int size = static_cast<int>(body.size());
-  int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, body.data(), size, nullptr, 0);
-  const UINT code_page = length > 0 ? CP_UTF8 : CP_ACP;
-  if (length == 0) length = ::MultiByteToWideChar(CP_ACP, 0, body.data(), size, nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(code_page, 0, body.data(), size, text.data(), length);
-  return text;
+  if (auto text = kivostrel::WidenValid(body, CP_UTF8)) return std::move(*text);
+  return kivostrel::Widen(body, CP_ACP);
 }
 
 }  // namespace
@@ -95,7 +65,7 @@ int wmain(int argc, wchar_t** argv) {
     ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: cannot read " + path + L"\n", true);
     return kExitHostError;
   }
-  const OleSession ole;
+  const kivostrel::com::OleSession ole;
   if (FAILED(ole.status())) {
     ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: OLE did not start\n", true);
     return kExitHostError;

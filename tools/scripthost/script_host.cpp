@@ -9,6 +9,9 @@
 #include "tools/scripthost/dispatch_object.h"
 #include "tools/scripthost/event_sink.h"
 #include "tools/scripthost/wscript_object.h"
+#include "win/message_pump.h"
+#include "win/ref_counted.h"
+#include "win/utf16.h"
 
 namespace ostrelhost {
 namespace {
@@ -23,29 +26,10 @@ constexpr const wchar_t* kWScriptName = L"WScript";
 // reported; the site recognises the state and prints nothing.
 constexpr HRESULT kStopCode = E_ABORT;
 
-class ScriptSite final : public IActiveScriptSite {
+class ScriptSite final : public kivostrel::com::RefCounted<IActiveScriptSite> {
  public:
   ScriptSite(ScriptHost& host, ComPtr<IDispatch> wscript)
       : host_(host), wscript_(std::move(wscript)) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
-      *object = static_cast<IActiveScriptSite*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override {
-    return static_cast<ULONG>(::InterlockedIncrement(&references_));
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = ::InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
 
   HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item,
@@ -86,9 +70,15 @@ class ScriptSite final : public IActiveScriptSite {
  private:
   ~ScriptSite() = default;
 
+  void* Face(REFIID iid) noexcept override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
+      return static_cast<IActiveScriptSite*>(this);
+    }
+    return nullptr;
+  }
+
   ScriptHost& host_;
   const ComPtr<IDispatch> wscript_;
-  LONG references_ = 1;
 };
 
 void WriteTo(DWORD which, std::wstring_view text) {
@@ -101,7 +91,7 @@ void WriteTo(DWORD which, std::wstring_view text) {
     return;
   }
   // Files and pipes get UTF-8, written at once: nothing waits in a buffer when the script sleeps.
-  const std::string bytes = Utf8(text);
+  const std::string bytes = kivostrel::Narrow(text, CP_UTF8);
   ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
@@ -194,19 +184,11 @@ void ScriptHost::Write(std::wstring_view text, bool to_error) const {
 }
 
 HRESULT ScriptHost::Sleep(long milliseconds, EXCEPINFO* exception) {
-  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-  for (;;) {
-    MSG message{};
-    while (!stopping_ && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-    if (stopping_) return StopScript(exception);
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return S_OK;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
-                                  MWMO_INPUTAVAILABLE);
+  const DWORD timeout = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+  if (kivostrel::DispatchMessagesUntil([this] { return stopping_; }, timeout)) {
+    return StopScript(exception);
   }
+  return S_OK;
 }
 
 HRESULT ScriptHost::Quit(long code, EXCEPINFO* exception) {
@@ -314,9 +296,7 @@ void ScriptHost::ReportScriptError(IActiveScriptError* error) {
 }
 
 void ScriptHost::PrintError(HRESULT code, const EXCEPINFO& info, long line, long column) const {
-  const auto text = [](BSTR value) {
-    return value == nullptr ? std::wstring() : std::wstring(value, ::SysStringLen(value));
-  };
+  const auto text = [](BSTR value) { return std::wstring(kivostrel::com::BstrView(value)); };
   std::wstring description = text(info.bstrDescription);
   if (description.empty()) description = SystemText(code);
   std::wstring report = script_path_;
