@@ -9,6 +9,7 @@
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
 #include "oidtable/type_names.h"
+#include "transport/endpoint.h"
 
 namespace kivostrel {
 namespace {
@@ -47,6 +48,34 @@ kivOstrel::~kivOstrel() {
     udp_->CloseSocket();
   } catch (...) {
     // Nothing can be reported from a destructor; the component closes itself when destroyed.
+  }
+}
+
+std::int32_t kivOstrel::LocalPort() const {
+  return udp_->LocalPort();
+}
+
+void kivOstrel::LocalPort(const Variant& vNewValue) {
+  const std::int32_t port = CoerceToLong(vNewValue);
+  if (port < 0 || port > 65535) RaiseOverflow();
+  Rebind("ORVAN:LocalPort:m_Ready=", m_LocalAddress, static_cast<std::uint16_t>(port));
+  m_LocalPort = static_cast<std::uint16_t>(port);
+}
+
+void kivOstrel::LocalAddress(std::string_view vNewValue) {
+  Rebind("ORVAN:LocalAddress:m_Ready=", vNewValue, m_LocalPort);
+  m_LocalAddress = std::string(vNewValue);
+}
+
+void kivOstrel::Rebind(std::string_view source_prefix, std::string_view address,
+                       std::uint16_t port) {
+  // While a send is in flight its outcome belongs to the socket that sent it.
+  if (m_Ready != 0 && m_Ready != 1) {
+    throw AutomationError(kErrNotReady, std::string(source_prefix) + std::to_string(m_Ready),
+                          kNotReady);
+  }
+  if (auto failure = udp_->Rebind(address, port)) {
+    throw AutomationError(failure->code, kLibraryName, std::move(failure->description));
   }
 }
 
@@ -171,6 +200,10 @@ void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
       agent_address = udp_->LocalAddressFor(RemoteIP);
     } catch (const AutomationError&) {
       agent_address.clear();  // the trap goes out with agent address 0.0.0.0
+    }
+    // An SNMPv1 agent address is IPv4: towards an IPv6 host it is 0.0.0.0.
+    if (const auto literal = ReadAddressLiteral(agent_address); !literal || literal->ipv6) {
+      agent_address.clear();
     }
   }
   const std::int64_t time_stamp =

@@ -65,6 +65,22 @@ class kivOstrel final : private UdpSocketEvents {
   const std::string& Copyright() const noexcept { return m_Copyright; }
   void Copyright(std::string_view /*vNewValue*/) noexcept {}  // the banner never changes
 
+  // --- The local endpoint: dispatch-only properties, outside the type library; not persisted ---
+  // The UDP port the socket is bound to now, also when the system chose it; 0 while none is.
+  std::int32_t LocalPort() const;
+  // A whole number from 0 to 65535, as a number or a text; 0 lets the system choose. Error 13
+  // for what is not a number, 6 outside the range, 20001 "Not Ready" unless `Stat` is 0 or 1.
+  // The new socket is bound at once: a failure raises the socket's error number with a
+  // description naming the address and port, and the socket open until now stays. On success
+  // the old one closes through SocketClosed, and OpenSocket("0") and SocketReady follow as
+  // after creation.
+  void LocalPort(const Variant& vNewValue);
+  // The text last put; "" (every local address, IPv4 and IPv6) by default.
+  const std::string& LocalAddress() const noexcept { return m_LocalAddress; }
+  // "", a dotted IPv4 address or an IPv6 literal of this machine, or "localhost"; taken as a
+  // LocalPort put is, with the configured port.
+  void LocalAddress(std::string_view vNewValue);
+
   // --- The OID name table ---
   void ClearOID() noexcept { table_.ClearOID(); }
   void SetOID(std::string_view OID, std::string_view Name) { table_.SetOID(OID, Name); }
@@ -139,6 +155,7 @@ class kivOstrel final : private UdpSocketEvents {
                    std::int32_t ErrorStatus, std::int32_t ErrorIndex,
                    std::span<const std::uint8_t> Objectvalue);
   void Send(std::string_view RemoteIP, std::string_view RemotePort, const Bytes& message);
+  void Rebind(std::string_view source_prefix, std::string_view address, std::uint16_t port);
 
   HostEvents& events_;
   Label& label_;
@@ -149,6 +166,8 @@ class kivOstrel final : private UdpSocketEvents {
   std::string m_AgentAddress;
   std::int32_t m_TickCount = -1;
   std::int16_t m_Ready = 0;
+  std::string m_LocalAddress;
+  std::uint16_t m_LocalPort = 0;  // as put; the bound port is the socket's
   OidNameTable table_;
   std::shared_ptr<ObjectsCollection> objects_;
 

@@ -10,12 +10,14 @@
 //   OpenSocket   -> SocketReady (or SocketError)
 //   CloseSocket  -> SocketClosed
 //   SendDatagram -> DatagramSent, or SocketError (where "SendDatagram") followed by SocketReady.
+//   Rebind       -> SocketClosed, after which OpenSocket("0") takes the socket it bound
 // SendDatagram never fails synchronously for a network reason (unresolvable host, bad port text,
 // oversized or unroutable datagram): every send is reported afterwards.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,8 +34,8 @@ class UdpSocketEvents {
   // that failed ("OpenSocket", "SendDatagram", "Receive", ...).
   virtual void SocketError(std::int32_t code, const std::string& description,
                            const std::string& where) = 0;
-  // The sender's dotted IPv4 address and decimal port, and the datagram's bytes (valid during
-  // the call only).
+  // The sender's address (dotted IPv4, or IPv6 text such as "::1") and decimal port, and the
+  // datagram's bytes (valid during the call only).
   virtual void DatagramReceived(const std::string& remote_address, const std::string& remote_port,
                                 std::span<const std::uint8_t> data) = 0;
   virtual void SocketClosed() = 0;
@@ -41,20 +43,38 @@ class UdpSocketEvents {
   virtual void DatagramSent() = 0;
 };
 
+// Why an operation failed at once: the platform's error number and a description naming what
+// was concerned.
+struct SocketFailure {
+  std::int32_t code = 0;
+  std::string description;
+};
+
 class UdpSocket {
  public:
   virtual ~UdpSocket() = default;
 
-  // Opens (or re-opens) the socket; the control always passes "0" (an ephemeral local port
-  // unless the implementation was constructed with a fixed one).
+  // Opens (or re-opens) the socket; the control always passes "0": the configured local endpoint.
   virtual void OpenSocket(std::string_view local_port) = 0;
   virtual void CloseSocket() = 0;
-  // `remote_address`: dotted IPv4 text or a host name; `remote_port`: decimal or a service name.
+  // `remote_address`: a dotted IPv4 address, an IPv6 literal or a host name; `remote_port`:
+  // decimal or a service name.
   virtual void SendDatagram(std::string_view remote_address, std::string_view remote_port,
                             std::span<const std::uint8_t> message) = 0;
-  // The dotted local address the system would use towards `remote_address`. Raises an
+  // The local address the system would use towards `remote_address`, as text. Raises an
   // AutomationError when there is none (an unresolvable or unreachable host).
   virtual std::string LocalAddressFor(std::string_view remote_address) = 0;
+
+  // The port the socket is bound to now (also when the system chose it); 0 when none is open.
+  virtual std::uint16_t LocalPort() const = 0;
+  // Makes `local_address` and `local_port` the configured local endpoint and binds a socket
+  // there at once. On failure nothing changes and the failure is returned. On success the new
+  // socket replaces the open one, SocketClosed follows, and the next OpenSocket("0") takes the
+  // new socket instead of binding again. `local_address`: "" for every local address (IPv4 and
+  // IPv6 on one socket), a dotted IPv4 address or an IPv6 literal of this machine, or
+  // "localhost"; `local_port` 0 lets the system choose.
+  virtual std::optional<SocketFailure> Rebind(std::string_view local_address,
+                                              std::uint16_t local_port) = 0;
 
   // The conversions every implementation shares.
   std::array<std::uint8_t, 4> LongToBytes(std::int32_t value) const noexcept {

@@ -61,48 +61,91 @@ std::uint16_t UdpSocketCore::LocalPort() const noexcept {
 }
 
 void UdpSocketCore::OpenSocket(std::string_view local_port) {
-  DropSocket();
-
   const std::optional<std::uint16_t> port = ReadLocalPort(local_port, options_.local_port);
+  if (unannounced_ > 0 && open_ && (local_port.empty() || local_port == "0")) {
+    // The socket Rebind bound: nothing to bind again.
+    --unannounced_;
+    Queue(Ready{});
+    return;
+  }
+  unannounced_ = 0;
+  DropSocket();
   if (!port) {
     Queue(Failure{platform_.invalid_argument, "bad local port " + Quoted(local_port), kWhereOpen});
     return;
   }
-  Endpoint local{.port = *port};
-  if (!options_.local_address.empty()) {
-    const auto address = ReadDottedAddress(options_.local_address);
-    if (!address) {
-      Queue(Failure{platform_.invalid_argument,
-                    "bad local address " + Quoted(options_.local_address), kWhereOpen});
-      return;
-    }
-    local.address = *address;
-  }
-
-  if (const auto failure = OpenNative(local)) {
-    const std::string reason = ErrorText(failure->code);
-    std::string description;
-    switch (failure->step) {
-      case OpenStep::kCreate:
-        description = "cannot create a UDP socket: " + reason;
-        break;
-      case OpenStep::kBind:
-        description = "cannot bind " + Target(DottedText(local.address), std::to_string(*port)) +
-                      ": " + reason;
-        break;
-      case OpenStep::kWatch:
-        description = "cannot watch the socket: " + reason;
-        break;
-    }
-    Queue(Failure{failure->code, std::move(description), kWhereOpen});
+  if (auto failure = Bind(options_.local_address, *port)) {
+    Queue(Failure{failure->code, std::move(failure->description), kWhereOpen});
     return;
   }
-  open_ = true;
-  ++generation_;
   Queue(Ready{});
 }
 
+std::optional<SocketFailure> UdpSocketCore::Rebind(std::string_view local_address,
+                                                   std::uint16_t local_port) {
+  if (auto failure = Bind(local_address, local_port)) return failure;
+  options_ = UdpSocketOptions{std::string(local_address), local_port};
+  ++unannounced_;
+  Queue(Closed{});
+  return std::nullopt;
+}
+
+std::optional<SocketFailure> UdpSocketCore::ResolveLocal(std::string_view text, std::uint16_t port,
+                                                         Endpoint& local, bool& dual_stack) {
+  local = Endpoint{.port = port};
+  dual_stack = text.empty();
+  if (dual_stack) {
+    local.ipv6 = true;
+    return std::nullopt;
+  }
+  if (const auto literal = ReadAddressLiteral(text)) {
+    local.ipv6 = literal->ipv6;
+    local.address = literal->address;
+  } else if (text == "localhost") {
+    if (auto failure = ResolveHost(text, local)) return failure;
+  } else {
+    return SocketFailure{platform_.invalid_argument, "bad local address " + Quoted(text)};
+  }
+  if (!IsAnyAddress(local) && !IsMachineAddress(local)) {
+    return SocketFailure{platform_.address_not_available,
+                         "cannot bind " + Target(text, std::to_string(port)) + ": " +
+                             ErrorText(platform_.address_not_available)};
+  }
+  return std::nullopt;
+}
+
+std::optional<SocketFailure> UdpSocketCore::Bind(std::string_view text, std::uint16_t port) {
+  Endpoint local;
+  bool dual_stack = false;
+  if (auto failure = ResolveLocal(text, port, local, dual_stack)) return failure;
+  auto failure = OpenNative(local, dual_stack);
+  if (failure && dual_stack && failure->step == OpenStep::kCreate) {
+    // A system without IPv6: every IPv4 address, then.
+    local.ipv6 = false;
+    failure = OpenNative(local, false);
+  }
+  if (failure) {
+    const std::string reason = ErrorText(failure->code);
+    const std::string shown = text.empty() ? "every local address" : std::string(text);
+    switch (failure->step) {
+      case OpenStep::kCreate:
+        return SocketFailure{failure->code, "cannot create a UDP socket: " + reason};
+      case OpenStep::kBind:
+        return SocketFailure{failure->code,
+                             "cannot bind " + Target(shown, std::to_string(port)) + ": " + reason};
+      case OpenStep::kWatch:
+        return SocketFailure{failure->code, "cannot watch the socket: " + reason};
+    }
+  }
+  // The socket open until now, if any, is closed: its datagrams waiting to go fail.
+  CancelPending();
+  open_ = true;
+  ++generation_;
+  return std::nullopt;
+}
+
 void UdpSocketCore::CloseSocket() {
+  unannounced_ = 0;
   DropSocket();
   Queue(Closed{});
 }
@@ -112,6 +155,10 @@ void UdpSocketCore::DropSocket() {
   CloseNative();
   open_ = false;
   ++generation_;
+  CancelPending();
+}
+
+void UdpSocketCore::CancelPending() {
   WatchWritable(false);
   for (PendingDatagram& datagram : std::exchange(pending_, {})) {
     QueueSendFailure(platform_.cancelled,
@@ -137,7 +184,7 @@ void UdpSocketCore::SendDatagram(std::string_view remote_address, std::string_vi
     QueueSendFailure(failure->code, std::move(failure->description));
     return;
   }
-  if (auto failure = ResolveHost(remote_address, destination.address)) {
+  if (auto failure = ResolveHost(remote_address, destination)) {
     QueueSendFailure(failure->code, std::move(failure->description));
     return;
   }
@@ -183,14 +230,14 @@ std::string UdpSocketCore::CannotSendText(std::size_t size, std::string_view tar
          ErrorText(code);
 }
 
-std::optional<UdpSocketCore::NameFailure> UdpSocketCore::ResolvePort(std::string_view text,
-                                                                     std::uint16_t& port) {
+std::optional<SocketFailure> UdpSocketCore::ResolvePort(std::string_view text,
+                                                        std::uint16_t& port) {
   switch (ReadRemotePort(text, port)) {
     case PortText::kNumber:
       return std::nullopt;
     case PortText::kOutOfRange:
-      return NameFailure{platform_.invalid_argument,
-                         BadPortText(text, "not a number from 1 to 65535")};
+      return SocketFailure{platform_.invalid_argument,
+                           BadPortText(text, "not a number from 1 to 65535")};
     case PortText::kName:
       break;
   }
@@ -201,29 +248,29 @@ std::optional<UdpSocketCore::NameFailure> UdpSocketCore::ResolvePort(std::string
       return std::nullopt;
     }
   }
-  return NameFailure{platform_.unknown_service,
-                     BadPortText(text, "not a port number or a known UDP service")};
+  return SocketFailure{platform_.unknown_service,
+                       BadPortText(text, "not a port number or a known UDP service")};
 }
 
-std::optional<UdpSocketCore::NameFailure> UdpSocketCore::ResolveHost(
-    std::string_view text, std::array<std::uint8_t, 4>& address) {
+std::optional<SocketFailure> UdpSocketCore::ResolveHost(std::string_view text, Endpoint& endpoint) {
   if (text.empty() || text.find('\0') != std::string_view::npos) {
-    return NameFailure{platform_.no_host_name, CannotResolveText(text, "no host name given")};
+    return SocketFailure{platform_.no_host_name, CannotResolveText(text, "no host name given")};
   }
-  if (const auto dotted = ReadDottedAddress(text)) {
-    address = *dotted;
-    return std::nullopt;
+  Endpoint found;
+  if (const auto literal = ReadAddressLiteral(text)) {
+    found = *literal;
+  } else if (auto failure = LookUpHost(std::string(text), found)) {
+    return SocketFailure{failure->code, CannotResolveText(text, failure->reason)};
   }
-  if (auto failure = LookUpHost(std::string(text), address)) {
-    return NameFailure{failure->code, CannotResolveText(text, failure->reason)};
-  }
+  endpoint.ipv6 = found.ipv6;
+  endpoint.address = found.address;
   return std::nullopt;
 }
 
 std::string UdpSocketCore::LocalAddressFor(std::string_view remote_address) {
   const std::string source = std::string(platform_.component) + ":LocalAddressFor";
   Endpoint remote{.port = kProbePort};
-  if (auto failure = ResolveHost(remote_address, remote.address)) {
+  if (auto failure = ResolveHost(remote_address, remote)) {
     throw AutomationError(kErrHostNotFound, source, std::move(failure->description));
   }
   Endpoint local;
@@ -232,7 +279,7 @@ std::string UdpSocketCore::LocalAddressFor(std::string_view remote_address) {
         kErrNetworkUnreachable, source,
         "no local address towards " + Quoted(remote_address) + ": " + ErrorText(error));
   }
-  return DottedText(local.address);
+  return AddressTextOf(Unmapped(local));
 }
 
 void UdpSocketCore::Queue(Outcome outcome) {
@@ -305,7 +352,8 @@ int UdpSocketCore::ReceiveDatagrams() {
         ReportReceiveFailure(error);
         return raised;
     }
-    events_.DatagramReceived(DottedText(sender.address), std::to_string(sender.port),
+    const Endpoint from = Unmapped(sender);
+    events_.DatagramReceived(AddressTextOf(from), std::to_string(from.port),
                              std::span<const std::uint8_t>(buffer->data(), size));
     ++raised;
     if (!*alive) return raised;

@@ -48,10 +48,13 @@ enum UdpSocketErrorNumber : std::int32_t {
   kErrHostNotFound = 11001,        // the host text is neither a dotted address nor a known name
 };
 
+// The configured local endpoint, which OpenSocket("0") binds and Rebind changes.
 struct UdpSocketOptions {
-  // Dotted IPv4 address to bind; the empty text means all local addresses, as "0.0.0.0" does.
-  std::string local_address = "0.0.0.0";
-  // Port to bind when OpenSocket is given "0"; 0 lets the system choose a free one.
+  // "": every local address, IPv4 and IPv6 on one socket (IPv4 alone where the system has no
+  // IPv6). "0.0.0.0" or "::": every address of that family only. Otherwise a dotted IPv4 address
+  // or an IPv6 literal of this machine, or "localhost".
+  std::string local_address;
+  // 0 lets the system choose a free port.
   std::uint16_t local_port = 0;
 };
 
@@ -68,8 +71,9 @@ class UdpSocketCore : public UdpSocket {
   UdpSocketCore(const UdpSocketCore&) = delete;
   UdpSocketCore& operator=(const UdpSocketCore&) = delete;
 
-  // Closes any open socket (without SocketClosed) and binds a new one. `local_port` "0" or empty
-  // uses the port of the options; another decimal port from 1 to 65535 is used instead of it.
+  // Closes any open socket (without SocketClosed) and binds a new one at the configured local
+  // endpoint; after a Rebind, "0" takes the socket Rebind bound instead. `local_port` "0" or
+  // empty uses the configured port; another decimal port from 1 to 65535 is used instead of it.
   void OpenSocket(std::string_view local_port) final;
   void CloseSocket() final;
   // Never throws for a network reason; the empty message is sent as an empty datagram.
@@ -80,34 +84,33 @@ class UdpSocketCore : public UdpSocket {
   // kErrNetworkUnreachable.
   std::string LocalAddressFor(std::string_view remote_address) final;
 
+  std::uint16_t LocalPort() const noexcept final;
+  std::optional<SocketFailure> Rebind(std::string_view local_address,
+                                      std::uint16_t local_port) final;
+
   bool IsOpen() const noexcept { return open_; }
-  // The port the socket is bound to, 0 when none is open.
-  std::uint16_t LocalPort() const noexcept;
+  const UdpSocketOptions& options() const noexcept { return options_; }
 
   // The platform's numbers for the failures the core finds itself, and the component's name.
   struct Platform {
-    const char* component;          // the source prefix of automation errors
-    std::int32_t invalid_argument;  // a bad local port or address, a remote port out of range
-    std::int32_t not_open;          // a send while no socket is open
-    std::int32_t cancelled;         // a datagram still pending when its socket closed
-    std::int32_t message_too_long;  // a datagram over kMaxDatagramSize
-    std::int32_t no_host_name;      // the empty host text
-    std::int32_t no_ipv4_address;   // a host name without an IPv4 address
-    std::int32_t unknown_service;   // a port text that is neither a number nor a UDP service
+    const char* component;               // the source prefix of automation errors
+    std::int32_t invalid_argument;       // a bad local port or address, a port out of range
+    std::int32_t not_open;               // a send while no socket is open
+    std::int32_t cancelled;              // a datagram still pending when its socket closed
+    std::int32_t message_too_long;       // a datagram over kMaxDatagramSize
+    std::int32_t no_host_name;           // the empty host text
+    std::int32_t no_address;             // a host name without an address
+    std::int32_t unknown_service;        // a port text that is neither a number nor a service
+    std::int32_t address_not_available;  // a local address that is not this machine's
   };
-  // Why a text does not name an endpoint: the platform's number and the description hosts see.
-  struct NameFailure {
-    std::int32_t code = 0;
-    std::string description;
-  };
+
   // A remote port text: "1" to "65535", or the name of a UDP service known to the system (e.g.
   // "snmp"). Port 0 and anything else are refused.
-  std::optional<NameFailure> ResolvePort(std::string_view text, std::uint16_t& port);
-  // A remote host text: a dotted address, read without the resolver, or a host name looked up
-  // by the system (IPv4 only; the first address wins), which may block. The empty text is
-  // refused without a lookup.
-  std::optional<NameFailure> ResolveHost(std::string_view text,
-                                         std::array<std::uint8_t, 4>& address);
+  std::optional<SocketFailure> ResolvePort(std::string_view text, std::uint16_t& port);
+  // A remote host text: an address literal, read without the resolver, or a host name looked up
+  // by the system (its first IPv4 address, else its first IPv6 one), which may block. The empty
+  // text is refused without a lookup. Sets the address of `endpoint`, not its port.
+  std::optional<SocketFailure> ResolveHost(std::string_view text, Endpoint& endpoint);
 
  protected:
   // `events` must outlive the component. No socket is opened yet.
@@ -120,9 +123,10 @@ class UdpSocketCore : public UdpSocket {
     OpenStep step;
     std::int32_t code;
   };
-  // Creates a non-blocking UDP socket bound to `local` and watched by the loop. On failure
-  // nothing stays open.
-  virtual std::optional<OpenFailure> OpenNative(const Endpoint& local) = 0;
+  // Creates a non-blocking UDP socket bound to `local` and watched by the loop; an IPv6 one takes
+  // IPv4 as well when `dual_stack`. On success it replaces the socket open until now, which
+  // closes; on failure that one stays as it was.
+  virtual std::optional<OpenFailure> OpenNative(const Endpoint& local, bool dual_stack) = 0;
   virtual void CloseNative() noexcept = 0;
   virtual std::uint16_t NativeLocalPort() const noexcept = 0;
 
@@ -136,14 +140,15 @@ class UdpSocketCore : public UdpSocket {
   virtual Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
                            std::int32_t& error) noexcept = 0;
 
-  // The system's lookup of a host name (never a dotted address): its first IPv4 address, or
-  // the platform's number and the reason in words.
+  // The system's lookup of a host name (never an address literal): its first IPv4 address, else
+  // its first IPv6 one, or the platform's number and the reason in words.
   struct LookupFailure {
     std::int32_t code;
     std::string reason;
   };
-  virtual std::optional<LookupFailure> LookUpHost(const std::string& name,
-                                                  std::array<std::uint8_t, 4>& address) = 0;
+  virtual std::optional<LookupFailure> LookUpHost(const std::string& name, Endpoint& address) = 0;
+  // Whether `address` is one of this machine's own (the system may bind others silently).
+  virtual bool IsMachineAddress(const Endpoint& address) = 0;
   virtual std::optional<std::uint16_t> LookUpService(const std::string& name) = 0;
   // The local address a socket connected to `remote` has; 0 or the platform's error number.
   virtual std::int32_t LocalAddressTowards(const Endpoint& remote, Endpoint& local) = 0;
@@ -199,6 +204,12 @@ class UdpSocketCore : public UdpSocket {
     std::string target;  // the host's texts, for messages
   };
 
+  // The local endpoint a text and port name, ready to bind; the dual-stack flag for "".
+  std::optional<SocketFailure> ResolveLocal(std::string_view text, std::uint16_t port,
+                                            Endpoint& local, bool& dual_stack);
+  // Binds a new socket at the endpoint; on success it replaces the open one.
+  std::optional<SocketFailure> Bind(std::string_view text, std::uint16_t port);
+  void CancelPending();
   void Queue(Outcome outcome);
   void QueueSendFailure(std::int32_t code, std::string description);
   void Raise(const Outcome& outcome);
@@ -207,9 +218,11 @@ class UdpSocketCore : public UdpSocket {
   std::string CannotSendText(std::size_t size, std::string_view target, std::int32_t code) const;
 
   UdpSocketEvents& events_;
-  const UdpSocketOptions options_;
+  UdpSocketOptions options_;
   const Platform platform_;
   bool open_ = false;
+  // Sockets Rebind bound that no OpenSocket("0") has announced yet.
+  int unannounced_ = 0;
   std::uint64_t generation_ = 0;
   bool wake_requested_ = false;
   std::deque<Outcome> outcomes_;

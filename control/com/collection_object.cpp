@@ -75,14 +75,6 @@ std::string KeyOf(const VARIANT& argument) {
   return TextFromBstr(text->bstrVal);
 }
 
-HRESULT FillException(const AutomationError& error, EXCEPINFO* exception) {
-  const HRESULT hr =
-      MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(error.number()));
-  if (!exception) return hr;
-  return FillExcepInfo(exception, hr, Widen(error.source(), CP_UTF8),
-                       Widen(error.description(), CP_UTF8));
-}
-
 // How the items of each kind of collection cross to the host and back.
 struct ObjectsKind {
   using Engine = ObjectsCollection;
@@ -180,7 +172,7 @@ class CollectionObject final : public RefCounted<IDispatch>, private CountedObje
     try {
       hr = Call(id, flags, *params, out);
     } catch (const AutomationError& error) {
-      hr = FillException(error, exception);
+      hr = ReportToInvoke(error, exception);
     } catch (...) {
       hr = ReportCurrentException(IID_IDispatch);
     }

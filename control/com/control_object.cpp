@@ -150,7 +150,13 @@ STDMETHODIMP ControlObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
   HRESULT hr = S_OK;
   const HRESULT guard =
       Guarded(IID__kivOstrel, [&] { hr = TypeInfo()->GetIDsOfNames(names, count, ids); });
-  return FAILED(guard) ? guard : hr;
+  if (FAILED(guard)) return guard;
+  // The properties outside the type library take no named arguments.
+  if (hr == DISP_E_UNKNOWNNAME && count == 1 && names && ids &&
+      FindLocalEndpointDispid(names[0], ids[0])) {
+    return S_OK;
+  }
+  return hr;
 }
 
 namespace {
@@ -212,6 +218,10 @@ STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
                                    VARIANT* result, EXCEPINFO* exception, UINT* argument_error) {
   // A handler of an event raised during the call may release the last outside reference.
   ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
+  if (IsLocalEndpointDispid(id)) {
+    const DISPPARAMS none{};
+    return InvokeLocalEndpoint(id, flags, params ? *params : none, result, exception);
+  }
   HRESULT hr = S_OK;
   const HRESULT guard = Guarded(IID__kivOstrel, [&] {
     const ComPtr<ITypeInfo> info = TypeInfo();

@@ -227,6 +227,12 @@ class ControlObject final : public _kivOstrel,
   HRESULT Member(Body&& body) noexcept;
   ComPtr<ITypeInfo> TypeInfo();
   void LoadTypeInfo();
+  // The dispatch-only properties LocalPort and LocalAddress, answered after the type library
+  // (control_local_endpoint.cpp).
+  static bool FindLocalEndpointDispid(const wchar_t* name, DISPID& id) noexcept;
+  static bool IsLocalEndpointDispid(DISPID id) noexcept;
+  HRESULT InvokeLocalEndpoint(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result,
+                              EXCEPINFO* exception) noexcept;
 
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT position);
   void ViewChanged() noexcept;

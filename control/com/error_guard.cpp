@@ -5,6 +5,7 @@
 #include <new>
 
 #include "encoding/automation_error.h"
+#include "win/automation_values.h"
 #include "win/com_handles.h"
 #include "win/utf16.h"
 
@@ -30,6 +31,18 @@ HRESULT ReportAutomationError(const AutomationError& error, REFIID interface_id)
 }
 
 }  // namespace
+
+HRESULT ReportToInvoke(const AutomationError& error, EXCEPINFO* exception) noexcept {
+  const HRESULT hr =
+      MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<WORD>(error.number()));
+  if (!exception) return hr;
+  try {
+    return FillExcepInfo(exception, hr, Widen(error.source(), CP_UTF8),
+                         Widen(error.description(), CP_UTF8));
+  } catch (...) {
+    return FillExcepInfo(exception, hr, L"", L"");
+  }
+}
 
 HRESULT ReportCurrentException(REFIID interface_id) noexcept {
   // A failure without error information of its own must not leave an older one behind.

@@ -10,12 +10,22 @@
 
 #include <windows.h>
 
+#include <oaidl.h>
+
 #include <exception>
+
+namespace kivostrel {
+class AutomationError;
+}
 
 namespace kivostrel::com {
 
 // Maps the exception being handled; call only inside a catch block.
 HRESULT ReportCurrentException(REFIID interface_id) noexcept;
+
+// What an IDispatch::Invoke of our own returns for `error`: DISP_E_EXCEPTION with `exception`
+// filled, or the error's HRESULT when the caller gave no EXCEPINFO.
+HRESULT ReportToInvoke(const AutomationError& error, EXCEPINFO* exception) noexcept;
 
 template <typename Body>
 HRESULT Guarded(REFIID interface_id, Body&& body) noexcept {

@@ -47,6 +47,14 @@ class FakeUdpSocket final : public UdpSocket {
     return *local_address;
   }
 
+  std::uint16_t LocalPort() const override { return bound_port; }
+  std::optional<SocketFailure> Rebind(std::string_view address, std::uint16_t port) override {
+    log_.push_back("Rebind(" + std::string(address) + "," + std::to_string(port) + ")");
+    if (rebind_failure) return rebind_failure;
+    bound_port = port;
+    return std::nullopt;
+  }
+
   // The component's events, raised by the test.
   UdpSocketEvents& events() { return events_; }
 
@@ -54,6 +62,8 @@ class FakeUdpSocket final : public UdpSocket {
   std::optional<std::string> local_address = "10.1.2.3";
   bool fail_open = false;
   bool fail_send = false;
+  std::uint16_t bound_port = 0;
+  std::optional<SocketFailure> rebind_failure;
   std::function<void()> on_close;
 
  private:

@@ -21,6 +21,11 @@ class ReplaySocket final : public UdpSocket {
     throw AutomationError(kErrNotReady, "ReplaySocket:SendDatagram", "Not connected to a network");
   }
   std::string LocalAddressFor(std::string_view /*remote_address*/) override { return "0.0.0.0"; }
+  std::uint16_t LocalPort() const override { return 0; }
+  std::optional<kivostrel::SocketFailure> Rebind(std::string_view /*local_address*/,
+                                                 std::uint16_t /*local_port*/) override {
+    return kivostrel::SocketFailure{kErrNotReady, "not connected to a network"};
+  }
 
   void Deliver(const std::string& remote_address, const std::string& remote_port,
                std::span<const std::uint8_t> data) {

@@ -45,13 +45,13 @@ int PosixUdpSocket::Pump(int timeout_ms) {
   return raised + ReceiveDatagrams();
 }
 
-std::optional<UdpSocketCore::OpenFailure> PosixUdpSocket::OpenNative(const Endpoint& local) {
-  if (auto failure = CreateBound(local)) return failure;
-  if (!Watch(EPOLL_CTL_ADD, false)) {
-    const int error = errno;
-    BerkeleyUdpSocket::CloseNative();
-    return OpenFailure{OpenStep::kWatch, error};
-  }
+std::optional<UdpSocketCore::OpenFailure> PosixUdpSocket::OpenNative(const Endpoint& local,
+                                                                     bool dual_stack) {
+  native::OwnedSocket created;
+  if (auto failure = CreateBound(local, dual_stack, created)) return failure;
+  if (!Watch(EPOLL_CTL_ADD, created.get(), false)) return OpenFailure{OpenStep::kWatch, errno};
+  if (IsOpen()) ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, native_socket(), nullptr);
+  Install(std::move(created), local);
   watching_writable_ = false;
   return std::nullopt;
 }
@@ -62,16 +62,16 @@ void PosixUdpSocket::CloseNative() noexcept {
   watching_writable_ = false;
 }
 
-bool PosixUdpSocket::Watch(int operation, bool writable) noexcept {
+bool PosixUdpSocket::Watch(int operation, int fd, bool writable) noexcept {
   epoll_event watch{};
   watch.events = writable ? (EPOLLIN | EPOLLOUT) : EPOLLIN;
-  watch.data.fd = native_socket();
-  return ::epoll_ctl(epoll_.get(), operation, native_socket(), &watch) == 0;
+  watch.data.fd = fd;
+  return ::epoll_ctl(epoll_.get(), operation, fd, &watch) == 0;
 }
 
 void PosixUdpSocket::WatchWritable(bool wanted) noexcept {
   if (!IsOpen() || wanted == watching_writable_) return;
-  if (Watch(EPOLL_CTL_MOD, wanted)) watching_writable_ = wanted;
+  if (Watch(EPOLL_CTL_MOD, native_socket(), wanted)) watching_writable_ = wanted;
 }
 
 std::string PosixUdpSocket::ErrorText(std::int32_t code) const {

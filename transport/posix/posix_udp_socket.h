@@ -1,4 +1,4 @@
-// The UDP socket component on Linux: one non-blocking IPv4 UDP socket, watched with epoll and
+// The UDP socket component on Linux: one non-blocking UDP socket, watched with epoll and
 // driven by the host's loop. What it reports, and when, is UdpSocketCore's.
 //
 // A host either calls Pump() with a timeout as its loop, or adds fd() to its own poll/epoll set
@@ -30,14 +30,14 @@ class PosixUdpSocket final : public BerkeleyUdpSocket {
   int fd() const noexcept { return epoll_.get(); }
 
  private:
-  std::optional<OpenFailure> OpenNative(const Endpoint& local) override;
+  std::optional<OpenFailure> OpenNative(const Endpoint& local, bool dual_stack) override;
   void CloseNative() noexcept override;
   std::string ErrorText(std::int32_t code) const override;
   bool Wake() noexcept override;
   void Woken() noexcept override;
   void WatchWritable(bool wanted) noexcept override;
-  // Watches the socket for reading, and for writing when `writable`.
-  bool Watch(int operation, bool writable) noexcept;
+  // Watches `fd` for reading, and for writing when `writable`.
+  bool Watch(int operation, int fd, bool writable) noexcept;
 
   UniqueFd epoll_;
   UniqueFd wakeup_;  // eventfd, readable while outcomes wait

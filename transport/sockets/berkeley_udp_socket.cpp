@@ -3,49 +3,155 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <vector>
+
+#ifdef _WIN32
+#include <iphlpapi.h>
+#else
+#include <ifaddrs.h>
+#endif
 
 namespace kivostrel {
 namespace {
 
-sockaddr_in SockaddrOf(const Endpoint& endpoint) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  std::memcpy(&address.sin_addr, endpoint.address.data(), endpoint.address.size());
-  address.sin_port = htons(endpoint.port);
+// A sockaddr of either family, as the calls take and give it.
+struct SocketAddress {
+  sockaddr_storage storage{};
+  native::AddressLength length = sizeof storage;
+
+  const sockaddr* get() const noexcept { return reinterpret_cast<const sockaddr*>(&storage); }
+  sockaddr* get() noexcept { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+// `endpoint` in the form a socket of the given family takes: an IPv6 socket reaches an IPv4
+// endpoint through its IPv4-mapped address.
+SocketAddress SockaddrOf(const Endpoint& endpoint, bool ipv6_socket) {
+  SocketAddress address;
+  if (ipv6_socket || endpoint.ipv6) {
+    sockaddr_in6 v6{};
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(endpoint.port);
+    std::array<std::uint8_t, 16> octets = endpoint.address;
+    if (!endpoint.ipv6) {
+      octets = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+      std::memcpy(octets.data() + 12, endpoint.address.data(), 4);
+    }
+    std::memcpy(&v6.sin6_addr, octets.data(), octets.size());
+    std::memcpy(&address.storage, &v6, sizeof v6);
+    address.length = sizeof v6;
+  } else {
+    sockaddr_in v4{};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(endpoint.port);
+    std::memcpy(&v4.sin_addr, endpoint.address.data(), 4);
+    std::memcpy(&address.storage, &v4, sizeof v4);
+    address.length = sizeof v4;
+  }
   return address;
 }
 
-Endpoint EndpointOf(const sockaddr_in& address) {
-  Endpoint endpoint;
-  std::memcpy(endpoint.address.data(), &address.sin_addr, endpoint.address.size());
-  endpoint.port = ntohs(address.sin_port);
-  return endpoint;
+// False for a family other than IPv4 and IPv6.
+bool EndpointOf(const sockaddr* address, Endpoint& endpoint) noexcept {
+  if (address->sa_family == AF_INET) {
+    sockaddr_in v4{};
+    std::memcpy(&v4, address, sizeof v4);
+    endpoint = Endpoint{.port = ntohs(v4.sin_port)};
+    std::memcpy(endpoint.address.data(), &v4.sin_addr, 4);
+    return true;
+  }
+  if (address->sa_family == AF_INET6) {
+    sockaddr_in6 v6{};
+    std::memcpy(&v6, address, sizeof v6);
+    endpoint = Endpoint{.ipv6 = true, .port = ntohs(v6.sin6_port)};
+    std::memcpy(endpoint.address.data(), &v6.sin6_addr, 16);
+    return true;
+  }
+  return false;
 }
 
 // The address a socket is bound to; false when the system cannot say.
 bool BoundEndpoint(native::Socket socket, Endpoint& bound) noexcept {
-  sockaddr_in address{};
-  native::AddressLength length = sizeof address;
-  if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
-  bound = EndpointOf(address);
-  return true;
+  SocketAddress address;
+  if (::getsockname(socket, address.get(), &address.length) != 0) return false;
+  return EndpointOf(address.get(), bound);
 }
 
 struct AddrinfoFree {
   void operator()(addrinfo* list) const noexcept { ::freeaddrinfo(list); }
 };
 
+bool SameAddress(const Endpoint& a, const Endpoint& b) noexcept {
+  return a.ipv6 == b.ipv6 && a.address == b.address;
+}
+
+bool IsLoopback(const Endpoint& address) noexcept {
+  if (!address.ipv6) return address.address[0] == 127;
+  constexpr std::array<std::uint8_t, 16> kLoopback = {0, 0, 0, 0, 0, 0, 0, 0,
+                                                      0, 0, 0, 0, 0, 0, 0, 1};
+  return address.address == kLoopback;
+}
+
+// Every unicast address of this machine's interfaces.
+std::vector<Endpoint> MachineAddresses() {
+  std::vector<Endpoint> found;
+#ifdef _WIN32
+  ULONG size = 16 * 1024;
+  std::vector<std::uint8_t> buffer;
+  ULONG status = ERROR_BUFFER_OVERFLOW;
+  // The list may grow between the calls; the system says how much room it needs each time.
+  for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+    buffer.resize(size);
+    status = ::GetAdaptersAddresses(
+        AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+        nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+  }
+  if (status != NO_ERROR) return found;
+  for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
+       adapter = adapter->Next) {
+    for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
+         unicast = unicast->Next) {
+      Endpoint address;
+      if (EndpointOf(unicast->Address.lpSockaddr, address)) found.push_back(address);
+    }
+  }
+#else
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return found;
+  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    Endpoint address;
+    if (entry->ifa_addr != nullptr && EndpointOf(entry->ifa_addr, address)) {
+      found.push_back(address);
+    }
+  }
+  ::freeifaddrs(list);
+#endif
+  return found;
+}
+
 }  // namespace
 
-std::optional<UdpSocketCore::OpenFailure> BerkeleyUdpSocket::CreateBound(const Endpoint& local) {
-  native::OwnedSocket opened(native::OpenUdpSocket());
+std::optional<UdpSocketCore::OpenFailure> BerkeleyUdpSocket::CreateBound(
+    const Endpoint& local, bool dual_stack, native::OwnedSocket& created) {
+  native::OwnedSocket opened(native::OpenUdpSocket(local.ipv6 ? AF_INET6 : AF_INET));
   if (!opened) return OpenFailure{OpenStep::kCreate, native::LastError()};
-  const sockaddr_in address = SockaddrOf(local);
-  if (::bind(opened.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (local.ipv6) {
+    const int v6_only = dual_stack ? 0 : 1;
+    if (::setsockopt(opened.get(), IPPROTO_IPV6, IPV6_V6ONLY,
+                     reinterpret_cast<native::OptionPointer>(&v6_only), sizeof v6_only) != 0) {
+      return OpenFailure{OpenStep::kCreate, native::LastError()};
+    }
+  }
+  const SocketAddress address = SockaddrOf(local, local.ipv6);
+  if (::bind(opened.get(), address.get(), address.length) != 0) {
     return OpenFailure{OpenStep::kBind, native::LastError()};
   }
-  socket_ = std::move(opened);
+  created = std::move(opened);
   return std::nullopt;
+}
+
+void BerkeleyUdpSocket::Install(native::OwnedSocket created, const Endpoint& local) noexcept {
+  socket_ = std::move(created);
+  ipv6_ = local.ipv6;
 }
 
 void BerkeleyUdpSocket::CloseNative() noexcept {
@@ -60,12 +166,12 @@ std::uint16_t BerkeleyUdpSocket::NativeLocalPort() const noexcept {
 UdpSocketCore::Io BerkeleyUdpSocket::SendNative(const Endpoint& to,
                                                 std::span<const std::uint8_t> bytes,
                                                 std::int32_t& error) noexcept {
-  const sockaddr_in destination = SockaddrOf(to);
+  const SocketAddress destination = SockaddrOf(to, ipv6_);
   for (;;) {
     // The size is at most kMaxDatagramSize, checked before.
     if (::sendto(socket_.get(), reinterpret_cast<const char*>(bytes.data()),
-                 static_cast<int>(bytes.size()), native::kSendFlags,
-                 reinterpret_cast<const sockaddr*>(&destination), sizeof destination) >= 0) {
+                 static_cast<int>(bytes.size()), native::kSendFlags, destination.get(),
+                 destination.length) >= 0) {
       return Io::kDone;
     }
     error = native::LastError();
@@ -80,14 +186,13 @@ UdpSocketCore::Io BerkeleyUdpSocket::ReceiveNative(std::span<std::uint8_t> buffe
                                                    std::size_t& size, Endpoint& sender,
                                                    std::int32_t& error) noexcept {
   for (;;) {
-    sockaddr_in from{};
-    native::AddressLength from_length = sizeof from;
-    const auto length = ::recvfrom(
-        socket_.get(), reinterpret_cast<native::BufferPointer>(buffer.data()),
-        static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&from), &from_length);
+    SocketAddress from;
+    const auto length =
+        ::recvfrom(socket_.get(), reinterpret_cast<native::BufferPointer>(buffer.data()),
+                   static_cast<int>(buffer.size()), 0, from.get(), &from.length);
     if (length >= 0) {
       size = static_cast<std::size_t>(length);
-      sender = EndpointOf(from);
+      if (!EndpointOf(from.get(), sender)) sender = Endpoint{};
       return Io::kDone;
     }
     error = native::LastError();
@@ -97,10 +202,10 @@ UdpSocketCore::Io BerkeleyUdpSocket::ReceiveNative(std::span<std::uint8_t> buffe
   }
 }
 
-std::optional<UdpSocketCore::LookupFailure> BerkeleyUdpSocket::LookUpHost(
-    const std::string& name, std::array<std::uint8_t, 4>& address) {
+std::optional<UdpSocketCore::LookupFailure> BerkeleyUdpSocket::LookUpHost(const std::string& name,
+                                                                          Endpoint& address) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
   addrinfo* found = nullptr;
   const int status = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
@@ -112,14 +217,13 @@ std::optional<UdpSocketCore::LookupFailure> BerkeleyUdpSocket::LookUpHost(
   if (status == EAI_SYSTEM) return LookupFailure{errno, ErrorText(errno)};
   if (status != 0) return LookupFailure{status, ::gai_strerror(status)};
 #endif
-  for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in)) continue;
-    sockaddr_in first{};
-    std::memcpy(&first, entry->ai_addr, sizeof first);
-    address = EndpointOf(first).address;
-    return std::nullopt;
+  // IPv4 first: a peer known by name most often listens there, and every socket reaches it.
+  for (const int family : {AF_INET, AF_INET6}) {
+    for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
+      if (entry->ai_family == family && EndpointOf(entry->ai_addr, address)) return std::nullopt;
+    }
   }
-  return LookupFailure{platform().no_ipv4_address, "no IPv4 address"};
+  return LookupFailure{platform().no_address, "no IPv4 or IPv6 address"};
 }
 
 std::optional<std::uint16_t> BerkeleyUdpSocket::LookUpService(const std::string& name) {
@@ -140,15 +244,22 @@ std::optional<std::uint16_t> BerkeleyUdpSocket::LookUpService(const std::string&
 
 std::int32_t BerkeleyUdpSocket::LocalAddressTowards(const Endpoint& remote, Endpoint& local) {
   // Connecting a UDP socket sends nothing; it only makes the system choose the route.
-  const native::OwnedSocket probe(native::OpenUdpSocket());
+  const native::OwnedSocket probe(native::OpenUdpSocket(remote.ipv6 ? AF_INET6 : AF_INET));
   if (!probe) return native::LastError();
-  const sockaddr_in destination = SockaddrOf(remote);
-  if (::connect(probe.get(), reinterpret_cast<const sockaddr*>(&destination), sizeof destination) !=
-          0 ||
+  const SocketAddress destination = SockaddrOf(remote, remote.ipv6);
+  if (::connect(probe.get(), destination.get(), destination.length) != 0 ||
       !BoundEndpoint(probe.get(), local)) {
     return native::LastError();
   }
   return 0;
+}
+
+bool BerkeleyUdpSocket::IsMachineAddress(const Endpoint& address) {
+  if (IsLoopback(address)) return true;
+  for (const Endpoint& own : MachineAddresses()) {
+    if (SameAddress(Unmapped(own), address)) return true;
+  }
+  return false;
 }
 
 }  // namespace kivostrel

@@ -32,16 +32,18 @@ inline constexpr UdpSocketCore::Platform kPlatform{
     .cancelled = WSAECANCELLED,
     .message_too_long = WSAEMSGSIZE,
     .no_host_name = WSAHOST_NOT_FOUND,
-    .no_ipv4_address = WSANO_DATA,
+    .no_address = WSANO_DATA,
     .unknown_service = WSATYPE_NOT_FOUND,
+    .address_not_available = WSAEADDRNOTAVAIL,
 };
 using Socket = SOCKET;
 using OwnedSocket = UniqueSocket;
 using AddressLength = int;
 using BufferPointer = char*;
+using OptionPointer = const char*;
 // Non-blocking mode comes with WSAAsyncSelect, once the socket is watched.
-inline Socket OpenUdpSocket() noexcept {
-  return ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+inline Socket OpenUdpSocket(int family) noexcept {
+  return ::socket(family, SOCK_DGRAM, IPPROTO_UDP);
 }
 inline int LastError() noexcept {
   return ::WSAGetLastError();
@@ -65,15 +67,17 @@ inline constexpr UdpSocketCore::Platform kPlatform{
     .cancelled = ECANCELED,
     .message_too_long = EMSGSIZE,
     .no_host_name = EAI_NONAME,
-    .no_ipv4_address = EAI_NONAME,
+    .no_address = EAI_NONAME,
     .unknown_service = EAI_SERVICE,
+    .address_not_available = EADDRNOTAVAIL,
 };
 using Socket = int;
 using OwnedSocket = UniqueFd;
 using AddressLength = socklen_t;
 using BufferPointer = void*;
-inline Socket OpenUdpSocket() noexcept {
-  return ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+using OptionPointer = const void*;
+inline Socket OpenUdpSocket(int family) noexcept {
+  return ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
 }
 inline int LastError() noexcept {
   return errno;

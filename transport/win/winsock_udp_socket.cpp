@@ -77,20 +77,22 @@ void WinsockUdpSocket::ReceiveLater() noexcept {
                                      static_cast<WPARAM>(generation()), 0) != FALSE;
 }
 
-std::optional<UdpSocketCore::OpenFailure> WinsockUdpSocket::OpenNative(const Endpoint& local) {
-  if (auto failure = CreateBound(local)) return failure;
+std::optional<UdpSocketCore::OpenFailure> WinsockUdpSocket::OpenNative(const Endpoint& local,
+                                                                       bool dual_stack) {
+  native::OwnedSocket created;
+  if (auto failure = CreateBound(local, dual_stack, created)) return failure;
   // Without this an ICMP "port unreachable" for an earlier send fails the next receive.
   BOOL report_resets = FALSE;
   DWORD returned = 0;
-  ::WSAIoctl(native_socket(), SIO_UDP_CONNRESET, &report_resets, sizeof report_resets, nullptr, 0,
+  ::WSAIoctl(created.get(), SIO_UDP_CONNRESET, &report_resets, sizeof report_resets, nullptr, 0,
              &returned, nullptr, nullptr);
   // Also makes the socket non-blocking.
-  if (::WSAAsyncSelect(native_socket(), window_.get(), kSocketMessage,
+  if (::WSAAsyncSelect(created.get(), window_.get(), kSocketMessage,
                        FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-    const int error = ::WSAGetLastError();
-    CloseNative();
-    return OpenFailure{OpenStep::kWatch, error};
+    return OpenFailure{OpenStep::kWatch, ::WSAGetLastError()};
   }
+  // Messages still queued for the socket this replaces name its handle, which no longer matches.
+  Install(std::move(created), local);
   return std::nullopt;
 }
 

@@ -29,7 +29,7 @@ class WinsockUdpSocket final : private WinsockSession,
   ~WinsockUdpSocket() override;
 
  private:
-  std::optional<OpenFailure> OpenNative(const Endpoint& local) override;
+  std::optional<OpenFailure> OpenNative(const Endpoint& local, bool dual_stack) override;
   std::string ErrorText(std::int32_t code) const override;
   bool Wake() noexcept override;
   void ReceiveLater() noexcept override;
