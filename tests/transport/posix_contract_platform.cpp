@@ -25,7 +25,8 @@ sockaddr_in Loopback(std::uint16_t port) {
 
 }  // namespace
 
-const PlatformErrors kErrors{EBADF, EINVAL, EAI_SERVICE, EAI_NONAME, EMSGSIZE, EADDRINUSE};
+const PlatformErrors kErrors{EBADF,    EINVAL,     EAI_SERVICE,  EAI_NONAME,
+                             EMSGSIZE, EADDRINUSE, EADDRNOTAVAIL};
 
 std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOptions options) {
   return std::make_unique<PosixUdpSocket>(events, std::move(options));

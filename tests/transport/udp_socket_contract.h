@@ -39,12 +39,13 @@ class PlainPeer {
 
 // The platform's numbers for what the contract checks, in this order.
 struct PlatformErrors {
-  std::int32_t not_open;          // a send with no socket open
-  std::int32_t invalid_argument;  // a bad local port, a remote port out of range
-  std::int32_t unknown_service;   // a remote port that is no number and no UDP service
-  std::int32_t no_host_name;      // the empty host text
-  std::int32_t message_too_long;  // over 65507 bytes
-  std::int32_t address_in_use;    // a bind to a port already bound
+  std::int32_t not_open;               // a send with no socket open
+  std::int32_t invalid_argument;       // a bad local port, a remote port out of range
+  std::int32_t unknown_service;        // a remote port that is no number and no UDP service
+  std::int32_t no_host_name;           // the empty host text
+  std::int32_t message_too_long;       // over 65507 bytes
+  std::int32_t address_in_use;         // a bind to a port already bound
+  std::int32_t address_not_available;  // a local address that is not this machine's
 };
 
 extern const PlatformErrors kErrors;

@@ -295,3 +295,88 @@ TEST(UdpSocketContract, ABoundedNumberOfDatagramsPerWakeUpNoneLost) {
 
 }  // namespace
 }  // namespace kivostrel::contract
+
+namespace kivostrel::contract {
+namespace {
+
+TEST(UdpSocketContract, RebindTakesEffectAtOnceOrChangesNothing) {
+  OpenedSocket ours;  // every local address, a port the system chose
+  PlainPeer peer;
+  const std::uint16_t first = ours.socket->LocalPort();
+  const struct {
+    std::string address;
+    std::uint16_t port;
+    std::int32_t code;
+    std::string said;
+  } refused[] = {
+      {"127.0.0.1", peer.Port(), kErrors.address_in_use,
+       "cannot bind 127.0.0.1 port " + std::to_string(peer.Port())},
+      {"192.0.2.1", 0, kErrors.address_not_available, "cannot bind 192.0.2.1 port 0"},
+      {"2001:db8::1", 0, kErrors.address_not_available, "cannot bind 2001:db8::1 port 0"},
+      {"example", 0, kErrors.invalid_argument, "bad local address 'example'"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.address);
+    const auto failure = ours.socket->Rebind(r.address, r.port);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code, r.code);
+    EXPECT_EQ(failure->description.rfind(r.said, 0), 0u) << failure->description;
+  }
+  // The old socket still sends and receives.
+  EXPECT_EQ(ours.socket->LocalPort(), first);
+  ours.socket->SendDatagram("127.0.0.1", std::to_string(peer.Port()), Bytes{1});
+  EXPECT_EQ(peer.Receive().port, std::to_string(first));
+  RunFor(*ours.socket, ours.events, 1);
+  EXPECT_EQ(ours.events.log, Log{"DatagramSent"});
+
+  // A free port: the new socket is bound before anything closes, and OpenSocket("0") then
+  // takes it instead of binding again.
+  const std::uint16_t wanted = PlainPeer().Port();  // was free
+  EXPECT_FALSE(ours.socket->Rebind("", wanted));
+  EXPECT_EQ(ours.socket->LocalPort(), wanted);
+  peer.SendTo(wanted, Bytes{2});
+  RunFor(*ours.socket, ours.events, 3);
+  EXPECT_EQ(ours.events.log, (Log{"DatagramSent", "SocketClosed", "DatagramReceived"}));
+  ours.socket->OpenSocket("0");
+  RunFor(*ours.socket, ours.events, 4);
+  EXPECT_EQ(ours.events.log.back(), "SocketReady");
+  EXPECT_EQ(ours.socket->LocalPort(), wanted);
+  EXPECT_EQ(ours.events.datagrams,
+            (Datagrams{{"127.0.0.1", std::to_string(peer.Port()), Bytes{2}}}));
+}
+
+TEST(UdpSocketContract, Ipv6BothWaysAndIpv4PeersAsDotted) {
+  OpenedSocket dual;  // every local address: IPv4 and IPv6 on one socket
+  Recorder events;
+  const auto six = MakeSocket(events, {.local_address = "::1"});
+  six->OpenSocket("0");
+  RunFor(*six, events, 1);
+  if (events.log != Log{"SocketReady"}) {
+    GTEST_SKIP() << "no IPv6 loopback here: " << events.error_description;
+  }
+  events.log.clear();
+  const std::string six_port = std::to_string(six->LocalPort());
+
+  dual.socket->SendDatagram("::1", six_port, Bytes{6});
+  six->SendDatagram("::1", dual.Port(), Bytes{7});
+  six->SendDatagram("127.0.0.1", dual.Port(), Bytes{8});  // an IPv6-only socket cannot
+  for (int round = 0; round < 250 && (events.log.size() < 4 || dual.events.log.size() < 2);
+       ++round) {
+    RunOnce(six.get(), 10);
+    RunOnce(dual.socket.get(), 10);
+  }
+  EXPECT_EQ(events.datagrams, (Datagrams{{"::1", dual.Port(), Bytes{6}}}));
+  EXPECT_EQ(dual.events.datagrams, (Datagrams{{"::1", six_port, Bytes{7}}}));
+  EXPECT_EQ(std::count(events.log.begin(), events.log.end(), "SocketError:SendDatagram"), 1);
+  EXPECT_EQ(six->LocalAddressFor("::1"), "::1");
+
+  // IPv4 peers of the dual-stack socket read as dotted IPv4, never as ::ffff: addresses.
+  PlainPeer peer;
+  peer.SendTo(dual.socket->LocalPort(), Bytes{9});
+  RunUntil(*dual.socket, [&] { return dual.events.datagrams.size() == 2; });
+  ASSERT_EQ(dual.events.datagrams.size(), 2u);
+  EXPECT_EQ(dual.events.datagrams[1].address, "127.0.0.1");
+}
+
+}  // namespace
+}  // namespace kivostrel::contract

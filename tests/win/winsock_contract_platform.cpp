@@ -26,8 +26,8 @@ bool DispatchOne() {
 
 }  // namespace
 
-const PlatformErrors kErrors{WSAENOTSOCK,       WSAEINVAL,   WSATYPE_NOT_FOUND,
-                             WSAHOST_NOT_FOUND, WSAEMSGSIZE, WSAEADDRINUSE};
+const PlatformErrors kErrors{WSAENOTSOCK, WSAEINVAL,     WSATYPE_NOT_FOUND, WSAHOST_NOT_FOUND,
+                             WSAEMSGSIZE, WSAEADDRINUSE, WSAEADDRNOTAVAIL};
 
 std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOptions options) {
   return std::make_unique<WinsockUdpSocket>(events, std::move(options));
