@@ -297,19 +297,20 @@ std::string WithoutTrailingBlanks(std::string_view text) {
 
 // --- SnmpAgent ---
 
-SnmpAgent::SnmpAgent() {
+SnmpAgent::SnmpAgent(bool ipv6) : ipv6_(ipv6) {
   const std::string snmpd = RequireProgram("snmpd");
   const std::filesystem::path config = dir_.path() / "snmpd.conf";
   // No sysLocation or sysContact line: either would make its object read-only.
-  WriteFile(config,
-            "rocommunity public 127.0.0.1\n"
-            "rwcommunity private 127.0.0.1\n");
+  WriteFile(config, ipv6 ? "rocommunity6 public ::1\n"
+                           "rwcommunity6 private ::1\n"
+                         : "rocommunity public 127.0.0.1\n"
+                           "rwcommunity private 127.0.0.1\n");
   std::string log;
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
     port_ = FreeUdpPort();
-    process_.emplace(std::vector<std::string>{snmpd, "-f", "-Lo", "-C", "-c", config.string(),
-                                              "udp:127.0.0.1:" + std::to_string(port_)},
-                     NetSnmpEnvironment(dir_.path()));
+    process_.emplace(
+        std::vector<std::string>{snmpd, "-f", "-Lo", "-C", "-c", config.string(), Endpoint()},
+        NetSnmpEnvironment(dir_.path()));
     const auto deadline = Clock::now() + kStartTimeout;
     while (process_->Running() && Clock::now() < deadline) {
       // The version line comes once the agent listens; only then is a probe worth its wait.
@@ -328,8 +329,7 @@ SnmpAgent::SnmpAgent() {
     // A port taken in the meantime makes snmpd exit at once; anything else is not retried.
     if (log.find("endpoint") == std::string::npos) break;
   }
-  throw std::runtime_error("snmpd did not answer on 127.0.0.1:" + std::to_string(port_) +
-                           "; its log:\n" + log);
+  throw std::runtime_error("snmpd did not answer on " + Endpoint() + "; its log:\n" + log);
 }
 
 SnmpAgent::~SnmpAgent() {
@@ -337,7 +337,7 @@ SnmpAgent::~SnmpAgent() {
 }
 
 std::string SnmpAgent::Endpoint() const {
-  return "127.0.0.1:" + std::to_string(port_);
+  return (ipv6_ ? "udp6:[::1]:" : "127.0.0.1:") + std::to_string(port_);
 }
 
 std::string SnmpAgent::Log() const {

@@ -118,18 +118,20 @@ CommandResult RunNetSnmpTool(const std::vector<std::string>& argv,
 // GetRequest; it throws std::runtime_error (with the agent's log) when it never does.
 class SnmpAgent {
  public:
-  SnmpAgent();
+  // `ipv6`: on [::1] instead, for IPv6 sources ("udp6:[::1]:PORT").
+  explicit SnmpAgent(bool ipv6 = false);
   ~SnmpAgent();
   SnmpAgent(const SnmpAgent&) = delete;
   SnmpAgent& operator=(const SnmpAgent&) = delete;
 
   std::uint16_t port() const noexcept { return port_; }
-  // "127.0.0.1:PORT", as Net-SNMP tools take it.
+  // "127.0.0.1:PORT" or "udp6:[::1]:PORT", as Net-SNMP tools take it.
   std::string Endpoint() const;
   std::string Log() const;
 
  private:
   TempDir dir_;
+  bool ipv6_ = false;
   std::uint16_t port_ = 0;
   std::optional<ChildProcess> process_;
 };
