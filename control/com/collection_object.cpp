@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/com/automation_types.h"
+#include "control/com/dispatch_names.h"
 #include "control/com/error_guard.h"
 #include "control/com/module.h"
 #include "control/com/ostrel_object_com.h"
@@ -28,11 +29,7 @@ constexpr DISPID kDispidCount = 1;
 constexpr DISPID kDispidAdd = 2;
 constexpr DISPID kDispidRemove = 3;
 
-struct MemberName {
-  const wchar_t* name;
-  DISPID id;
-};
-constexpr MemberName kMembers[] = {
+constexpr DispatchName kMembers[] = {
     {L"Count", kDispidCount},   {L"Item", DISPID_VALUE},       {L"Add", kDispidAdd},
     {L"Remove", kDispidRemove}, {L"_NewEnum", DISPID_NEWENUM},
 };
@@ -148,10 +145,7 @@ class CollectionObject final : public RefCounted<IDispatch>, private CountedObje
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     if (!names || !ids || count == 0) return E_INVALIDARG;
     HRESULT hr = S_OK;
-    ids[0] = DISPID_UNKNOWN;
-    for (const MemberName& member : kMembers) {
-      if (names[0] && lstrcmpiW(names[0], member.name) == 0) ids[0] = member.id;
-    }
+    ids[0] = FindDispid(kMembers, names[0]).value_or(DISPID_UNKNOWN);
     if (ids[0] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     // No member takes named arguments.
     for (UINT i = 1; i < count; ++i) {

@@ -1,11 +1,9 @@
 // LocalPort and LocalAddress: properties the control's IDispatch answers after its type library,
 // which stays as it is. Scripts reach them by name (`Snmp.LocalPort = 162`), a VB form through
 // its extender (`Snmp.object.LocalPort = 162`), C++ through GetIDsOfNames.
-#include <algorithm>
-#include <iterator>
-
 #include "control/com/automation_types.h"
 #include "control/com/control_object.h"
+#include "control/com/dispatch_names.h"
 #include "control/com/error_guard.h"
 #include "encoding/automation_error.h"
 
@@ -16,11 +14,7 @@ namespace {
 constexpr DISPID kDispidLocalPort = 0x70000001;
 constexpr DISPID kDispidLocalAddress = 0x70000002;
 
-struct LocalEndpointMember {
-  const wchar_t* name;
-  DISPID id;
-};
-constexpr LocalEndpointMember kMembers[] = {
+constexpr DispatchName kMembers[] = {
     {L"LocalPort", kDispidLocalPort},
     {L"LocalAddress", kDispidLocalAddress},
 };
@@ -32,20 +26,13 @@ bool IsPut(WORD flags) {
 }  // namespace
 
 bool ControlObject::FindLocalEndpointDispid(const wchar_t* name, DISPID& id) noexcept {
-  if (name == nullptr) return false;
-  for (const LocalEndpointMember& member : kMembers) {
-    // Names compare as automation compares them: ignoring case.
-    if (CompareStringOrdinal(name, -1, member.name, -1, TRUE) == CSTR_EQUAL) {
-      id = member.id;
-      return true;
-    }
-  }
-  return false;
+  const std::optional<DISPID> found = FindDispid(kMembers, name);
+  if (found) id = *found;
+  return found.has_value();
 }
 
 bool ControlObject::IsLocalEndpointDispid(DISPID id) noexcept {
-  return std::any_of(std::begin(kMembers), std::end(kMembers),
-                     [id](const LocalEndpointMember& member) { return member.id == id; });
+  return id == kDispidLocalPort || id == kDispidLocalAddress;
 }
 
 HRESULT ControlObject::InvokeLocalEndpoint(DISPID id, WORD flags, const DISPPARAMS& params,
