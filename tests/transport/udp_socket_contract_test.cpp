@@ -332,7 +332,8 @@ TEST(UdpSocketContract, RebindTakesEffectAtOnceOrChangesNothing) {
   // A free port: the new socket is bound before anything closes, and OpenSocket("0") then
   // takes it instead of binding again.
   const std::uint16_t wanted = PlainPeer().Port();  // was free
-  EXPECT_FALSE(ours.socket->Rebind("", wanted));
+  EXPECT_FALSE(ours.socket->Rebind("localhost", wanted));
+  EXPECT_EQ(ours.socket->options().local_address, "localhost");
   EXPECT_EQ(ours.socket->LocalPort(), wanted);
   peer.SendTo(wanted, Bytes{2});
   RunFor(*ours.socket, ours.events, 3);
