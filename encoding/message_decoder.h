@@ -36,7 +36,10 @@ struct DecodedElement {
 
 // One element at the start of `data`. OCTET STRING content becomes a byte array when
 // `string_type` is kStringTypeBytes, otherwise text holding the octets unchanged (the host's
-// narrow code page).
+// narrow code page). An OBJECT IDENTIFIER becomes dotted text that EncodeObjectId turns back
+// into the same identifier: its first subidentifier is split into 0.x, 1.x or 2.x, except that
+// content of one subidentifier below 40 is that arc alone ("06 01 05" is "5"). Empty content, a
+// subidentifier past 2^31 - 1 and a first subidentifier cut short fail the element.
 DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t string_type);
 
 // The header elements: 1 message sequence, 2 version, 3 community, 4 PDU, and for a request or
