@@ -339,10 +339,12 @@ bool DecodeTrap(std::span<const std::uint8_t> data, std::size_t position, std::i
 
   const std::string& enterprise_text = std::get<std::string>(enterprise.value);
   const std::int32_t generic_trap = std::get<std::int32_t>(generic.value);
-  const std::string trap_oid =
-      generic_trap >= 0 && generic_trap <= 5
-          ? kStandardTraps + std::to_string(generic_trap + 1)
-          : enterprise_text + ".0." + std::to_string(std::get<std::int32_t>(specific.value));
+  // An arc is never negative: a specific-trap field that reads as a negative 32-bit number
+  // gives the arc of its unsigned 32-bit value, so the text stays an object identifier.
+  const auto specific_arc = static_cast<std::uint32_t>(std::get<std::int32_t>(specific.value));
+  const std::string trap_oid = generic_trap >= 0 && generic_trap <= 5
+                                   ? kStandardTraps + std::to_string(generic_trap + 1)
+                                   : enterprise_text + ".0." + std::to_string(specific_arc);
 
   rows.push_back({kSysUpTime0, kTagTimeTicks, "TimeTicks", std::move(stamp.value)});
   rows.push_back({kSnmpTrapOid0, kTagObjectId, "ObjectID", trap_oid});

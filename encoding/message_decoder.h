@@ -73,7 +73,9 @@ DecodedMessage DecodeMessage(std::span<const std::uint8_t> data, std::int32_t st
 //    gives ErrorStatus -1 as well.
 //  - A Trap PDU gives Command "Trap", RequestId 0, ErrorStatus 0 and the rows of its SNMPv2
 //    notification form: sysUpTime.0, snmpTrapOID.0, the trap's own bindings, snmpTrapAddress.0,
-//    snmpTrapCommunity.0, snmpTrapEnterprise.0. A trap whose header cannot be read gives
+//    snmpTrapCommunity.0, snmpTrapEnterprise.0. snmpTrapOID.0 is a standard trap's identifier
+//    for generic traps 0 to 5, otherwise the enterprise, ".0." and the specific-trap field as an
+//    unsigned 32-bit number (-1 gives 4294967295). A trap whose header cannot be read gives
 //    ErrorStatus -1 and no objects.
 ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
 

@@ -305,28 +305,43 @@ TEST(DecodeReceivedMessageTest, DatagramsPast32767OctetsAreDecodedWhole) {
 }
 
 TEST(DecodeReceivedMessageTest, TrapInNotificationForm) {
-  const Bytes binding = SNMPStringValue("1.3.6.1.4.1.9999.1", "hello");
-  const Bytes datagram = BuildTrapMessage({.community = "public",
-                                           .enterprise = "1.3.6.1.4.1.9999",
-                                           .agent_address = "10.0.0.1",
-                                           .generic_trap = 6,
-                                           .specific_trap = "17",
-                                           .time_stamp = 12345,
-                                           .bindings = binding});
-  const ReceivedMessage m = DecodeReceivedMessage(datagram, 0);
-  EXPECT_EQ(m.Command, "Trap");
-  EXPECT_EQ(m.Community, "public");
-  EXPECT_EQ(m.RequestId, 0);
-  EXPECT_EQ(m.ErrorStatus, 0);
-  const std::vector<OstrelObject> expected = {
-      {"1.3.6.1.2.1.1.3.0", 67, "TimeTicks", 12345},
-      {"1.3.6.1.6.3.1.1.4.1.0", 6, "ObjectID", std::string("1.3.6.1.4.1.9999.0.17")},
-      {"1.3.6.1.4.1.9999.1", 4, "OctetString", std::string("hello")},
-      {"1.3.6.1.6.3.18.1.3.0", 64, "IpAddress", std::string("10.0.0.1")},
-      {"1.3.6.1.6.3.18.1.4.0", 4, "OctetString", std::string("public")},
-      {"1.3.6.1.6.3.1.1.4.3.0", 6, "ObjectID", std::string("1.3.6.1.4.1.9999")},
+  const struct {
+    const char* specific;
+    std::int64_t time_stamp;
+    std::int32_t uptime;   // what sysUpTime.0 reports
+    const char* trap_oid;  // snmpTrapOID.0
+  } cases[] = {
+      {"17", 12345, 12345, "1.3.6.1.4.1.9999.0.17"},
+      // A negative specific trap gives the arc of its unsigned 32-bit value; a negative time
+      // stamp comes back as the number that was sent.
+      {"-1", -5, -5, "1.3.6.1.4.1.9999.0.4294967295"},
+      {"-2147483648", 4294967295, -1, "1.3.6.1.4.1.9999.0.2147483648"},
   };
-  EXPECT_EQ(m.Objects, expected);
+  const Bytes binding = SNMPStringValue("1.3.6.1.4.1.9999.1", "hello");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.specific);
+    const Bytes datagram = BuildTrapMessage({.community = "public",
+                                             .enterprise = "1.3.6.1.4.1.9999",
+                                             .agent_address = "10.0.0.1",
+                                             .generic_trap = 6,
+                                             .specific_trap = c.specific,
+                                             .time_stamp = c.time_stamp,
+                                             .bindings = binding});
+    const ReceivedMessage m = DecodeReceivedMessage(datagram, 0);
+    EXPECT_EQ(m.Command, "Trap");
+    EXPECT_EQ(m.Community, "public");
+    EXPECT_EQ(m.RequestId, 0);
+    EXPECT_EQ(m.ErrorStatus, 0);
+    const std::vector<OstrelObject> expected = {
+        {"1.3.6.1.2.1.1.3.0", 67, "TimeTicks", c.uptime},
+        {"1.3.6.1.6.3.1.1.4.1.0", 6, "ObjectID", std::string(c.trap_oid)},
+        {"1.3.6.1.4.1.9999.1", 4, "OctetString", std::string("hello")},
+        {"1.3.6.1.6.3.18.1.3.0", 64, "IpAddress", std::string("10.0.0.1")},
+        {"1.3.6.1.6.3.18.1.4.0", 4, "OctetString", std::string("public")},
+        {"1.3.6.1.6.3.1.1.4.3.0", 6, "ObjectID", std::string("1.3.6.1.4.1.9999")},
+    };
+    EXPECT_EQ(m.Objects, expected);
+  }
 }
 
 TEST(DecodeReceivedMessageTest, GenericTrapsMapToStandardNotifications) {
