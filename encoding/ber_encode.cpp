@@ -29,7 +29,7 @@ Bytes EncodeIntegerContent(std::string_view value_text) {
 }
 
 Bytes EncodeIntegerTagged(BerTag tag, std::string_view value_text) {
-  const std::int64_t value = ParseIntegerText(value_text);
+  const std::int64_t value = WireValueOf(tag, ParseIntegerText(value_text));
   BerWriter w(16);
   w.PrependInteger(tag, value);
   return std::move(w).Finish();

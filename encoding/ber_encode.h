@@ -27,8 +27,10 @@ inline Bytes EncodeSequence(std::span<const std::uint8_t> content) {
 // the decimal text's value (see ParseIntegerText for what text is accepted).
 Bytes EncodeIntegerContent(std::string_view value_text);
 
-// INTEGER, Counter, Gauge, TimeTicks: the tag, then EncodeIntegerContent. No type checks the
-// range of its value: any signed 64-bit value is written under any of the four tags.
+// INTEGER, Counter, Gauge, TimeTicks: the tag, then the length and the shortest two's-complement
+// content of the text's value. No type checks the range of its value: any signed 64-bit value
+// is written under any of the four tags, a Counter, Gauge or TimeTicks from -2147483648 to -1
+// as its unsigned 32-bit equivalent (WireValueOf).
 Bytes EncodeIntegerTagged(BerTag tag, std::string_view value_text);
 inline Bytes EncodeInteger(std::string_view text) {
   return EncodeIntegerTagged(kTagInteger, text);

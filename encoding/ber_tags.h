@@ -58,4 +58,16 @@ constexpr std::string_view TagTypeName(std::uint8_t tag) noexcept {
   return {};
 }
 
+// The number an integer-valued element carries on the wire. Counter, Gauge and TimeTicks are
+// unsigned 32-bit numbers there, while a host holds numbers in 32 signed bits and is handed such
+// a value of 2^31 or more as a negative number; so under these three tags a value from -2^31 to
+// -1 goes out as its unsigned 32-bit equivalent (-1 as 4294967295), and what the host was
+// handed goes back out unchanged. Every other value, and every value under any other tag, is
+// written as it is.
+constexpr std::int64_t WireValueOf(std::uint8_t tag, std::int64_t value) noexcept {
+  constexpr std::int64_t kTwoTo32 = std::int64_t{1} << 32;
+  const bool unsigned32 = tag == kTagCounter || tag == kTagGauge || tag == kTagTimeTicks;
+  return unsigned32 && value < 0 && value >= -kTwoTo32 / 2 ? value + kTwoTo32 : value;
+}
+
 }  // namespace kivostrel

@@ -40,12 +40,25 @@ std::int32_t SignExtended(std::int32_t value, std::uint64_t declared_length,
   return value;
 }
 
-// Appends the object identifier text of `content`. False for empty content or a subidentifier
-// past 2^31 - 1; `out` may then hold part of the text.
+// Appends the object identifier text of `content`. False for empty content, a subidentifier
+// past 2^31 - 1 or a first subidentifier cut short; `out` may then hold part of the text.
+//
+// The first subidentifier s is split into two arcs as X.690 8.19.4 has it: "0." s below 40,
+// "1." (s - 40) below 80, "2." (s - 80) from there on, so that the text encodes back to the same
+// octets. One exception keeps the control's own one-piece encoding ("5" is the single octet 05)
+// readable: content holding nothing but an s below 40 is that arc alone.
 bool AppendObjectIdText(std::span<const std::uint8_t> content, std::string& out) {
-  if (content.empty()) return false;
+  std::uint64_t first = 0;
+  std::size_t i = 0;
+  do {
+    if (i == content.size()) return false;
+    first = first * 128 + (content[i] & 0x7F);
+    if (first > kMaxLength) return false;
+  } while (content[i++] >= 0x80);
+
   // Every content octet adds at most four characters ("127." from one octet, "16383." from two,
-  // ...), and the first one "2.47" at most: the text is written in place, then cut back.
+  // ...), and the first subidentifier at most four more ("2.47" from one octet,
+  // "2.2147483567" from five): the text is written in place, then cut back.
   const std::size_t used = out.size();
   out.resize(used + 4 * content.size() + 4);
   char* next = out.data() + used;
@@ -57,16 +70,16 @@ bool AppendObjectIdText(std::span<const std::uint8_t> content, std::string& out)
       next = std::to_chars(next, end, number).ptr;
     }
   };
-  const unsigned first = content[0];
-  if (first >= 40) {
-    put_number(first / 40);
-    *next++ = '.';
-    put_number(first % 40);
-  } else {
+  if (i == content.size() && first < 40) {
     put_number(first);
+  } else {
+    const std::uint64_t top = first < 80 ? first / 40 : 2;
+    put_number(top);
+    *next++ = '.';
+    put_number(first - 40 * top);
   }
   std::uint64_t sub = 0;
-  for (std::size_t i = 1; i < content.size(); ++i) {
+  for (; i < content.size(); ++i) {
     sub = sub * 128 + (content[i] & 0x7F);
     if (sub > kMaxLength) return false;
     if (content[i] < 0x80) {
@@ -75,7 +88,7 @@ bool AppendObjectIdText(std::span<const std::uint8_t> content, std::string& out)
       sub = 0;
     }
   }
-  // A last group still open (its final octet has the high bit) adds nothing.
+  // A later group still open (its final octet has the high bit) adds nothing.
   out.resize(static_cast<std::size_t>(next - out.data()));
   return true;
 }
@@ -326,10 +339,12 @@ bool DecodeTrap(std::span<const std::uint8_t> data, std::size_t position, std::i
 
   const std::string& enterprise_text = std::get<std::string>(enterprise.value);
   const std::int32_t generic_trap = std::get<std::int32_t>(generic.value);
-  const std::string trap_oid =
-      generic_trap >= 0 && generic_trap <= 5
-          ? kStandardTraps + std::to_string(generic_trap + 1)
-          : enterprise_text + ".0." + std::to_string(std::get<std::int32_t>(specific.value));
+  // An arc is never negative: a specific-trap field that reads as a negative 32-bit number
+  // gives the arc of its unsigned 32-bit value, so the text stays an object identifier.
+  const auto specific_arc = static_cast<std::uint32_t>(std::get<std::int32_t>(specific.value));
+  const std::string trap_oid = generic_trap >= 0 && generic_trap <= 5
+                                   ? kStandardTraps + std::to_string(generic_trap + 1)
+                                   : enterprise_text + ".0." + std::to_string(specific_arc);
 
   rows.push_back({kSysUpTime0, kTagTimeTicks, "TimeTicks", std::move(stamp.value)});
   rows.push_back({kSnmpTrapOid0, kTagObjectId, "ObjectID", trap_oid});

@@ -36,7 +36,10 @@ struct DecodedElement {
 
 // One element at the start of `data`. OCTET STRING content becomes a byte array when
 // `string_type` is kStringTypeBytes, otherwise text holding the octets unchanged (the host's
-// narrow code page).
+// narrow code page). An OBJECT IDENTIFIER becomes dotted text that EncodeObjectId turns back
+// into the same identifier: its first subidentifier is split into 0.x, 1.x or 2.x, except that
+// content of one subidentifier below 40 is that arc alone ("06 01 05" is "5"). Empty content, a
+// subidentifier past 2^31 - 1 and a first subidentifier cut short fail the element.
 DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t string_type);
 
 // The header elements: 1 message sequence, 2 version, 3 community, 4 PDU, and for a request or
@@ -70,7 +73,9 @@ DecodedMessage DecodeMessage(std::span<const std::uint8_t> data, std::int32_t st
 //    gives ErrorStatus -1 as well.
 //  - A Trap PDU gives Command "Trap", RequestId 0, ErrorStatus 0 and the rows of its SNMPv2
 //    notification form: sysUpTime.0, snmpTrapOID.0, the trap's own bindings, snmpTrapAddress.0,
-//    snmpTrapCommunity.0, snmpTrapEnterprise.0. A trap whose header cannot be read gives
+//    snmpTrapCommunity.0, snmpTrapEnterprise.0. snmpTrapOID.0 is a standard trap's identifier
+//    for generic traps 0 to 5, otherwise the enterprise, ".0." and the specific-trap field as an
+//    unsigned 32-bit number (-1 gives 4294967295). A trap whose header cannot be read gives
 //    ErrorStatus -1 and no objects.
 ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
 

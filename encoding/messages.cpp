@@ -52,14 +52,15 @@ Bytes BuildTrapMessage(const TrapMessage& m) {
   const Subidentifiers enterprise = ParseObjectIdText(m.enterprise);
   const auto agent = LongToBytes(AddressValueOf(m.agent_address));
   const std::int64_t specific = ParseIntegerText(m.specific_trap);
+  const std::int64_t time_stamp = WireValueOf(kTagTimeTicks, m.time_stamp);
 
   const std::size_t pdu_content =
       ElementSize(ObjectIdContentSize(enterprise.span())) + ElementSize(agent.size()) +
       ElementSize(IntegerContentSize(m.generic_trap)) + ElementSize(IntegerContentSize(specific)) +
-      ElementSize(IntegerContentSize(m.time_stamp)) + ElementSize(m.bindings.size());
+      ElementSize(IntegerContentSize(time_stamp)) + ElementSize(m.bindings.size());
   BerWriter w(MessageSize(m.community.size(), pdu_content));
   PrependBindingList(w, m.bindings);
-  w.PrependInteger(kTagTimeTicks, m.time_stamp);
+  w.PrependInteger(kTagTimeTicks, time_stamp);
   w.PrependInteger(kTagInteger, specific);
   w.PrependInteger(kTagInteger, m.generic_trap);
   w.PrependBytes(agent);

@@ -34,7 +34,7 @@ struct TrapMessage {
   std::string_view agent_address;  // dotted IPv4 address (empty: 0.0.0.0)
   std::int16_t generic_trap = 0;
   std::string_view specific_trap;  // decimal whole number, signed 64-bit range
-  std::int64_t time_stamp = 0;     // hundredths of a second, written as TimeTicks
+  std::int64_t time_stamp = 0;     // hundredths of a second, written as TimeTicks (WireValueOf)
   std::span<const std::uint8_t> bindings;
 };
 

@@ -23,7 +23,7 @@ Bytes WrapBinding(const Subidentifiers& subs, std::size_t value_size, WriteValue
 
 Bytes IntegerBinding(std::string_view object_id, BerTag tag, std::string_view value) {
   const Subidentifiers subs = ParseObjectIdText(object_id);
-  const std::int64_t number = ParseIntegerText(value);
+  const std::int64_t number = WireValueOf(tag, ParseIntegerText(value));
   return WrapBinding(subs, ElementSize(IntegerContentSize(number)),
                      [&](BerWriter& w) { w.PrependInteger(tag, number); });
 }

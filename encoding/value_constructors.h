@@ -4,8 +4,10 @@
 //
 // `ObjectID` is dotted decimal text (names are translated first with Name2OID). Integer values
 // are decimal texts over the signed 64-bit range, written in their shortest two's-complement
-// form under any of the four integer tags. Errors: 13 for an arc or value that is not a number,
-// 6 for a value out of range or a binding over 32767 octets of content; no binding is returned.
+// form under any of the four integer tags; a Counter, Gauge or TimeTicks from -2147483648 to -1
+// goes out as its unsigned 32-bit equivalent (WireValueOf). Errors: 13 for an arc or value that
+// is not a number, 6 for a value out of range or a binding over 32767 octets of content; no
+// binding is returned.
 #pragma once
 
 #include <cstdint>

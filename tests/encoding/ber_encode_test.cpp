@@ -71,11 +71,18 @@ TEST(EncodeIntegerTest, TheFourIntegerTypesDifferOnlyInTheTag) {
     const char* hex;
   } cases[] = {
       {EncodeCounter, "4294967295", "41 05 00 FF FF FF FF"},
-      {EncodeCounter, "-5", "41 01 FB"},
       {EncodeGauge, "100000000", "42 04 05 F5 E1 00"},
       {EncodeTimeTicks, "12345", "43 02 30 39"},
       {EncodeTimeTicks, "429496729", "43 04 19 99 99 99"},
       {EncodeInteger, "2", "02 01 02"},
+      // A host's signed 32-bit form of an unsigned value goes out as that value.
+      {EncodeCounter, "-1", "41 05 00 FF FF FF FF"},
+      {EncodeGauge, "-2147483648", "42 05 00 80 00 00 00"},
+      {EncodeTimeTicks, "-5", "43 05 00 FF FF FF FB"},
+      {EncodeInteger, "-1", "02 01 FF"},
+      // Beyond the 32-bit range nothing is reinterpreted.
+      {EncodeCounter, "-2147483649", "41 05 FF 7F FF FF FF"},
+      {EncodeGauge, "4294967296", "42 05 01 00 00 00 00"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.hex);

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "encoding/ber_encode.h"
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
 #include "support/test_support.h"
@@ -22,47 +23,57 @@ struct ElementCase {
   std::size_t consumed;
 };
 
+const ElementCase kElementCases[] = {
+    {"02 01 FF", 0, 2, "Integer", -1, 3},
+    {"02 02 00 FF", 0, 2, "Integer", 255, 4},
+    {"02 04 FF FF FF FF", 0, 2, "Integer", -1, 6},
+    {"02 05 01 00 00 00 00", 0, 2, "Integer", 0, 7},
+    {"02 02 FF 7F", 0, 2, "Integer", -129, 4},
+    {"02 03 80 00 00", 0, 2, "Integer", -8388608, 5},
+    {"02 04 80 00 00 00", 0, 2, "Integer", INT32_MIN, 6},
+    {"41 05 00 FF FF FF FF", 0, 65, "Counter", -1, 7},
+    {"42 01 FF", 0, 66, "Gauge", 255, 3},
+    {"43 02 30 39", 0, 67, "TimeTicks", 12345, 4},
+    {"43 00", 0, 67, "TimeTicks", 0, 2},
+    {"04 02 41 42", 0, 4, "OctetString", std::string("AB"), 4},
+    {"04 02 41 42", 1, 4, "OctetString", Bytes{65, 66}, 4},
+    {"04 02 41 42", 2, 4, "OctetString", std::string("AB"), 4},
+    {"04 80", 0, 4, "OctetString", std::string(), 2},
+    {"04 81 03 61 62 63", 0, 4, "OctetString", std::string("abc"), 6},
+    {"04 84 00 00 00 01 7A", 0, 4, "OctetString", std::string("z"), 7},
+    {"04 05 61 62", 0, 4, "OctetString", std::string("ab"), 7},  // clipped to the data
+    {"05 00", 0, 5, "Null", std::string(), 2},
+    {"06 08 2B 06 01 02 01 01 01 00", 0, 6, "ObjectID", std::string("1.3.6.1.2.1.1.1.0"), 10},
+    {"06 03 88 37 03", 0, 6, "ObjectID", std::string("2.999.3"), 5},
+    {"06 02 78 01", 0, 6, "ObjectID", std::string("2.40.1"), 4},
+    {"06 03 81 34 03", 0, 6, "ObjectID", std::string("2.100.3"), 5},
+    {"06 04 60 86 48 01", 0, 6, "ObjectID", std::string("2.16.840.1"), 6},
+    {"06 05 04 00 7F 00 07", 0, 6, "ObjectID", std::string("0.4.0.127.0.7"), 7},
+    {"06 02 00 11", 0, 6, "ObjectID", std::string("0.0.17"), 4},
+    {"06 02 05 01", 0, 6, "ObjectID", std::string("0.5.1"), 4},
+    {"06 01 00", 0, 6, "ObjectID", std::string("0"), 3},   // one arc, as "0" is encoded
+    {"06 01 27", 0, 6, "ObjectID", std::string("39"), 3},  // the largest such arc
+    {"06 01 2B", 0, 6, "ObjectID", std::string("1.3"), 3},
+    {"06 01 78", 0, 6, "ObjectID", std::string("2.40"), 3},
+    {"06 03 2B 82 37", 0, 6, "ObjectID", std::string("1.3.311"), 5},
+    {"06 03 2B 06 86", 0, 6, "ObjectID", std::string("1.3.6"), 5},  // open last group
+    {"06 05 87 FF FF FF 7F", 0, 6, "ObjectID", std::string("2.2147483567"), 7},
+    {"40 04 C0 A8 01 0A", 0, 64, "IpAddress", std::string("192.168.1.10"), 6},
+    {"40 00", 0, 64, "IpAddress", std::string(), 2},
+    {"40 02 01 02", 0, 64, "IpAddress", std::string("1.2"), 4},
+    {"44 03 01 02 03", 0, 68, "Opaque", std::string(), 5},
+    {"03 02 00 00", 0, 3, "3", std::monostate{}, 4},
+    {"30 0C 06 08", 0, 48, "Sequence", std::string(), 2},
+    {"A0 00", 0, 160, "GetRequest", std::string(), 2},
+    {"A1 00", 0, 161, "GetNextRequest", std::string(), 2},
+    {"A2 82 01 00 02", 0, 162, "GetResponse", std::string(), 4},
+    {"A3 00", 0, 163, "SetRequest", std::string(), 2},
+    {"A4 00", 0, 164, "Trap", std::string(), 2},
+    {"04 84 7F FF FF FF", 0, 4, "OctetString", std::string(), 6 + 2147483647u},
+};
+
 TEST(DecodeElementTest, Vectors) {
-  const ElementCase cases[] = {
-      {"02 01 FF", 0, 2, "Integer", -1, 3},
-      {"02 02 00 FF", 0, 2, "Integer", 255, 4},
-      {"02 04 FF FF FF FF", 0, 2, "Integer", -1, 6},
-      {"02 05 01 00 00 00 00", 0, 2, "Integer", 0, 7},
-      {"02 02 FF 7F", 0, 2, "Integer", -129, 4},
-      {"02 03 80 00 00", 0, 2, "Integer", -8388608, 5},
-      {"02 04 80 00 00 00", 0, 2, "Integer", INT32_MIN, 6},
-      {"41 05 00 FF FF FF FF", 0, 65, "Counter", -1, 7},
-      {"42 01 FF", 0, 66, "Gauge", 255, 3},
-      {"43 02 30 39", 0, 67, "TimeTicks", 12345, 4},
-      {"43 00", 0, 67, "TimeTicks", 0, 2},
-      {"04 02 41 42", 0, 4, "OctetString", std::string("AB"), 4},
-      {"04 02 41 42", 1, 4, "OctetString", Bytes{65, 66}, 4},
-      {"04 02 41 42", 2, 4, "OctetString", std::string("AB"), 4},
-      {"04 80", 0, 4, "OctetString", std::string(), 2},
-      {"04 81 03 61 62 63", 0, 4, "OctetString", std::string("abc"), 6},
-      {"04 84 00 00 00 01 7A", 0, 4, "OctetString", std::string("z"), 7},
-      {"04 05 61 62", 0, 4, "OctetString", std::string("ab"), 7},  // clipped to the data
-      {"05 00", 0, 5, "Null", std::string(), 2},
-      {"06 08 2B 06 01 02 01 01 01 00", 0, 6, "ObjectID", std::string("1.3.6.1.2.1.1.1.0"), 10},
-      {"06 02 05 01", 0, 6, "ObjectID", std::string("5.1"), 4},
-      {"06 01 78", 0, 6, "ObjectID", std::string("3.0"), 3},
-      {"06 03 2B 82 37", 0, 6, "ObjectID", std::string("1.3.311"), 5},
-      {"06 03 2B 06 86", 0, 6, "ObjectID", std::string("1.3.6"), 5},  // open last group
-      {"06 05 87 FF FF FF 7F", 0, 6, "ObjectID", std::string("3.15.268435455"), 7},
-      {"40 04 C0 A8 01 0A", 0, 64, "IpAddress", std::string("192.168.1.10"), 6},
-      {"40 00", 0, 64, "IpAddress", std::string(), 2},
-      {"40 02 01 02", 0, 64, "IpAddress", std::string("1.2"), 4},
-      {"44 03 01 02 03", 0, 68, "Opaque", std::string(), 5},
-      {"03 02 00 00", 0, 3, "3", std::monostate{}, 4},
-      {"30 0C 06 08", 0, 48, "Sequence", std::string(), 2},
-      {"A0 00", 0, 160, "GetRequest", std::string(), 2},
-      {"A1 00", 0, 161, "GetNextRequest", std::string(), 2},
-      {"A2 82 01 00 02", 0, 162, "GetResponse", std::string(), 4},
-      {"A3 00", 0, 163, "SetRequest", std::string(), 2},
-      {"A4 00", 0, 164, "Trap", std::string(), 2},
-      {"04 84 7F FF FF FF", 0, 4, "OctetString", std::string(), 6 + 2147483647u},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : kElementCases) {
     SCOPED_TRACE(c.hex);
     const Bytes data = Hex(c.hex);
     const DecodedElement element = DecodeElement(data, c.string_type);
@@ -87,6 +98,9 @@ TEST(DecodeElementTest, FailuresWriteNothingAndTellTheExtentWhenKnown) {
       {"02 03", 5},                    // declared content missing
       {"06 00", 2},                    // empty object identifier
       {"06 06 2B 88 80 80 80 00", 8},  // subidentifier 2^31
+      {"06 05 88 80 80 80 00", 7},     // first subidentifier 2^31
+      {"06 01 81", 3},                 // first subidentifier cut short
+      {"06 02 88 B7", 4},              // the same after two octets
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.hex);
@@ -103,6 +117,21 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
+}
+
+TEST(DecodeReceivedMessageTest, ObjectIdTextsGoBackOutAsTheSameIdentifier) {
+  // Each identifier text of the vectors, encoded by our own encoder as a binding's name and as
+  // its value, is received as the same text in both places.
+  for (const auto& c : kElementCases) {
+    if (c.tag != kTagObjectId) continue;
+    const std::string& text = std::get<std::string>(c.value);
+    SCOPED_TRACE(text);
+    const Bytes oid = EncodeObjectId(text);
+    const Bytes datagram = BuildRequestMessage(
+        {.pdu = kTagGetResponse, .bindings = EncodeSequence(Concat({oid, oid}))});
+    EXPECT_EQ(DecodeReceivedMessage(datagram, 0).Objects,
+              (std::vector<OstrelObject>{{text, kTagObjectId, "ObjectID", text}}));
+  }
 }
 
 TEST(DecodeReceivedMessageTest, GetResponseWithTwoBindings) {
@@ -276,28 +305,43 @@ TEST(DecodeReceivedMessageTest, DatagramsPast32767OctetsAreDecodedWhole) {
 }
 
 TEST(DecodeReceivedMessageTest, TrapInNotificationForm) {
-  const Bytes binding = SNMPStringValue("1.3.6.1.4.1.9999.1", "hello");
-  const Bytes datagram = BuildTrapMessage({.community = "public",
-                                           .enterprise = "1.3.6.1.4.1.9999",
-                                           .agent_address = "10.0.0.1",
-                                           .generic_trap = 6,
-                                           .specific_trap = "17",
-                                           .time_stamp = 12345,
-                                           .bindings = binding});
-  const ReceivedMessage m = DecodeReceivedMessage(datagram, 0);
-  EXPECT_EQ(m.Command, "Trap");
-  EXPECT_EQ(m.Community, "public");
-  EXPECT_EQ(m.RequestId, 0);
-  EXPECT_EQ(m.ErrorStatus, 0);
-  const std::vector<OstrelObject> expected = {
-      {"1.3.6.1.2.1.1.3.0", 67, "TimeTicks", 12345},
-      {"1.3.6.1.6.3.1.1.4.1.0", 6, "ObjectID", std::string("1.3.6.1.4.1.9999.0.17")},
-      {"1.3.6.1.4.1.9999.1", 4, "OctetString", std::string("hello")},
-      {"1.3.6.1.6.3.18.1.3.0", 64, "IpAddress", std::string("10.0.0.1")},
-      {"1.3.6.1.6.3.18.1.4.0", 4, "OctetString", std::string("public")},
-      {"1.3.6.1.6.3.1.1.4.3.0", 6, "ObjectID", std::string("1.3.6.1.4.1.9999")},
+  const struct {
+    const char* specific;
+    std::int64_t time_stamp;
+    std::int32_t uptime;   // what sysUpTime.0 reports
+    const char* trap_oid;  // snmpTrapOID.0
+  } cases[] = {
+      {"17", 12345, 12345, "1.3.6.1.4.1.9999.0.17"},
+      // A negative specific trap gives the arc of its unsigned 32-bit value; a negative time
+      // stamp comes back as the number that was sent.
+      {"-1", -5, -5, "1.3.6.1.4.1.9999.0.4294967295"},
+      {"-2147483648", 4294967295, -1, "1.3.6.1.4.1.9999.0.2147483648"},
   };
-  EXPECT_EQ(m.Objects, expected);
+  const Bytes binding = SNMPStringValue("1.3.6.1.4.1.9999.1", "hello");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.specific);
+    const Bytes datagram = BuildTrapMessage({.community = "public",
+                                             .enterprise = "1.3.6.1.4.1.9999",
+                                             .agent_address = "10.0.0.1",
+                                             .generic_trap = 6,
+                                             .specific_trap = c.specific,
+                                             .time_stamp = c.time_stamp,
+                                             .bindings = binding});
+    const ReceivedMessage m = DecodeReceivedMessage(datagram, 0);
+    EXPECT_EQ(m.Command, "Trap");
+    EXPECT_EQ(m.Community, "public");
+    EXPECT_EQ(m.RequestId, 0);
+    EXPECT_EQ(m.ErrorStatus, 0);
+    const std::vector<OstrelObject> expected = {
+        {"1.3.6.1.2.1.1.3.0", 67, "TimeTicks", c.uptime},
+        {"1.3.6.1.6.3.1.1.4.1.0", 6, "ObjectID", std::string(c.trap_oid)},
+        {"1.3.6.1.4.1.9999.1", 4, "OctetString", std::string("hello")},
+        {"1.3.6.1.6.3.18.1.3.0", 64, "IpAddress", std::string("10.0.0.1")},
+        {"1.3.6.1.6.3.18.1.4.0", 4, "OctetString", std::string("public")},
+        {"1.3.6.1.6.3.1.1.4.3.0", 6, "ObjectID", std::string("1.3.6.1.4.1.9999")},
+    };
+    EXPECT_EQ(m.Objects, expected);
+  }
 }
 
 TEST(DecodeReceivedMessageTest, GenericTrapsMapToStandardNotifications) {

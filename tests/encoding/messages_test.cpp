@@ -114,9 +114,9 @@ TEST(TrapMessageTest, FieldVariants) {
         .agent_address = "127.0.0.1",
         .generic_trap = -1,
         .specific_trap = "-9223372036854775808",
-        .time_stamp = -1},
-       "30 23 02 01 00 04 01 63 A4 1B 06 01 2B 40 04 7F 00 00 01 02 01 FF "
-       "02 08 80 00 00 00 00 00 00 00 43 01 FF 30 00"},
+        .time_stamp = -5},
+       "30 27 02 01 00 04 01 63 A4 1F 06 01 2B 40 04 7F 00 00 01 02 01 FF "
+       "02 08 80 00 00 00 00 00 00 00 43 05 00 FF FF FF FB 30 00"},
       {"with a binding",
        {.enterprise = "1.3", .generic_trap = 1, .specific_trap = " 7 ", .bindings = uptime},
        "30 2B 02 01 00 04 00 A4 24 06 01 2B 40 04 00 00 00 00 02 01 01 02 01 07 43 01 00 "

@@ -39,7 +39,13 @@ TEST(ValueConstructorsTest, EightBindings) {
       {"binstring empty", [] { return SNMPBinStringValue("1.3.6.1.2.1.2.2.1.6.1", {}); },
        "30 0E 06 0A 2B 06 01 02 01 02 02 01 06 01 04 00"},
       {"null empty oid", [] { return SNMPNullValue(""); }, "30 04 06 00 05 00"},
-      {"negative counter", [] { return SNMPCounterValue("1.3", "-1"); }, "30 06 06 01 2B 41 01 FF"},
+      {"negative counter", [] { return SNMPCounterValue("1.3", "-1"); },
+       "30 0A 06 01 2B 41 05 00 FF FF FF FF"},
+      {"negative gauge", [] { return SnmpGaugeValue("1.3", "-2147483648"); },
+       "30 0A 06 01 2B 42 05 00 80 00 00 00"},
+      {"negative timeticks", [] { return SnmpTimeTicksValue("1.3", "-5"); },
+       "30 0A 06 01 2B 43 05 00 FF FF FF FB"},
+      {"negative integer", [] { return SNMPIntegerValue("1.3", "-1"); }, "30 06 06 01 2B 02 01 FF"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_harness.h"
@@ -109,6 +111,57 @@ TEST_F(TrapReceiverTest, EnterpriseSpecificTrapWithEveryValueType) {
   std::vector<std::string> keys;
   for (std::size_t k = 0; k < expected.size(); ++k) keys.push_back(std::to_string(k));
   EXPECT_EQ(trap.keys, keys);
+}
+
+// A host that relays a trap sends what Response handed it: identifiers under 0 and 2, and
+// Counter, Gauge and TimeTicks of 2^31 or more (handed over as negative numbers), reach
+// snmptrapd as snmptrap sent them.
+TEST_F(TrapReceiverTest, RelayedTrapGoesOutAsItCameIn) {
+  const ResponseEvent trap = ReceiveTrap(
+      {"2.999.3", "10.1.2.3", "6", "-1", "4294967291", "0.0.17", "c", "4294967295", "0.4.0.127.0.7",
+       "u", "2147483648", "2.40.1", "t", "4294967291", "2.100.3", "o", "2.16.840.1"});
+  const std::vector<Row> expected{
+      {kSysUpTime, kTagTimeTicks, "TimeTicks", "-5"},
+      {kSnmpTrapOid, kTagObjectId, "ObjectID", "2.999.3.0.4294967295"},
+      {"0.0.17", kTagCounter, "Counter", "-1"},
+      {"0.4.0.127.0.7", kTagGauge, "Gauge", "-2147483648"},
+      {"2.40.1", kTagTimeTicks, "TimeTicks", "-5"},
+      {"2.100.3", kTagObjectId, "ObjectID", "2.16.840.1"},
+      {kSnmpTrapAddress, kTagIpAddress, "IpAddress", "10.1.2.3"},
+      {kSnmpTrapCommunity, kTagOctetString, "OctetString", "public"},
+      {kSnmpTrapEnterprise, kTagObjectId, "ObjectID", "2.999.3"},
+  };
+  ASSERT_EQ(RowsOf(trap), expected);
+
+  // The relay: every binding a constructor can build (there is none for an identifier value),
+  // the enterprise, the agent address and the time stamp, as the host was handed them.
+  kivOstrel& engine = host_.engine();
+  const std::vector<OstrelObject>& rows = trap.Objects;
+  Bytes bindings;
+  for (const OstrelObject& row : std::span(rows).subspan(2, 3)) {
+    const std::string value = ValueText(row.OIDValue);
+    const Bytes binding = row.OIDType == kTagCounter ? engine.SNMPCounterValue(row.OIDName, value)
+                          : row.OIDType == kTagGauge
+                              ? engine.SnmpGaugeValue(row.OIDName, value)
+                              : engine.SnmpTimeTicksValue(row.OIDName, value);
+    bindings.insert(bindings.end(), binding.begin(), binding.end());
+  }
+  engine.AgentAddress(ValueText(rows[6].OIDValue));
+  engine.TickCount(std::get<std::int32_t>(rows[0].OIDValue));
+  TrapReceiver receiver;
+  engine.SendTrap("127.0.0.1", std::to_string(receiver.port()), "public",
+                  ValueText(rows[8].OIDValue), 6, "1", Variant(bindings));
+  ASSERT_TRUE(receiver.WaitForTraps(1, milliseconds(5000), [this] { host_.PumpOnce(); }))
+      << receiver.Log();
+  const PrintedTrap relayed = receiver.Traps().at(0);
+  SCOPED_TRACE(relayed.line);
+  EXPECT_EQ(relayed.enterprise, "2.999.3");
+  EXPECT_EQ(relayed.agent_address, "10.1.2.3");
+  EXPECT_EQ(relayed.time_stamp, 4294967291);
+  EXPECT_EQ(relayed.bindings, (std::vector<std::pair<std::string, std::string>>{
+                                  {"0.0.17", "Counter32: 4294967295"},
+                                  {"0.4.0.127.0.7", "Gauge32: 2147483648"},
+                                  {"2.40.1", "Timeticks: (4294967291) 497 days, 2:27:52.91"}}));
 }
 
 TEST_F(TrapReceiverTest, OctetStringsAsBytesWithStringTypeOne) {

@@ -242,6 +242,53 @@ TEST_F(Events, ResponseDeliversTheDecodedMessage) {
   EXPECT_EQ(LongOf(*Get(got.objects.get(), L"Count").value.get()), 2);
 }
 
+TEST_F(Events, WhatResponseHandsOverGoesBackOutUnchanged) {
+  LearnControlAddress();
+  // Identifiers under 0 and 2, and Counter, Gauge and TimeTicks of 2^31 or more.
+  const auto binding = [](const char* oid, std::uint8_t tag, const char* value) {
+    return Tlv(0x30, Join({Tlv(0x06, Hex(oid)), Tlv(tag, Hex(value))}));
+  };
+  const Bytes bindings =
+      Join({binding("04 00 7F 00 07", 0x41, "00 FF FF FF FF"),
+            binding("88 37 03", 0x42, "00 80 00 00 00"), binding("00 11", 0x43, "00 FF FF FF FB"),
+            binding("78 01", 0x02, "FF")});
+  const Bytes message = Tlv(0x30, Join({Tlv(0x02, {0}), Tlv(0x04, {'p', 'u', 'b', 'l', 'i', 'c'}),
+                                        Tlv(0xA2, Join({Tlv(0x02, {7}), Tlv(0x02, {0}),
+                                                        Tlv(0x02, {0}), Tlv(0x30, bindings)}))}));
+  ComPtr<IDispatch> objects;
+  sink_.on_response = [&](ResponseArgs& args) { objects = args.objects; };
+  ASSERT_TRUE(Deliver(message));
+  ASSERT_TRUE(objects);
+
+  // An agent that echoes each binding builds it again from OIDName and OIDValue as it got them.
+  std::vector<std::wstring> names;
+  std::vector<long> values;
+  Bytes echoed;
+  for (long i = 1; i <= 4; ++i) {
+    const ComPtr<IDispatch> row = ObjectOf(*Call(objects.get(), L"Item", Long(i)).value.get());
+    ASSERT_TRUE(row);
+    names.push_back(TextOf(*Get(row.get(), L"OIDName").value.get()));
+    values.push_back(LongOf(*Get(row.get(), L"OIDValue").value.get()));
+    const short type = V_I2(Get(row.get(), L"OIDType").value.get());
+    const wchar_t* constructor = type == 0x41   ? L"SNMPCounterValue"
+                                 : type == 0x42 ? L"SnmpGaugeValue"
+                                 : type == 0x43 ? L"SnmpTimeTicksValue"
+                                                : L"SNMPIntegerValue";
+    const Bytes again = BytesOf(
+        *Call(control_.get(), constructor, Text(names.back()), Get(row.get(), L"OIDValue").value)
+             .value.get());
+    echoed.insert(echoed.end(), again.begin(), again.end());
+  }
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"0.4.0.127.0.7", L"2.999.3", L"0.0.17", L"2.40.1"}));
+  EXPECT_EQ(values, (std::vector<long>{-1, -2147483647 - 1, -5, -1}));
+  EXPECT_EQ(HexOf(SendAndReceive([&] {
+              return Call(control_.get(), L"SendGetResponse", Text(L"127.0.0.1"),
+                          Text(peer_.port_text()), Text(L"public"), Long(7), Long(0), Long(0),
+                          ByteArray(echoed));
+            })),
+            HexOf(message));
+}
+
 TEST_F(Events, UndecodableDatagramIsReportedAsFormatError) {
   LearnControlAddress();
   ResponseArgs got;
