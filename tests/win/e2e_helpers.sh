@@ -6,8 +6,8 @@
 #   start_work                        $work: a temporary folder, removed at exit; the PIDs in
 #                                     $pids are stopped then
 #   free_udp_ports N                  N UDP ports free on 127.0.0.1 now, on one line
-#   in_wine SECONDS PROGRAM ARGS...   runs a Windows program in the prefix (wine_test.sh),
-#                                     stopped after SECONDS
+#   "${in_wine[@]}" PROGRAM ARGS...   runs a Windows program in the prefix (wine_test.sh); an
+#                                     array, not a function, so that `timeout` and `&` take it
 #   windows_path PATH                 the Windows path Wine gives a Linux one (Z:\...)
 #   expect FILE TEXT                  "ok: TEXT", or "MISSING: TEXT" counted in $failures
 set -euo pipefail
@@ -45,11 +45,7 @@ for x in s: x.bind(("127.0.0.1", 0))
 print(*(x.getsockname()[1] for x in s))' "$1"
 }
 
-in_wine() {
-  local seconds=$1
-  shift
-  timeout "$seconds" bash "$e2e_helpers_dir/wine_test.sh" "$prefix" "$ocx" -- "$@"
-}
+in_wine=(bash "$e2e_helpers_dir/wine_test.sh" "$prefix" "$ocx" --)
 
 windows_path() {
   printf 'Z:%s' "${1//\//\\}"

@@ -31,7 +31,7 @@ for _ in $(seq 50); do
 done
 
 status=0
-in_wine 120 "$host" "$(windows_path "$script")" \
+timeout 120 "${in_wine[@]}" "$host" "$(windows_path "$script")" \
   127.0.0.1 "$agent_port" public private "$trap_port" >"$work/out.txt" 2>&1 || status=$?
 tr -d '\r' <"$work/out.txt" >"$work/output.txt"
 for _ in $(seq 30); do
