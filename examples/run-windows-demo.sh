@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The VBScript manager example against snmpd and snmptrapd on loopback, through the registered
-# control, under Wine.
+# The VBScript manager example against snmpd and snmptrapd on loopback, then the trap receiver
+# example on a port of its own receiving a trap from snmptrap, through the registered control,
+# under Wine.
 #
 #   examples/run-windows-demo.sh BUILD_DIR
 #
@@ -8,7 +9,8 @@
 # Nothing is built here. The demo uses a private Wine prefix in BUILD_DIR/demo-wineprefix,
 # registers the control there, starts both daemons on free 127.0.0.1 ports with generated
 # configurations, runs examples/vbscript/manager.vbs, shows what snmptrapd received and stops
-# both daemons.
+# both daemons; then examples/vbscript/traps.vbs listens on a third free port, snmptrap sends it
+# a trap, and what it printed is shown.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -31,7 +33,7 @@ for what in "kivOstrel.ocx:$ocx" "ostrelhost.exe:$host"; do
     exit 1
   fi
 done
-for tool in wine snmpd snmptrapd python3; do
+for tool in wine snmpd snmptrapd snmptrap python3; do
   command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
 done
 
@@ -49,19 +51,23 @@ fi
 work=$(mktemp -d)
 snmpd_pid=
 trapd_pid=
+traps_pid=
 cleanup() {
-  [ -n "$snmpd_pid" ] && kill "$snmpd_pid" 2>/dev/null || true
-  [ -n "$trapd_pid" ] && kill "$trapd_pid" 2>/dev/null || true
-  [ -n "$snmpd_pid" ] && wait "$snmpd_pid" 2>/dev/null || true
-  [ -n "$trapd_pid" ] && wait "$trapd_pid" 2>/dev/null || true
+  local pid
+  for pid in "$snmpd_pid" "$trapd_pid" "$traps_pid"; do
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  done
+  for pid in "$snmpd_pid" "$trapd_pid" "$traps_pid"; do
+    [ -n "$pid" ] && wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# Two UDP ports that are free on 127.0.0.1 now.
-read -r agent_port trap_port < <(python3 - <<'PY'
+# Three UDP ports that are free on 127.0.0.1 now.
+read -r agent_port trap_port listen_port < <(python3 - <<'PY'
 import socket
-sockets = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
+sockets = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(3)]
 for s in sockets:
     s.bind(("127.0.0.1", 0))
 print(*(s.getsockname()[1] for s in sockets))
@@ -103,4 +109,20 @@ wine "$(to_windows "$host")" "$(to_windows "$root/examples/vbscript/manager.vbs"
 sleep 1
 echo "== snmptrapd received"
 grep -v -e '^NET-SNMP version' -e '^Stopping' -e '^Created directory' "$work/snmptrapd.log" || echo "(nothing)"
+
+# The trap receiver sets its LocalPort: a sender needs to know nothing else.
+echo "== traps.vbs on port $listen_port, and a trap from snmptrap"
+wine "$(to_windows "$host")" "$(to_windows "$root/examples/vbscript/traps.vbs")" "$listen_port" 2 \
+  >"$work/traps.txt" 2>&1 &
+traps_pid=$!
+for _ in $(seq 300); do
+  grep -qs "listening for traps" "$work/traps.txt" && break
+  kill -0 "$traps_pid" 2>/dev/null || break
+  sleep 0.1
+done
+snmptrap -v1 -c public "127.0.0.1:$listen_port" 1.3.6.1.4.1.99999 127.0.0.1 6 17 '' \
+  1.3.6.1.4.1.99999.1 s "hello from snmptrap" 2>/dev/null || status=1
+wait "$traps_pid" || status=$?
+traps_pid=
+tr -d '\r' <"$work/traps.txt"
 exit "$status"

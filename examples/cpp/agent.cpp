@@ -1,11 +1,13 @@
 // kivOstrel from C++ (late binding): a tiny SNMP agent answering GetRequest for sysDescr and
 // sysName.
 //
-//   agent.exe [manager [trap-port [community [seconds]]]]
+//   agent.exe [port [community [seconds [address]]]]
 //
-// The control listens on a port the system chooses, so the agent announces itself with a
-// coldStart trap to manager:trap-port (default 127.0.0.1:162); requests sent to the address and
-// port that trap came from are answered for `seconds` (default 60).
+// Answers requests of `community` (default "public") on UDP `port` (default 161, where managers
+// send requests; ports below 1024 may need administrator rights) of `address` (default: every
+// address of this machine, IPv4 and IPv6) for `seconds` (default 60). Ask it with Net-SNMP:
+//
+//   snmpget -v1 -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0
 #include <cstdio>
 #include <string>
 
@@ -16,10 +18,10 @@ using namespace ostrel_example;
 int wmain(int argc, wchar_t** argv) {
   try {
     ComApartment apartment;
-    const std::wstring manager = Argument(argc, argv, 1, L"127.0.0.1");
-    const std::wstring trap_port = Argument(argc, argv, 2, L"162");
-    const std::wstring community = Argument(argc, argv, 3, L"public");
-    const DWORD seconds = std::stoul(Argument(argc, argv, 4, L"60"));
+    const std::wstring port = Argument(argc, argv, 1, L"161");
+    const std::wstring community = Argument(argc, argv, 2, L"public");
+    const DWORD seconds = std::stoul(Argument(argc, argv, 3, L"60"));
+    const std::wstring address = Argument(argc, argv, 4, L"");
 
     const Object snmp = Object::Create(L"kivOstrelCtrl.kivOstrel");
     bool ready = false;
@@ -53,14 +55,10 @@ int wmain(int argc, wchar_t** argv) {
     };
     EventSink sink(snmp, Events{answer, [&] { ready = true; }, nullptr});
 
+    Listen(snmp, address, port);
     PumpUntil([&] { return ready; }, 3000);
-    ready = false;
-    snmp.Call(L"SendTrap", Variant(manager.c_str()), Variant(trap_port.c_str()),
-              Variant(community.c_str()), Variant(L"1.3.6.1.4.1.99999"), Variant(short{0}),
-              Variant(L"0"));
-    PumpUntil([&] { return ready; }, 3000);
-    std::wprintf(L"agent announced to %ls:%ls; answering for %lu s\n", manager.c_str(),
-                 trap_port.c_str(), seconds);
+    std::wprintf(L"agent answering on port %ld for %lu s\n", snmp.Get(L"LocalPort").Long(),
+                 seconds);
     std::fflush(stdout);
     PumpUntil([] { return false; }, seconds * 1000);
     return 0;

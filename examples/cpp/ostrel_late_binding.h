@@ -307,6 +307,15 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
   }
 }
 
+// Binds the control's socket to `address` (empty: every address, IPv4 and IPv6) and `port` at
+// once, through LocalAddress and LocalPort. They are not in the type library: they are reached
+// by name, as every member here. Throws AutomationFailure with the socket's error (a port in
+// use, an address that is not this machine's); the socket open until then stays.
+inline void Listen(const Object& control, const std::wstring& address, const std::wstring& port) {
+  if (!address.empty()) control.Put(L"LocalAddress", Variant(address.c_str()));
+  control.Put(L"LocalPort", Variant(port.c_str()));
+}
+
 // Program arguments as UTF-16 texts, with a default for each missing one.
 inline std::wstring Argument(int argc, wchar_t** argv, int index, const wchar_t* fallback) {
   return index < argc ? argv[index] : fallback;

@@ -1,12 +1,16 @@
-// kivOstrel from C++ (late binding): prints the traps it receives.
+// kivOstrel from C++ (late binding): a trap receiver that prints the traps it receives.
 //
-//   traps.exe [announce-to [port [community [seconds]]]]
+//   traps.exe [port [seconds [address]]]
 //
-// The control listens on a port the system chooses, so the example first sends a coldStart trap
-// to announce-to:port (default 127.0.0.1:162); traps sent back to the address and port that trap
-// came from are printed for `seconds` (default 60). A trap arrives as Response with Command
-// "Trap", its bindings in the SNMPv2 notification form (sysUpTime.0, snmpTrapOID.0, the trap's
-// own bindings, then agent address, community and enterprise).
+// Listens on UDP `port` (default 162, where traps are sent; ports below 1024 may need
+// administrator rights) of `address` (default: every address of this machine, IPv4 and IPv6)
+// for `seconds` (default 60). Send it a trap with Net-SNMP, for example:
+//
+//   snmptrap -v1 -c public 127.0.0.1:162 1.3.6.1.4.1.99999 127.0.0.1 6 17 ''
+//
+// A trap arrives as Response with Command "Trap", its bindings in the SNMPv2 notification form
+// (sysUpTime.0, snmpTrapOID.0, the trap's own bindings, then agent address, community and
+// enterprise).
 #include <cstdio>
 #include <string>
 
@@ -17,10 +21,9 @@ using namespace ostrel_example;
 int wmain(int argc, wchar_t** argv) {
   try {
     ComApartment apartment;
-    const std::wstring target = Argument(argc, argv, 1, L"127.0.0.1");
-    const std::wstring port = Argument(argc, argv, 2, L"162");
-    const std::wstring community = Argument(argc, argv, 3, L"public");
-    const DWORD seconds = std::stoul(Argument(argc, argv, 4, L"60"));
+    const std::wstring port = Argument(argc, argv, 1, L"162");
+    const DWORD seconds = std::stoul(Argument(argc, argv, 2, L"60"));
+    const std::wstring address = Argument(argc, argv, 3, L"");
 
     const Object snmp = Object::Create(L"kivOstrelCtrl.kivOstrel");
     bool ready = false;
@@ -41,14 +44,10 @@ int wmain(int argc, wchar_t** argv) {
     };
     EventSink sink(snmp, Events{print, [&] { ready = true; }, nullptr});
 
+    Listen(snmp, address, port);
     PumpUntil([&] { return ready; }, 3000);
-    ready = false;
-    snmp.Call(L"SendTrap", Variant(target.c_str()), Variant(port.c_str()),
-              Variant(community.c_str()), Variant(L"1.3.6.1.4.1.99999"), Variant(short{0}),
-              Variant(L"0"));
-    PumpUntil([&] { return ready; }, 3000);
-    std::wprintf(L"listening for traps for %lu s (announced to %ls:%ls)\n", seconds, target.c_str(),
-                 port.c_str());
+    std::wprintf(L"listening for traps on port %ld for %lu s\n", snmp.Get(L"LocalPort").Long(),
+                 seconds);
     std::fflush(stdout);
     PumpUntil([] { return false; }, seconds * 1000);
     return 0;

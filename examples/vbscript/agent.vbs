@@ -1,10 +1,12 @@
 ' kivOstrel from VBScript: a tiny SNMP agent that answers GetRequest for sysDescr and sysName.
 '
-'   ostrelhost.exe agent.vbs [manager [trap-port [community [seconds]]]]
+'   ostrelhost.exe agent.vbs [port [community [seconds [address]]]]
 '
-' The control listens on a port the system chooses. The agent announces itself with a coldStart
-' trap to manager:trap-port (default 127.0.0.1:162); the manager then finds the agent at the
-' address and port the trap came from. It answers for `seconds` (default 60), then ends.
+' Answers requests of `community` (default "public") on UDP `port` (default 161, where managers
+' send requests; ports below 1024 may need administrator rights) of `address` (default: every
+' address of this machine, IPv4 and IPv6) for `seconds` (default 60). Ask it with Net-SNMP:
+'
+'   snmpget -v1 -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0
 Option Explicit
 
 Const SysDescr = "1.3.6.1.2.1.1.1.0"
@@ -12,11 +14,11 @@ Const SysName = "1.3.6.1.2.1.1.5.0"
 Const NoSuchName = 2
 Const GenErr = 5
 
-Dim Manager, TrapPort, Community, Seconds
-Manager = Arg(0, "127.0.0.1")
-TrapPort = Arg(1, "162")
-Community = Arg(2, "public")
-Seconds = CLng(Arg(3, "60"))
+Dim Port, Community, Seconds, Address
+Port = Arg(0, "161")
+Community = Arg(1, "public")
+Seconds = CLng(Arg(2, "60"))
+Address = Arg(3, "")
 
 Dim IsReady
 IsReady = False
@@ -24,13 +26,12 @@ IsReady = False
 Dim Snmp
 Set Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel")
 WScript.ConnectObject Snmp, "Snmp_"
+' Each put binds the socket there at once; a port in use or an address that is not this
+' machine's raises the socket's error, which ends the script.
+If Address <> "" Then Snmp.LocalAddress = Address
+Snmp.LocalPort = Port
 WaitReady
-
-' coldStart (generic trap 0) with no bindings of its own.
-IsReady = False
-Snmp.SendTrap Manager, TrapPort, Community, "1.3.6.1.4.1.99999", 0, "0"
-WaitReady
-WScript.Echo "agent announced to " & Manager & ":" & TrapPort & "; answering for " & Seconds & " s"
+WScript.Echo "agent answering on port " & Snmp.LocalPort & " for " & Seconds & " s"
 WScript.Sleep Seconds * 1000
 
 Sub Snmp_Ready()

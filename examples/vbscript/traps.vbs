@@ -1,20 +1,22 @@
-' kivOstrel from VBScript: prints the traps it receives.
+' kivOstrel from VBScript: a trap receiver that prints the traps it receives.
 '
-'   ostrelhost.exe traps.vbs [announce-to [port [community [seconds]]]]
+'   ostrelhost.exe traps.vbs [port [seconds [address]]]
 '
-' The control listens on a port the system chooses. So that a trap sender can find it, the
-' example first sends a coldStart trap to announce-to:port (default 127.0.0.1:162); traps sent
-' back to the address and port that trap came from are printed, for `seconds` (default 60).
+' Listens on UDP `port` (default 162, where traps are sent; ports below 1024 may need
+' administrator rights) of `address` (default: every address of this machine, IPv4 and IPv6)
+' for `seconds` (default 60). Send it a trap with Net-SNMP, for example:
+'
+'   snmptrap -v1 -c public 127.0.0.1:162 1.3.6.1.4.1.99999 127.0.0.1 6 17 ''
+'
 ' A received trap arrives as Response with Command "Trap" and its bindings in the SNMPv2
 ' notification form: sysUpTime.0, snmpTrapOID.0, the trap's own bindings, then the agent
 ' address, community and enterprise.
 Option Explicit
 
-Dim Target, Port, Community, Seconds
-Target = Arg(0, "127.0.0.1")
-Port = Arg(1, "162")
-Community = Arg(2, "public")
-Seconds = CLng(Arg(3, "60"))
+Dim Port, Seconds, Address
+Port = Arg(0, "162")
+Seconds = CLng(Arg(1, "60"))
+Address = Arg(2, "")
 
 Dim IsReady
 IsReady = False
@@ -22,11 +24,12 @@ IsReady = False
 Dim Snmp
 Set Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel")
 WScript.ConnectObject Snmp, "Snmp_"
+' Each put binds the socket there at once; a port in use or an address that is not this
+' machine's raises the socket's error, which ends the script.
+If Address <> "" Then Snmp.LocalAddress = Address
+Snmp.LocalPort = Port
 WaitReady
-IsReady = False
-Snmp.SendTrap Target, Port, Community, "1.3.6.1.4.1.99999", 0, "0"
-WaitReady
-WScript.Echo "listening for traps for " & Seconds & " s (announced to " & Target & ":" & Port & ")"
+WScript.Echo "listening for traps on port " & Snmp.LocalPort & " for " & Seconds & " s"
 WScript.Sleep Seconds * 1000
 
 Sub Snmp_Ready()

@@ -29,6 +29,24 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          EXPECT_FALSE(i.json);
          EXPECT_FALSE(i.timeout_seconds);
          EXPECT_EQ(i.retries, 1);
+         EXPECT_EQ(i.local_address, "");
+         EXPECT_EQ(i.local_port, 0);
+       }},
+      {Words({"get", "--local", "127.0.0.1:1234", "[::1]:1161", "public", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"::1", "1161"}));
+         EXPECT_EQ(i.local_address, "127.0.0.1");
+         EXPECT_EQ(i.local_port, 1234);
+       }},
+      {Words({"get", "::1", "public", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"::1", "161"}));
+       }},
+      {Words({"set", "--local=[::1]", "udp6:[2001:db8::7]:snmp", "private", "1.3", "i", "1"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"2001:db8::7", "snmp"}));
+         EXPECT_EQ(i.local_address, "::1");
+         EXPECT_EQ(i.local_port, 0);
        }},
       {Words({"getnext", "--json", "udp:localhost:1161", "--timeout=0.5", "c", "--retries", "0",
               "1.3"}),
@@ -46,6 +64,11 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
        }},
       {Words({"walk", "127.0.0.1", "public", "system"}),
        [](const Invocation& i) { EXPECT_EQ(i.oids, Words({"system"})); }},
+      {Words({"walk", "udp6:::1", "--local", "localhost:0", "public"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"::1", "161"}));
+         EXPECT_EQ(i.local_address, "localhost");
+       }},
       {Words({"set", "127.0.0.1", "private", "sysContact.0", "s", "me", "1.3.6.1.2.1.2.2.1.7.1",
               "i", "-5"}),
        [](const Invocation& i) {
@@ -67,27 +90,51 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          ASSERT_EQ(i.bindings.size(), 1u);
          EXPECT_EQ(i.bindings[0].type, 'x');
        }},
-      {Words({"trap", "127.0.0.1:1162", "public", "1.3.6.1.4.1.9999", "0", "0"}),
+      {Words(
+           {"trap", "--local", ":1163", "127.0.0.1:1162", "public", "1.3.6.1.4.1.9999", "0", "0"}),
        [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "1162"}));
+         EXPECT_EQ(i.local_address, "");
+         EXPECT_EQ(i.local_port, 1163);
          EXPECT_FALSE(i.agent_address);
          EXPECT_FALSE(i.uptime);
          EXPECT_TRUE(i.bindings.empty());
        }},
+      {Words({"trap", "[::1]", "public", "1.3.6.1.4.1.9999", "0", "0"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"::1", "162"}));
+       }},
       {Words({"listen"}),
        [](const Invocation& i) {
-         EXPECT_EQ(i.listen_address, "0.0.0.0");
-         EXPECT_EQ(i.listen_port, 162);
+         EXPECT_EQ(i.local_address, "");
+         EXPECT_EQ(i.local_port, 162);
          EXPECT_FALSE(i.count);
          EXPECT_FALSE(i.timeout_seconds);
        }},
       {Words({"listen", "--address", "127.0.0.1", "--port", "0", "--count", "3", "--timeout", "10",
               "--string-type", "1"}),
        [](const Invocation& i) {
-         EXPECT_EQ(i.listen_address, "127.0.0.1");
-         EXPECT_EQ(i.listen_port, 0);
+         EXPECT_EQ(i.local_address, "127.0.0.1");
+         EXPECT_EQ(i.local_port, 0);
          EXPECT_EQ(i.count, 3);
          EXPECT_EQ(i.timeout_seconds, 10.0);
          EXPECT_EQ(i.string_type, 1);
+       }},
+      {Words({"listen", "--local", "127.0.0.1:1162"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.local_address, "127.0.0.1");
+         EXPECT_EQ(i.local_port, 1162);
+       }},
+      // An address alone keeps the port: the default, or one given before.
+      {Words({"listen", "--local", "::1"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.local_address, "::1");
+         EXPECT_EQ(i.local_port, 162);
+       }},
+      {Words({"listen", "--port", "0", "--local", "[::]"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.local_address, "::");
+         EXPECT_EQ(i.local_port, 0);
        }},
       {Words({"decode", "--hex", "30 00", "a.bin", "--hex=05 00", "--", "--odd-name"}),
        [](const Invocation& i) {
@@ -144,7 +191,23 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
       {Words({"get", "127.0.0.1:70000", "public", "1.3"}), "the port", "get"},
       {Words({"get", "127.0.0.1:", "public", "1.3"}), "no port", "get"},
       {Words({"get", ":161", "public", "1.3"}), "no agent", "get"},
-      {Words({"get", "::1", "public", "1.3"}), "IPv4", "get"},
+      {Words({"get", "[::1", "public", "1.3"}), "no ']'", "get"},
+      {Words({"get", "[::1]161", "public", "1.3"}), "unexpected '161' after ']'", "get"},
+      {Words({"get", "[::1]:", "public", "1.3"}), "no port", "get"},
+      {Words({"get", "[::1]:0", "public", "1.3"}), "the port", "get"},
+      {Words({"get", "[]:161", "public", "1.3"}), "'' is not an IPv6 address", "get"},
+      {Words({"get", "[127.0.0.1]:161", "public", "1.3"}), "not an IPv6 address", "get"},
+      {Words({"get", "1::2::3", "public", "1.3"}), "[ADDRESS]:PORT", "get"},
+      {Words({"get", "udp6:127.0.0.1", "public", "1.3"}), "not an IPv6 address", "get"},
+      {Words({"get", "udp6:localhost:161", "public", "1.3"}), "not an IPv6 address", "get"},
+      {Words({"get", "udp:[::1]:161", "public", "1.3"}), "udp: is IPv4 only", "get"},
+      {Words({"get", "--local", "1161", "127.0.0.1", "public", "1.3"}),
+       "a port alone is written :1161", "get"},
+      {Words({"trap", "--local", "gateway.example", "127.0.0.1", "public", "1.3", "0", "0"}),
+       "--local takes an IPv4 or IPv6 address", "trap"},
+      {Words({"listen", "--local", "127.0.0.1:65536"}), "the port", "listen"},
+      {Words({"listen", "--local", "[::1"}), "no ']'", "listen"},
+      {Words({"decode", "--local", ":1", "--hex", "00"}), "does not apply to decode", "decode"},
       {Words({"walk", "127.0.0.1", "public", "1.3", "1.4"}), "unexpected argument '1.4'", "walk"},
       {Words({"set", "127.0.0.1", "private", "1.3", "s"}), "missing arguments", "set"},
       {Words({"set", "127.0.0.1", "private", "1.3", "s", "x", "1.4"}), "in threes", "set"},
@@ -174,12 +237,35 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
   }
 }
 
+TEST(OstrelCommandLineTest, EndpointTextReadsBackAsTheTarget) {
+  const struct {
+    Target target;
+    const char* text;
+  } cases[] = {
+      {{"127.0.0.1", "161"}, "127.0.0.1:161"},
+      {{"::1", "162"}, "[::1]:162"},
+      {{"2001:db8::7", "snmp"}, "[2001:db8::7]:snmp"},
+      {{"localhost", "1161"}, "localhost:1161"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EndpointText(c.target.host, c.target.port), c.text);
+    EXPECT_EQ(ParseTarget(c.text, "1"), c.target) << c.text;
+  }
+}
+
 TEST(OstrelCommandLineTest, UsageNamesEveryCommand) {
   const std::string all = UsageText("");
-  for (const char* name :
-       {"get", "getnext", "walk", "set", "trap", "listen", "decode", "translate", "find"}) {
+  const struct {
+    const char* name;
+    bool network;  // takes --local
+  } commands[] = {{"get", true},     {"getnext", true},    {"walk", true},
+                  {"set", true},     {"trap", true},       {"listen", true},
+                  {"decode", false}, {"translate", false}, {"find", false}};
+  for (const auto& [name, network] : commands) {
     EXPECT_NE(all.find(std::string("ostrel ") + name + " "), std::string::npos) << name;
     EXPECT_EQ(UsageText(name).rfind(std::string("usage: ostrel ") + name + " ", 0), 0u) << name;
+    EXPECT_EQ(UsageText(name).find("[--local ADDRESS[:PORT]]") != std::string::npos, network)
+        << name;
   }
   EXPECT_NE(HelpText().find("Exit status"), std::string::npos);
 }

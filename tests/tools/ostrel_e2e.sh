@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # End-to-end tests of ostrel against Net-SNMP's snmpd and snmptrapd, started here on free
-# 127.0.0.1 ports with configurations generated in a temporary folder, and stopped by PID.
+# 127.0.0.1 (or ::1) ports with configurations generated in a temporary folder, and stopped by
+# PID.
 #
-#   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO     (usage decode get walk set trap listen)
+#   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO     (usage decode get walk set trap listen ipv6)
 #
-# Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing).
+# Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing, or for ipv6, ::1
+# cannot be bound here).
 set -euo pipefail
 
 OSTREL=$1
@@ -61,31 +63,37 @@ need() {
   echo "$path"
 }
 
-# A UDP port on 127.0.0.1 that nothing is bound to right now.
+# A UDP port on 127.0.0.1 (or on the address given) that nothing is bound to right now.
 free_port() {
   if command -v python3 >/dev/null; then
-    python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+    python3 -c 'import socket, sys; a = sys.argv[1]
+s = socket.socket(socket.AF_INET6 if ":" in a else socket.AF_INET, socket.SOCK_DGRAM)
+s.bind((a, 0)); print(s.getsockname()[1])' "${1:-127.0.0.1}"
   else
     shuf -i 20000-60000 -n 1
   fi
 }
 
-# Starts snmpd; sets AGENT (127.0.0.1:PORT). Ready when it answers a get.
+# Starts snmpd on 127.0.0.1, or with "6" on ::1; sets AGENT (127.0.0.1:PORT or [::1]:PORT).
+# Ready when it answers a get.
 start_snmpd() {
-  local snmpd port pid attempt i
+  local snmpd port pid attempt i address=127.0.0.1 host=127.0.0.1 domain=udp six=
   snmpd=$(need snmpd)
-  printf 'rocommunity public 127.0.0.1\nrwcommunity private 127.0.0.1\n' >"$WORK/snmpd.conf"
+  if [ "${1:-}" = 6 ]; then
+    address=::1 host=[::1] domain=udp6 six=6
+  fi
+  printf 'rocommunity%s public %s\nrwcommunity%s private %s\n' "$six" "$address" "$six" "$address" \
+    >"$WORK/snmpd.conf"
   for attempt in 1 2 3; do
-    port=$(free_port)
-    "$snmpd" -f -Lo -C -c "$WORK/snmpd.conf" "udp:127.0.0.1:$port" >"$WORK/snmpd.log" 2>&1 &
+    port=$(free_port "$address")
+    "$snmpd" -f -Lo -C -c "$WORK/snmpd.conf" "$domain:$host:$port" >"$WORK/snmpd.log" 2>&1 &
     pid=$!
     PIDS+=("$pid")
     for i in $(seq 50); do
       kill -0 "$pid" 2>/dev/null || break
-      if timeout 10 "$OSTREL" get --timeout 0.2 --retries 0 "127.0.0.1:$port" public \
+      if timeout 10 "$OSTREL" get --timeout 0.2 --retries 0 "$host:$port" public \
         1.3.6.1.2.1.1.3.0 >/dev/null 2>&1; then
-        AGENT=127.0.0.1:$port
+        AGENT=$host:$port
         return 0
       fi
     done
@@ -123,6 +131,33 @@ expect_trap_log() {
     sleep 0.1
   done
   fail "snmptrapd did not print '$1'; it printed: $(cat "$WORK/snmptrapd.log")"
+}
+
+# Starts `ostrel listen ARGS...` in the background, writing to $WORK/listen.out and
+# $WORK/listen.err; sets LISTENER (its PID) and LISTEN_PORT once it says it listens on
+# SHOWN:PORT (SHOWN: the address as it prints it).
+start_listener() {
+  local shown=$1 line i
+  shift
+  timeout 30 "$OSTREL" listen "$@" >"$WORK/listen.out" 2>"$WORK/listen.err" &
+  LISTENER=$!
+  PIDS+=("$LISTENER")
+  for i in $(seq 100); do
+    line=$(grep -m1 '^ostrel: listening on ' "$WORK/listen.err" || true)
+    if [ -n "$line" ]; then
+      LISTEN_PORT=${line##*:}
+      [ "$line" = "ostrel: listening on $shown:$LISTEN_PORT" ] || fail "listen said: $line"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "listen did not start: $(cat "$WORK/listen.err")"
+}
+
+# Waits for the listener to end by itself; its status goes to $rc.
+wait_listener() {
+  rc=0
+  wait "$LISTENER" || rc=$?
 }
 
 SYSTEM=iso.org.dod.internet.mgmt.mib.system
@@ -325,25 +360,15 @@ scenario_trap() {
 scenario_listen() {
   local snmptrap
   snmptrap=$(need snmptrap)
-  timeout 30 "$OSTREL" listen --json --address 127.0.0.1 --port 0 --count 2 --timeout 20 \
-    >"$WORK/listen.out" 2>"$WORK/listen.err" &
-  local listener=$!
-  PIDS+=("$listener")
-  local i port=
-  for i in $(seq 100); do
-    port=$(sed -n 's/^ostrel: listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$WORK/listen.err")
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  [ -n "$port" ] || fail "listen did not start: $(cat "$WORK/listen.err")"
-
+  # --address and --port, as before --local.
+  start_listener 127.0.0.1 --json --address 127.0.0.1 --port 0 --count 2 --timeout 20
+  local port=$LISTEN_PORT
   "$snmptrap" -v1 -c public "127.0.0.1:$port" 1.3.6.1.4.1.99999 127.0.0.1 6 17 '' \
     1.3.6.1.4.1.99999.1 s hello
   sleep 0.2
   run trap --agent-address 10.0.0.9 --uptime 5 "127.0.0.1:$port" public 1.3.6.1.4.1.99999 2 0
   expect_rc 0
-  rc=0
-  wait "$listener" || rc=$?
+  wait_listener
   expect_rc 0
   [ "$(wc -l <"$WORK/listen.out")" -eq 2 ] || fail "two datagrams expected: $(cat "$WORK/listen.out")"
 
@@ -365,14 +390,61 @@ scenario_listen() {
     grep -qF -- "$part" <<<"$second" || fail "second datagram lacks $part: $second"
   done
 
+  # A port chosen here, through --local: snmptrap's trap arrives there, shown as text.
+  port=$(free_port)
+  start_listener 127.0.0.1 --local "127.0.0.1:$port" --count 1 --timeout 20
+  [ "$LISTEN_PORT" = "$port" ] || fail "listening on port $LISTEN_PORT, not $port"
+  "$snmptrap" -v1 -c public "127.0.0.1:$port" 1.3.6.1.4.1.99999 127.0.0.1 6 18 '' \
+    1.3.6.1.4.1.99999.2 s "on a chosen port"
+  wait_listener
+  expect_rc 0
+  grep -q '^Trap from 127\.0\.0\.1:[0-9]*: version 0, community "public"' "$WORK/listen.out" ||
+    fail "no trap header: $(cat "$WORK/listen.out")"
+  grep -qF "  iso.org.dod.internet.private.enterprises.99999.2 = OctetString: on a chosen port" \
+    "$WORK/listen.out" || fail "no trap binding: $(cat "$WORK/listen.out")"
+
   # Nothing arrives: the count is not reached in time.
   run listen --address 127.0.0.1 --port 0 --count 1 --timeout 0.3
   expect_rc 1
   expect_err "timed out after 0 of 1 datagrams"
 }
 
+# Requests to snmpd on udp6:[::1]:PORT, and traps between ostrel's own endpoints on ::1.
+scenario_ipv6() {
+  python3 -c 'import socket; socket.socket(socket.AF_INET6, socket.SOCK_DGRAM).bind(("::1", 0))' \
+    2>/dev/null || { echo "SKIP: ::1 cannot be bound here" >&2; exit 77; }
+  start_snmpd 6
+  run get --json "$AGENT" public sysDescr.0
+  expect_rc 0
+  expect_out '"RemoteIP":"::1","RemotePort":"'"${AGENT##*:}"'","Version":0,"Community":"public"'
+  expect_out '"OIDName":"1.3.6.1.2.1.1.1.0"'
+  run getnext "udp6:$AGENT" public system
+  expect_rc 0
+  expect_out "$SYSTEM.sysDescr.0 = OctetString: "
+  run set --local "[::1]" "$AGENT" private sysContact.0 s "over IPv6"
+  expect_rc 0
+  expect_out "$SYSTEM.sysContact.0 = OctetString: over IPv6"
+  # snmpd ignores a wrong community; the message names the agent as it was given.
+  run get --timeout 0.2 --retries 0 "$AGENT" wrong sysDescr.0
+  expect_rc 1
+  expect_err "no response from $AGENT"
+
+  # A trap from a chosen local port to a listener on ::1.
+  local port source
+  port=$(free_port ::1)
+  source=$(free_port ::1)
+  start_listener "[::1]" --json --local "[::1]:$port" --count 1 --timeout 20
+  run trap --local "[::1]:$source" --agent-address 10.0.0.9 "[::1]:$port" public \
+    1.3.6.1.4.1.99999 6 3
+  expect_rc 0
+  wait_listener
+  expect_rc 0
+  grep -qF '"RemoteIP":"::1","RemotePort":"'"$source"'"' "$WORK/listen.out" ||
+    fail "trap not from [::1]:$source: $(cat "$WORK/listen.out")"
+}
+
 case "$SCENARIO" in
-  usage | decode | get | walk | set | trap | listen) "scenario_$SCENARIO" ;;
+  usage | decode | get | walk | set | trap | listen | ipv6) "scenario_$SCENARIO" ;;
   *) fail "unknown scenario" ;;
 esac
 echo "PASS ($SCENARIO)"

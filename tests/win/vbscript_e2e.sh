@@ -9,27 +9,10 @@ set -euo pipefail
 [ $# -eq 4 ] || { echo "usage: $0 PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE" >&2; exit 2; }
 prefix=$1 ocx=$2 examples=$3 host=$4
 script=$examples/vbscript/manager.vbs
-for f in "$host" "$script"; do
-  [ -f "$f" ] || { echo "skipped: $f is not there"; exit 77; }
-done
-for tool in snmpd snmptrapd snmpget python3; do
-  command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] || { echo "skipped: no $tool"; exit 77; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kivostrel-vbs.XXXXXX")
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-read -r agent_port trap_port < <(python3 -c '
-import socket
-s = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
-for x in s: x.bind(("127.0.0.1", 0))
-print(*(x.getsockname()[1] for x in s))')
+. "$(dirname "$0")/e2e_helpers.sh"
+skip_without "$host" "$script" snmpd snmptrapd snmpget python3
+start_work
+read -r agent_port trap_port < <(free_udp_ports 2)
 
 export MIBS= SNMP_PERSISTENT_DIR=$work/persist
 mkdir -p "$SNMP_PERSISTENT_DIR"
@@ -48,7 +31,7 @@ for _ in $(seq 50); do
 done
 
 status=0
-timeout 120 bash "$(dirname "$0")/wine_test.sh" "$prefix" "$ocx" -- "$host" "Z:${script//\//\\}" \
+timeout 120 "${in_wine[@]}" "$host" "$(windows_path "$script")" \
   127.0.0.1 "$agent_port" public private "$trap_port" >"$work/out.txt" 2>&1 || status=$?
 tr -d '\r' <"$work/out.txt" >"$work/output.txt"
 for _ in $(seq 30); do
@@ -60,10 +43,6 @@ cat "$work/output.txt"
 echo "--- snmptrapd"
 cat "$work/snmptrapd.log"
 
-failures=0
-expect() {  # expect FILE TEXT
-  if grep -qF -- "$2" "$1"; then echo "ok: $2"; else echo "MISSING: $2"; failures=$((failures + 1)); fi
-}
 [ "$status" -eq 0 ] || { echo "manager.vbs exited $status"; failures=$((failures + 1)); }
 expect "$work/output.txt" "KIVOSTREL"
 expect "$work/output.txt" "1.3.6.1.2.1.1.1.0 sysDescr.0 OctetString: kivOstrel e2e agent"

@@ -1,9 +1,12 @@
 #include "tools/ostrel/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
+
+#include "transport/endpoint.h"
 
 namespace kivostrel::ostrel {
 namespace {
@@ -16,18 +19,22 @@ struct CommandInfo {
 
 constexpr std::array kCommands{
     CommandInfo{Command::kGet, "get",
-                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY OID..."},
+                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
+                "COMMUNITY OID..."},
     CommandInfo{Command::kGetNext, "getnext",
-                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY OID..."},
+                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
+                "COMMUNITY OID..."},
     CommandInfo{Command::kWalk, "walk",
-                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY [OID]"},
+                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
+                "COMMUNITY [OID]"},
     CommandInfo{Command::kSet, "set",
-                "[--json] [--timeout S] [--retries N] AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
+                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
+                "COMMUNITY OID TYPE VALUE..."},
     CommandInfo{Command::kTrap, "trap",
-                "[--agent-address A] [--uptime TICKS] AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC "
-                "SPECIFIC [OID TYPE VALUE]..."},
+                "[--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]] AGENT[:PORT] "
+                "COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
     CommandInfo{Command::kListen, "listen",
-                "[--json] [--string-type N] [--address A] [--port N] [--count N] [--timeout S]"},
+                "[--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]"},
     CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N] (--hex HEX | FILE...)"},
     CommandInfo{Command::kTranslate, "translate", "OID-OR-NAME..."},
     CommandInfo{Command::kFind, "find", "[--ignore-case] TEXT"},
@@ -46,6 +53,7 @@ constexpr unsigned Bit(Command command) {
 }
 constexpr unsigned kRequests =
     Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) | Bit(Command::kSet);
+constexpr unsigned kNetwork = kRequests | Bit(Command::kTrap) | Bit(Command::kListen);
 
 struct OptionInfo {
   std::string_view name;
@@ -60,12 +68,81 @@ constexpr std::array kOptions{
     OptionInfo{"string-type", true, kRequests | Bit(Command::kListen) | Bit(Command::kDecode)},
     OptionInfo{"agent-address", true, Bit(Command::kTrap)},
     OptionInfo{"uptime", true, Bit(Command::kTrap)},
+    OptionInfo{"local", true, kNetwork},
+    // What listen took before --local, kept for the scripts that use them.
     OptionInfo{"address", true, Bit(Command::kListen)},
     OptionInfo{"port", true, Bit(Command::kListen)},
     OptionInfo{"count", true, Bit(Command::kListen)},
     OptionInfo{"hex", true, Bit(Command::kDecode)},
     OptionInfo{"ignore-case", false, Bit(Command::kFind)},
 };
+
+// Runs `read`; a UsageError it throws without a command gets `command`'s usage.
+template <typename Read>
+void WithUsageOf(std::string_view command, const Read& read) {
+  try {
+    read();
+  } catch (const UsageError& error) {
+    if (!error.command().empty()) throw;
+    throw UsageError(error.what(), std::string(command));
+  }
+}
+
+// 'text'. Built by appending: g++ 12 warns falsely (-Wrestrict) on "'" + text + "'".
+std::string Quoted(std::string_view text) {
+  std::string quoted = "'";
+  quoted.append(text).push_back('\'');
+  return quoted;
+}
+
+// An endpoint's host and port texts, as Net-SNMP's tools write them: after an optional "udp:"
+// (IPv4) or "udp6:" (IPv6) prefix, HOST, HOST:PORT, [IPV6] or [IPV6]:PORT. A host with two
+// colons or more is an IPv6 literal without a port: "::1:161" is itself an address, so a port
+// after one needs the brackets.
+struct EndpointParts {
+  std::string host;
+  std::optional<std::string> port;
+};
+
+EndpointParts SplitEndpoint(std::string_view whole) {
+  std::string_view text = whole;
+  const bool ipv4_only = text.starts_with("udp:");
+  const bool ipv6_only = text.starts_with("udp6:");
+  if (ipv4_only || ipv6_only) text.remove_prefix(text.find(':') + 1);
+  EndpointParts parts;
+  bool must_be_ipv6 = ipv6_only;
+  if (text.starts_with('[')) {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos) throw UsageError("no ']' in " + Quoted(whole));
+    parts.host = text.substr(1, close - 1);
+    const std::string_view rest = text.substr(close + 1);
+    if (!rest.empty() && rest[0] != ':') {
+      throw UsageError("unexpected " + Quoted(rest) + " after ']' in " + Quoted(whole));
+    }
+    if (!rest.empty()) parts.port = rest.substr(1);
+    must_be_ipv6 = true;
+  } else if (std::count(text.begin(), text.end(), ':') >= 2) {
+    parts.host = text;
+    must_be_ipv6 = true;
+  } else if (const std::size_t colon = text.find(':'); colon != std::string_view::npos) {
+    parts.host = text.substr(0, colon);
+    parts.port = text.substr(colon + 1);
+  } else {
+    parts.host = text;
+  }
+  if (parts.port && parts.port->empty()) throw UsageError("no port after ':' in " + Quoted(whole));
+  const std::optional<Endpoint> literal = ReadAddressLiteral(parts.host);
+  const bool ipv6 = literal && literal->ipv6;
+  if (must_be_ipv6 && !ipv6) {
+    throw UsageError(Quoted(parts.host) + " is not an IPv6 address in " + Quoted(whole) +
+                     " (an IPv6 address with a port is written [ADDRESS]:PORT)");
+  }
+  if (ipv4_only && ipv6) {
+    throw UsageError("udp: is IPv4 only, not " + Quoted(parts.host) +
+                     " (IPv6 is written udp6:[ADDRESS]:PORT)");
+  }
+  return parts;
+}
 
 template <typename Integer>
 Integer ParseInteger(std::string_view text, Integer min, Integer max, std::string_view what,
@@ -113,11 +190,16 @@ void ApplyOption(Invocation& invocation, std::string_view name, const std::strin
     invocation.uptime =
         ParseInteger<std::int32_t>(value, std::numeric_limits<std::int32_t>::min(),
                                    std::numeric_limits<std::int32_t>::max(), "--uptime", command);
+  } else if (name == "local") {
+    LocalEndpoint local;
+    WithUsageOf(command, [&] { local = ParseLocal(value); });
+    invocation.local_address = std::move(local.address);
+    if (local.port) invocation.local_port = *local.port;
   } else if (name == "address") {
-    invocation.listen_address = value;
+    invocation.local_address = value;
   } else if (name == "port") {
     // 0 lets the system choose; the port in use is reported when listening starts.
-    invocation.listen_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
+    invocation.local_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
   } else if (name == "count") {
     invocation.count =
         ParseInteger<long>(value, 1, std::numeric_limits<std::int32_t>::max(), "--count", command);
@@ -220,25 +302,36 @@ std::string_view CommandName(Command command) {
 }
 
 Target ParseTarget(std::string_view text, std::string_view default_port) {
-  if (text.starts_with("udp:")) text.remove_prefix(4);
-  Target target;
-  const std::size_t colon = text.rfind(':');
-  if (colon == std::string_view::npos) {
-    target.host = text;
-    target.port = default_port;
-  } else {
-    target.host = text.substr(0, colon);
-    target.port = text.substr(colon + 1);
-  }
-  if (target.host.empty()) throw UsageError("no agent in '" + std::string(text) + "'");
-  if (target.host.find(':') != std::string::npos) {
-    throw UsageError("only IPv4 agents are supported: '" + std::string(text) + "'");
-  }
-  if (target.port.empty()) throw UsageError("no port after ':' in '" + std::string(text) + "'");
+  EndpointParts parts = SplitEndpoint(text);
+  if (parts.host.empty()) throw UsageError("no agent in " + Quoted(text));
+  Target target{std::move(parts.host), parts.port.value_or(std::string(default_port))};
   if (target.port.find_first_not_of("0123456789") == std::string::npos) {
     ParseInteger<int>(target.port, 1, 65535, "the port", "");
   }
   return target;
+}
+
+LocalEndpoint ParseLocal(std::string_view text) {
+  EndpointParts parts = SplitEndpoint(text);
+  if (!parts.host.empty() && parts.host != "localhost" && !ReadAddressLiteral(parts.host)) {
+    std::string message =
+        "--local takes an IPv4 or IPv6 address of this machine or localhost, not " +
+        Quoted(parts.host);
+    if (parts.host.find_first_not_of("0123456789") == std::string::npos) {
+      message += " (a port alone is written :" + parts.host + ")";
+    }
+    throw UsageError(message);
+  }
+  LocalEndpoint local{std::move(parts.host), std::nullopt};
+  if (parts.port) local.port = ParseInteger<std::uint16_t>(*parts.port, 0, 65535, "the port", "");
+  return local;
+}
+
+std::string EndpointText(std::string_view host, std::string_view port) {
+  const bool ipv6 = host.find(':') != std::string_view::npos;
+  std::string text = ipv6 ? "[" : "";
+  text.append(host).append(ipv6 ? "]:" : ":").append(port);
+  return text;
 }
 
 std::string UsageText(std::string_view command) {
@@ -271,12 +364,19 @@ std::string HelpText() {
          "                      towards AGENT)\n"
          "  --uptime TICKS      trap: the time stamp in hundredths of a second (default: the\n"
          "                      system's tick count)\n"
-         "  --address A         listen: the local address to bind (default 0.0.0.0)\n"
-         "  --port N            listen: the local port (default 162; 0 lets the system choose)\n"
+         "  --local ADDRESS[:PORT]\n"
+         "                      where to send from and listen: an IPv4 or IPv6 address of this\n"
+         "                      machine or localhost; [::1]:1162 for IPv6, :1162 for a port on\n"
+         "                      every address. Default: every address, IPv4 and IPv6, and port\n"
+         "                      162 for listen, else one the system chooses (as does port 0)\n"
+         "  --address A         listen: the same as --local A\n"
+         "  --port N            listen: the same as --local :N\n"
          "  --count N           listen: stop after N datagrams\n"
          "  --hex HEX           decode: one datagram given in hex (repeatable)\n"
          "  --ignore-case       find: compare without regard to letter case\n\n"
-         "Default ports: 161 for requests, 162 for traps.\n"
+         "Agents: HOST, HOST:PORT, [IPV6]:PORT or an IPv6 address alone, optionally after\n"
+         "udp: (IPv4) or udp6: (IPv6), as Net-SNMP's tools take them. Default ports: 161 for\n"
+         "requests, 162 for traps.\n"
          "Exit status: 0 success, 1 no answer in time or a socket or file failure, 2 the agent\n"
          "answered with an error status, 64 bad arguments.\n";
 }
@@ -298,6 +398,8 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
   if (info == nullptr) throw UsageError("unknown command '" + first + "'");
   invocation.command = info->command;
   const std::string_view command = info->name;
+  // A trap receiver is found at the traps' port unless told otherwise.
+  if (info->command == Command::kListen) invocation.local_port = 162;
 
   std::vector<std::string> positionals;
   bool options_ended = false;
@@ -345,12 +447,7 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
     }
     ApplyOption(invocation, name, value.value_or(std::string()), command);
   }
-  try {
-    ReadPositionals(invocation, positionals, command);
-  } catch (const UsageError& error) {
-    if (!error.command().empty()) throw;
-    throw UsageError(error.what(), std::string(command));
-  }
+  WithUsageOf(command, [&] { ReadPositionals(invocation, positionals, command); });
   return invocation;
 }
 

@@ -1,9 +1,10 @@
 // The command line of `ostrel`: what the user asked for, read into one Invocation.
 //
 // Conventions are those of the usual SNMP command-line tools: the agent first (AGENT[:PORT],
-// an optional "udp:" prefix), then the community, then objects. Options start with "--" and may
-// stand anywhere before a lone "--"; "--name=value" and "--name value" are the same. A single
-// dash starts no option (except -h), so negative numbers such as `i -5` need no quoting.
+// [IPV6]:PORT, an optional "udp:" or "udp6:" prefix), then the community, then objects. Options
+// start with "--" and may stand anywhere before a lone "--"; "--name=value" and "--name value" are
+// the same. A single dash starts no option (except -h), so negative numbers such as `i -5` need no
+// quoting.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +39,8 @@ enum class Command {
   kFind,
 };
 
-// Where requests and traps go. The texts go to the socket component unchanged.
+// Where requests and traps go. The texts go to the socket component unchanged: an IPv6 address
+// without its brackets.
 struct Target {
   std::string host;
   std::string port;
@@ -78,9 +80,13 @@ struct Invocation {
   std::optional<std::string> agent_address;
   std::optional<std::int32_t> uptime;
 
+  // get, getnext, walk, set, trap, listen: the local endpoint, as UdpSocketOptions takes it
+  // ("": every address, IPv4 and IPv6). The port is 162 for listen unless given, else 0 (the
+  // system chooses).
+  std::string local_address;
+  std::uint16_t local_port = 0;
+
   // listen
-  std::string listen_address = "0.0.0.0";
-  std::uint16_t listen_port = 162;
   std::optional<long> count;
 
   // decode: each --hex and each file is one datagram; "-" reads standard input
@@ -130,9 +136,25 @@ std::string UsageText(std::string_view command);
 // The whole help text.
 std::string HelpText();
 
-// "AGENT", "AGENT:PORT", "udp:AGENT:PORT". Throws UsageError for an empty host or port or a
-// decimal port outside 1 to 65535; a port that is not decimal is left to the socket component
-// (a service name).
+// An agent as Net-SNMP's tools take it: "HOST", "HOST:PORT", "[IPV6]", "[IPV6]:PORT" or a bare
+// IPv6 literal (no port: one with a port needs the brackets), optionally after "udp:" (IPv4: no
+// IPv6 literal) or "udp6:" (an IPv6 literal only). Throws UsageError for an empty host or port,
+// a malformed IPv6 part or a decimal port outside 1 to 65535; a port that is not decimal is left
+// to the socket component (a service name).
 Target ParseTarget(std::string_view text, std::string_view default_port);
+
+// What --local names: an address as UdpSocketOptions takes it, and the port when one is given.
+struct LocalEndpoint {
+  std::string address;
+  std::optional<std::uint16_t> port;
+  friend bool operator==(const LocalEndpoint&, const LocalEndpoint&) = default;
+};
+
+// The forms of ParseTarget, and ":PORT" alone; the host is an address literal or "localhost" and
+// may be empty (every address), the port a whole number from 0 to 65535. Throws UsageError.
+LocalEndpoint ParseLocal(std::string_view text);
+
+// "HOST:PORT", an IPv6 address in brackets ("[::1]:161"): how messages name an endpoint.
+std::string EndpointText(std::string_view host, std::string_view port);
 
 }  // namespace kivostrel::ostrel

@@ -66,9 +66,10 @@ class Requester {
         }
       } while (host_.Pump(deadline));
     }
-    throw ToolError(kExitFailure, "no response from " + invocation_.target.host + ":" +
-                                      invocation_.target.port + " (timeout after " +
-                                      std::to_string(invocation_.retries + 1) + " attempts)");
+    throw ToolError(
+        kExitFailure,
+        "no response from " + EndpointText(invocation_.target.host, invocation_.target.port) +
+            " (timeout after " + std::to_string(invocation_.retries + 1) + " attempts)");
   }
 
  private:
@@ -79,7 +80,8 @@ class Requester {
 };
 
 std::unique_ptr<ControlHost> NetworkHost(const Invocation& invocation) {
-  auto host = ControlHost::OnNetwork({});
+  auto host = ControlHost::OnNetwork(
+      {.local_address = invocation.local_address, .local_port = invocation.local_port});
   host->control().StringType(invocation.string_type);
   return host;
 }
@@ -95,9 +97,9 @@ int ShowResponse(const Datagram& response, const std::vector<std::string>& reque
   }
   out.flush();
   if (response.ErrorStatus == 0) return kExitOk;
-  std::string message = "error in response from " + response.RemoteIP + ":" + response.RemotePort +
-                        ": " + control.Err2Str(response.ErrorStatus) + " (" +
-                        std::to_string(response.ErrorStatus) + ")";
+  std::string message =
+      "error in response from " + EndpointText(response.RemoteIP, response.RemotePort) + ": " +
+      control.Err2Str(response.ErrorStatus) + " (" + std::to_string(response.ErrorStatus) + ")";
   if (const auto index = ErrorIndexOf(response);
       index && *index >= 1 && static_cast<std::size_t>(*index) <= requested.size()) {
     message += ", failed object " + std::to_string(*index) + ": " +
@@ -183,7 +185,7 @@ int RunSet(const Invocation& invocation, std::ostream& out) {
 }
 
 int RunTrap(const Invocation& invocation) {
-  auto host = ControlHost::OnNetwork({});
+  auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
   if (invocation.agent_address) control.AgentAddress(*invocation.agent_address);
   if (invocation.uptime) control.TickCount(*invocation.uptime);
@@ -223,17 +225,18 @@ void ShowReceived(const Datagram& datagram, const Invocation& invocation, const 
 }
 
 int RunListen(const Invocation& invocation, std::ostream& out) {
-  auto host = ControlHost::OnNetwork(
-      {.local_address = invocation.listen_address, .local_port = invocation.listen_port});
+  auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
-  control.StringType(invocation.string_type);
   const auto deadline =
       invocation.timeout_seconds
           ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                std::chrono::duration<double>(*invocation.timeout_seconds))
           : Clock::time_point::max();
   host->WaitReady(deadline);
-  std::cerr << "ostrel: listening on " << invocation.listen_address << ":" << host->LocalPort()
+  // "*": every address, as the socket tools show a wildcard bind.
+  const std::string& address = invocation.local_address;
+  std::cerr << "ostrel: listening on "
+            << EndpointText(address.empty() ? "*" : address, std::to_string(host->LocalPort()))
             << std::endl;
   long shown = 0;
   do {

@@ -39,9 +39,10 @@ struct SocketFailure {
   std::string where;
 };
 
+// The local endpoint, as UdpSocketOptions takes it.
 struct NetworkOptions {
-  std::string local_address = "0.0.0.0";  // dotted IPv4
-  std::uint16_t local_port = 0;           // 0: the system chooses
+  std::string local_address;     // "": every address, IPv4 and IPv6
+  std::uint16_t local_port = 0;  // 0: the system chooses
 };
 
 class ControlHost final : private HostEvents, private Label {

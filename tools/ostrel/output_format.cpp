@@ -8,6 +8,7 @@
 #include "encoding/automation_error.h"
 #include "encoding/ber_tags.h"
 #include "encoding/hex.h"
+#include "tools/ostrel/command_line.h"
 
 namespace kivostrel::ostrel {
 namespace {
@@ -234,7 +235,7 @@ std::string BindingLine(const OstrelObject& row, const kivOstrel& control) {
 std::string DatagramHeader(const Datagram& datagram, const kivOstrel& control) {
   std::string text = datagram.Command.empty() ? "(undecodable)" : datagram.Command;
   if (!datagram.RemoteIP.empty() || !datagram.RemotePort.empty()) {
-    text += " from " + datagram.RemoteIP + ":" + datagram.RemotePort;
+    text += " from " + EndpointText(datagram.RemoteIP, datagram.RemotePort);
   }
   text += ": version " + std::to_string(datagram.Version) + ", community " +
           JsonString(datagram.Community) + ", request id " + std::to_string(datagram.RequestId) +

@@ -1,0 +1,61 @@
+# What the end-to-end scripts of this folder share. Source it with $prefix and $ocx set (the
+# build's Wine prefix and the control); it sets `-euo pipefail`.
+#
+#   skip_without FILE-OR-PROGRAM...   exits 77 (skipped) unless each file is there and each
+#                                     program is installed
+#   start_work                        $work: a temporary folder, removed at exit; the PIDs in
+#                                     $pids are stopped then
+#   free_udp_ports N                  N UDP ports free on 127.0.0.1 now, on one line
+#   "${in_wine[@]}" PROGRAM ARGS...   runs a Windows program in the prefix (wine_test.sh); an
+#                                     array, not a function, so that `timeout` and `&` take it
+#   windows_path PATH                 the Windows path Wine gives a Linux one (Z:\...)
+#   expect FILE TEXT                  "ok: TEXT", or "MISSING: TEXT" counted in $failures
+set -euo pipefail
+e2e_helpers_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+failures=0
+pids=()
+
+skip_without() {
+  local what
+  for what in "$@"; do
+    case $what in
+      */*) [ -f "$what" ] || { echo "skipped: $what is not there"; exit 77; } ;;
+      *) command -v "$what" >/dev/null || [ -x "/usr/sbin/$what" ] ||
+        { echo "skipped: no $what"; exit 77; } ;;
+    esac
+  done
+}
+
+start_work() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/kivostrel-e2e.XXXXXX")
+  trap stop_work EXIT
+}
+
+stop_work() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+
+free_udp_ports() {
+  python3 -c '
+import socket, sys
+s = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(int(sys.argv[1]))]
+for x in s: x.bind(("127.0.0.1", 0))
+print(*(x.getsockname()[1] for x in s))' "$1"
+}
+
+in_wine=(bash "$e2e_helpers_dir/wine_test.sh" "$prefix" "$ocx" --)
+
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
+}
+
+expect() {
+  if grep -qF -- "$2" "$1"; then
+    echo "ok: $2"
+  else
+    echo "MISSING: $2"
+    failures=$((failures + 1))
+  fi
+}

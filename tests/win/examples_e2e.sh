@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The VBScript trap receiver and agent, run by ostrelhost.exe under Wine through the registered
+# control, each on a free 127.0.0.1 port chosen here and announced to no one:
+# examples/vbscript/traps.vbs must print the trap Net-SNMP's snmptrap sends to its port, and
+# examples/vbscript/agent.vbs must answer snmpget on its port.
+#
+#   examples_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
+#
+# Exits 77 (skipped) when the script host, an example or a Net-SNMP tool is not there.
+set -euo pipefail
+[ $# -eq 4 ] || { echo "usage: $0 PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE" >&2; exit 2; }
+prefix=$1 ocx=$2 examples=$3 host=$4
+. "$(dirname "$0")/e2e_helpers.sh"
+skip_without "$host" "$examples/vbscript/traps.vbs" "$examples/vbscript/agent.vbs" \
+  snmptrap snmpget python3
+start_work
+read -r trap_port agent_port < <(free_udp_ports 2)
+export MIBS= SNMP_PERSISTENT_DIR=$work/persist
+# Long enough for a trap or a request sent once the example says it listens.
+seconds=10
+
+# Starts examples/vbscript/NAME.vbs ARGS... in the background, its PID in NAME_pid and its
+# output in $work/NAME.out.
+start_example() {
+  local name=$1
+  shift
+  : >"$work/$name.out"
+  timeout 120 "${in_wine[@]}" "$host" "$(windows_path "$examples/vbscript/$name.vbs")" "$@" \
+    >"$work/$name.out" 2>&1 &
+  pids+=($!)
+  printf -v "${name}_pid" %s $!
+}
+
+# Waits for TEXT in the example's output ($work/NAME.txt, without Wine's carriage returns) while
+# it runs; Wine takes a few seconds to start.
+wait_for() {
+  local name=$1 text=$2 pid=${1}_pid
+  for _ in $(seq 600); do
+    tr -d '\r' <"$work/$name.out" >"$work/$name.txt"
+    grep -qF -- "$text" "$work/$name.txt" && return 0
+    kill -0 "${!pid}" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "$name.vbs did not print '$text'"
+  return 1
+}
+
+# Waits for the example to end by itself (after $seconds) and checks that it succeeded.
+finish() {
+  local name=$1 pid=${1}_pid status=0
+  wait "${!pid}" || status=$?
+  tr -d '\r' <"$work/$name.out" >"$work/$name.txt"
+  echo "--- $name.vbs (exit $status)"
+  cat "$work/$name.txt"
+  [ "$status" -eq 0 ] || failures=$((failures + 1))
+}
+
+# Both at once: each waits through Wine's start-up.
+start_example traps "$trap_port" "$seconds"
+start_example agent "$agent_port" public "$seconds"
+
+if wait_for traps "listening for traps on port $trap_port"; then
+  snmptrap -v1 -c public "127.0.0.1:$trap_port" 1.3.6.1.4.1.99999 127.0.0.1 6 17 '' \
+    1.3.6.1.4.1.99999.1 s "to a chosen port"
+  wait_for traps "to a chosen port" || true
+else
+  failures=$((failures + 1))
+fi
+if wait_for agent "agent answering on port $agent_port"; then
+  snmpget -v1 -c public -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.5.0 \
+    >"$work/snmpget.txt" 2>&1 || true
+else
+  failures=$((failures + 1))
+fi
+
+finish traps
+finish agent
+echo "--- snmpget"
+cat "$work/snmpget.txt" 2>/dev/null || true
+
+expect "$work/traps.txt" "trap from 127.0.0.1:"
+expect "$work/traps.txt" ", community public"
+# snmpTrapOID.0, named as far as the control's table knows it.
+expect "$work/traps.txt" ".4.1.0 ObjectID: 1.3.6.1.4.1.99999.0.17"
+expect "$work/traps.txt" "enterprises.99999.1 OctetString: to a chosen port"
+expect "$work/snmpget.txt" 'iso.3.6.1.2.1.1.5.0 = STRING: "kivostrel-agent"'
+expect "$work/agent.txt" "for 1.3.6.1.2.1.1.5.0 from 127.0.0.1:"
+echo "$failures failed"
+[ "$failures" -eq 0 ]
