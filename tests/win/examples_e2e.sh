@@ -2,7 +2,8 @@
 # The VBScript trap receiver and agent, run by ostrelhost.exe under Wine through the registered
 # control, each on a free 127.0.0.1 port chosen here and announced to no one:
 # examples/vbscript/traps.vbs must print the trap Net-SNMP's snmptrap sends to its port, and
-# examples/vbscript/agent.vbs must answer snmpget on its port.
+# examples/vbscript/agent.vbs must answer snmpget on its port, over IPv4 and, bound to ::1, over
+# IPv6 (where the machine has an IPv6 loopback).
 #
 #   examples_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
 #
@@ -14,18 +15,21 @@ prefix=$1 ocx=$2 examples=$3 host=$4
 skip_without "$host" "$examples/vbscript/traps.vbs" "$examples/vbscript/agent.vbs" \
   snmptrap snmpget python3
 start_work
-read -r trap_port agent_port < <(free_udp_ports 2)
+read -r trap_port agent_port agent6_port < <(free_udp_ports 3)
+ipv6=no
+python3 -c 'import socket; socket.socket(socket.AF_INET6, socket.SOCK_DGRAM).bind(("::1", 0))' \
+  2>/dev/null && ipv6=yes
 export MIBS= SNMP_PERSISTENT_DIR=$work/persist
 # Long enough for a trap or a request sent once the example says it listens.
 seconds=10
 
-# Starts examples/vbscript/NAME.vbs ARGS... in the background, its PID in NAME_pid and its
-# output in $work/NAME.out.
+# Starts examples/vbscript/SCRIPT.vbs ARGS... in the background as NAME: its PID in NAME_pid and
+# its output in $work/NAME.out.
 start_example() {
-  local name=$1
-  shift
+  local name=$1 script=$2
+  shift 2
   : >"$work/$name.out"
-  timeout 120 "${in_wine[@]}" "$host" "$(windows_path "$examples/vbscript/$name.vbs")" "$@" \
+  timeout 120 "${in_wine[@]}" "$host" "$(windows_path "$examples/vbscript/$script.vbs")" "$@" \
     >"$work/$name.out" 2>&1 &
   pids+=($!)
   printf -v "${name}_pid" %s $!
@@ -56,8 +60,9 @@ finish() {
 }
 
 # Both at once: each waits through Wine's start-up.
-start_example traps "$trap_port" "$seconds"
-start_example agent "$agent_port" public "$seconds"
+start_example traps traps "$trap_port" "$seconds"
+start_example agent agent "$agent_port" public "$seconds"
+[ "$ipv6" = yes ] && start_example agent6 agent "$agent6_port" public "$seconds" ::1
 
 if wait_for traps "listening for traps on port $trap_port"; then
   snmptrap -v1 -c public "127.0.0.1:$trap_port" 1.3.6.1.4.1.99999 127.0.0.1 6 17 '' \
@@ -73,10 +78,28 @@ else
   failures=$((failures + 1))
 fi
 
+if [ "$ipv6" = yes ]; then
+  if wait_for agent6 "agent answering on port $agent6_port"; then
+    snmpget -v1 -c public -t 2 -r 1 "udp6:[::1]:$agent6_port" 1.3.6.1.2.1.1.5.0 \
+      >"$work/snmpget6.txt" 2>&1 || true
+  else
+    failures=$((failures + 1))
+  fi
+fi
+
 finish traps
 finish agent
 echo "--- snmpget"
 cat "$work/snmpget.txt" 2>/dev/null || true
+if [ "$ipv6" = yes ]; then
+  finish agent6
+  echo "--- snmpget over IPv6"
+  cat "$work/snmpget6.txt" 2>/dev/null || true
+  expect "$work/snmpget6.txt" 'iso.3.6.1.2.1.1.5.0 = STRING: "kivostrel-agent"'
+  expect "$work/agent6.txt" "for 1.3.6.1.2.1.1.5.0 from ::1:"
+else
+  echo "no IPv6 loopback here: the IPv6 agent was not run"
+fi
 
 expect "$work/traps.txt" "trap from 127.0.0.1:"
 expect "$work/traps.txt" ", community public"
