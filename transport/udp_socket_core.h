@@ -102,6 +102,7 @@ class UdpSocketCore : public UdpSocket {
     std::int32_t no_address;             // a host name without an address
     std::int32_t unknown_service;        // a port text that is neither a number nor a service
     std::int32_t address_not_available;  // a local address that is not this machine's
+    std::int32_t address_in_use;         // a local port another socket holds
   };
 
   // A remote port text: "1" to "65535", or the name of a UDP service known to the system (e.g.

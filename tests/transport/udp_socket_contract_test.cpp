@@ -344,6 +344,21 @@ TEST(UdpSocketContract, RebindTakesEffectAtOnceOrChangesNothing) {
   EXPECT_EQ(ours.socket->LocalPort(), wanted);
   EXPECT_EQ(ours.events.datagrams,
             (Datagrams{{"127.0.0.1", std::to_string(peer.Port()), Bytes{2}}}));
+
+  // The port it holds itself, on another address or on the same one again: it lets the port go
+  // for the new socket.
+  for (const char* address : {"", "127.0.0.1", "127.0.0.1"}) {
+    SCOPED_TRACE(address);
+    EXPECT_FALSE(ours.socket->Rebind(address, wanted));
+    EXPECT_EQ(ours.socket->LocalPort(), wanted);
+    EXPECT_EQ(ours.socket->options().local_address, address);
+  }
+  // A held port still refused by another socket leaves the socket it had.
+  EXPECT_TRUE(ours.socket->Rebind("127.0.0.1", peer.Port()));
+  peer.SendTo(wanted, Bytes{3});
+  RunUntil(*ours.socket, [&] { return ours.events.datagrams.size() == 2; });
+  ASSERT_EQ(ours.events.datagrams.size(), 2u);
+  EXPECT_EQ(ours.events.datagrams[1].bytes, Bytes{3});
 }
 
 TEST(UdpSocketContract, Ipv6BothWaysAndIpv4PeersAsDotted) {

@@ -35,6 +35,7 @@ inline constexpr UdpSocketCore::Platform kPlatform{
     .no_address = WSANO_DATA,
     .unknown_service = WSATYPE_NOT_FOUND,
     .address_not_available = WSAEADDRNOTAVAIL,
+    .address_in_use = WSAEADDRINUSE,
 };
 using Socket = SOCKET;
 using OwnedSocket = UniqueSocket;
@@ -70,6 +71,7 @@ inline constexpr UdpSocketCore::Platform kPlatform{
     .no_address = EAI_NONAME,
     .unknown_service = EAI_SERVICE,
     .address_not_available = EADDRNOTAVAIL,
+    .address_in_use = EADDRINUSE,
 };
 using Socket = int;
 using OwnedSocket = UniqueFd;
