@@ -165,6 +165,8 @@ function shortName(oid) {
 // Bytes as two hexadecimal digits each, separated by spaces.
 function hex(bytes) {
   var text = [];
-  for (var i = 0; i < bytes.length; i++) text.push((bytes[i] < 16 ? "0" : "") + bytes[i].toString(16));
+  for (var i = 0; i < bytes.length; i++) {
+    text.push((bytes[i] < 16 ? "0" : "") + bytes[i].toString(16));
+  }
   return text.join(" ");
 }

@@ -21,13 +21,15 @@ mkdir -p "$SNMP_PERSISTENT_DIR"
 printf '%s\n' 'rocommunity public 127.0.0.1' 'rwcommunity private 127.0.0.1' \
   'sysDescr kivOstrel e2e agent' 'sysName kivostrel-e2e' >"$work/snmpd.conf"
 echo 'disableAuthorization yes' >"$work/snmptrapd.conf"
-/usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" >"$work/snmpd.log" 2>&1 &
+/usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" \
+  >"$work/snmpd.log" 2>&1 &
 pids+=($!)
 /usr/sbin/snmptrapd -f -Lo -C -c "$work/snmptrapd.conf" "udp:127.0.0.1:$trap_port" \
   >"$work/snmptrapd.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do
-  snmpget -v1 -c public -t 0.2 -r 0 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
+  snmpget -v1 -c public -t 0.2 -r 0 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 &&
+    break
   kill -0 "${pids[0]}" 2>/dev/null || { cat "$work/snmpd.log"; exit 1; }
 done
 
@@ -70,7 +72,8 @@ expect "$work/manager.txt" " bytes: 30 "
 expect "$work/manager.txt" " 02 01 00 04 06 70 "
 expect "$work/manager.txt" "1.3.6.1.2.1.1.5.0 sysName.0 OctetString: kivostrel-e2e"
 expect "$work/manager.txt" "sysUpTime.0 TimeTicks: "
-expect "$work/manager.txt" "1.3.6.1.2.1.1.4.0 sysContact.0 OctetString: kivOstrel example <ops@example.org>"
+expect "$work/manager.txt" \
+  "1.3.6.1.2.1.1.4.0 sysContact.0 OctetString: kivOstrel example <ops@example.org>"
 expect "$work/manager.txt" "trap sent"
 expect "$work/snmptrapd.log" "hello from kivOstrel in JScript"
 expect "$work/snmptrapd.log" "99999"
@@ -84,7 +87,10 @@ expect "$work/output.txt" "before the error"
 expect "$work/output.txt" "broken.JS(3, 1): script error"
 expect "$work/output.txt" "  line: 3"
 expect "$work/output.txt" "'notDefinedAnywhere' is undefined"
-grep -qF "after the error" "$work/output.txt" && { echo "ran on after the error"; failures=$((failures + 1)); }
+if grep -qF "after the error" "$work/output.txt"; then
+  echo "ran on after the error"
+  failures=$((failures + 1))
+fi
 
 # An exception thrown by an event handler stops the script in its Sleep.
 printf '%s\n' 'var Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel");' \
@@ -95,7 +101,10 @@ run_host "$work/handler.js"
 expect_status 1
 expect "$work/output.txt" "  line: 4"
 expect "$work/output.txt" "  description: thrown by the handler"
-grep -qF "after the sleep" "$work/output.txt" && { echo "ran on after the sleep"; failures=$((failures + 1)); }
+if grep -qF "after the sleep" "$work/output.txt"; then
+  echo "ran on after the sleep"
+  failures=$((failures + 1))
+fi
 
 # No engine for any other extension.
 echo 'WScript.Echo("not run")' >"$work/script.txt"
