@@ -1,5 +1,5 @@
 // The sink WScript.ConnectObject advises: it answers to the object's event interface and turns
-// each event into a call of the script's Sub named prefix & EventName.
+// each event into a call of the script's Sub or function named prefix & EventName.
 #pragma once
 
 #include <windows.h>
@@ -23,7 +23,8 @@ class EventSink final : public UntypedDispatch {
 
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                                           DISPID* ids) override;
-  // By-reference arguments reach the script as they are, so its assignments reach the source.
+  // By-reference arguments reach the host as they are, so a VBScript handler's assignments reach
+  // the source (JScript handlers get copies: see ScriptLanguage).
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                    UINT* bad_argument) override;

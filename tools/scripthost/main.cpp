@@ -1,11 +1,14 @@
-// ostrelhost: runs a VBScript file with a WScript object whose Sleep pumps messages and whose
-// ConnectObject delivers events.
+// ostrelhost: runs a VBScript or JScript file with a WScript object whose Sleep pumps messages
+// and whose ConnectObject delivers events.
 //
-//   ostrelhost.exe script.vbs [arguments...]
+//   ostrelhost.exe script.vbs|script.js [arguments...]
+//
+// The extension names the language, in any case: .vbs VBScript, .js JScript; any other is
+// refused, as the Windows Script Host refuses a file it has no engine for.
 //
 // Exit code: what the script gave to WScript.Quit (0 when it ends normally), 1 when it stops on
 // an error (printed to standard error with its line, number, source and description), 2 when
-// the host cannot run it.
+// the host cannot run it (usage, an unknown extension, an unreadable file, no engine).
 #include <windows.h>
 
 #include <ole2.h>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "tools/scripthost/script_host.h"
+#include "tools/scripthost/script_language.h"
 #include "win/com_handles.h"
 #include "win/utf16.h"
 #include "win/win32_handles.h"
@@ -54,22 +58,30 @@ std::wstring ScriptText(const std::string& bytes) {
 
 int wmain(int argc, wchar_t** argv) {
   using ostrelhost::kExitHostError;
+  using ostrelhost::WriteText;
   if (argc < 2) {
-    ostrelhost::ScriptHost({}, {}).Write(L"usage: ostrelhost script.vbs [arguments...]\n", true);
+    WriteText(L"usage: ostrelhost script.vbs|script.js [arguments...]\n", true);
     return kExitHostError;
   }
   const std::wstring path = argv[1];
+  const ostrelhost::ScriptLanguage* language = ostrelhost::LanguageOfScript(path);
+  if (language == nullptr) {
+    WriteText(L"ostrelhost: no script engine for " + path + L": name a VBScript file .vbs and a " +
+                  L"JScript file .js\n",
+              true);
+    return kExitHostError;
+  }
   std::vector<std::wstring> arguments(argv + 2, argv + argc);
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) {
-    ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: cannot read " + path + L"\n", true);
+    WriteText(L"ostrelhost: cannot read " + path + L"\n", true);
     return kExitHostError;
   }
   const kivostrel::com::OleSession ole;
   if (FAILED(ole.status())) {
-    ostrelhost::ScriptHost({}, {}).Write(L"ostrelhost: OLE did not start\n", true);
+    WriteText(L"ostrelhost: OLE did not start\n", true);
     return kExitHostError;
   }
-  ostrelhost::ScriptHost host(path, std::move(arguments));
+  ostrelhost::ScriptHost host(path, std::move(arguments), *language);
   return host.Run(ScriptText(bytes));
 }

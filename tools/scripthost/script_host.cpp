@@ -8,6 +8,7 @@
 
 #include "tools/scripthost/dispatch_object.h"
 #include "tools/scripthost/event_sink.h"
+#include "tools/scripthost/handler_arguments.h"
 #include "tools/scripthost/wscript_object.h"
 #include "win/message_pump.h"
 #include "win/ref_counted.h"
@@ -81,8 +82,10 @@ class ScriptSite final : public kivostrel::com::RefCounted<IActiveScriptSite> {
   const ComPtr<IDispatch> wscript_;
 };
 
-void WriteTo(DWORD which, std::wstring_view text) {
-  const HANDLE handle = ::GetStdHandle(which);
+}  // namespace
+
+void WriteText(std::wstring_view text, bool to_error) {
+  const HANDLE handle = ::GetStdHandle(to_error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
   DWORD mode = 0;
   DWORD written = 0;
@@ -94,6 +97,8 @@ void WriteTo(DWORD which, std::wstring_view text) {
   const std::string bytes = kivostrel::Narrow(text, CP_UTF8);
   ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
+
+namespace {
 
 // The error number as scripts know it: the low word of a control-facility HRESULT
 // (0x800A000D is 13), the whole HRESULT otherwise.
@@ -124,8 +129,9 @@ std::wstring Hex(HRESULT code) {
 
 }  // namespace
 
-ScriptHost::ScriptHost(std::wstring script_path, std::vector<std::wstring> arguments)
-    : script_path_(std::move(script_path)), arguments_(std::move(arguments)) {}
+ScriptHost::ScriptHost(std::wstring script_path, std::vector<std::wstring> arguments,
+                       const ScriptLanguage& language)
+    : script_path_(std::move(script_path)), arguments_(std::move(arguments)), language_(language) {}
 
 ScriptHost::~ScriptHost() {
   Close();
@@ -133,14 +139,16 @@ ScriptHost::~ScriptHost() {
 
 int ScriptHost::Run(std::wstring_view code) {
   CLSID engine_class{};
-  HRESULT status = ::CLSIDFromProgID(L"VBScript", &engine_class);
+  HRESULT status = ::CLSIDFromProgID(language_.name, &engine_class);
   if (SUCCEEDED(status)) {
     status = ::CoCreateInstance(engine_class, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
                                 engine_.ReceiveVoid());
   }
   const auto parser = engine_.As<IActiveScriptParse32>(kIidActiveScriptParse32);
   if (FAILED(status) || !parser) {
-    Write(L"ostrelhost: the VBScript engine is not available (" + Hex(status) + L")\n", true);
+    Write(L"ostrelhost: the " + std::wstring(language_.name) + L" engine is not available (" +
+              Hex(status) + L")\n",
+          true);
     return kExitHostError;
   }
   wscript_ = MakeWScriptObject(*this);
@@ -151,7 +159,9 @@ int ScriptHost::Run(std::wstring_view code) {
   // Started first, so that the text below runs as soon as it is parsed.
   if (SUCCEEDED(status)) status = engine_->SetScriptState(SCRIPTSTATE_STARTED);
   if (FAILED(status)) {
-    Write(L"ostrelhost: the VBScript engine refused to start (" + Hex(status) + L")\n", true);
+    Write(L"ostrelhost: the " + std::wstring(language_.name) + L" engine refused to start (" +
+              Hex(status) + L")\n",
+          true);
     Close();
     return kExitHostError;
   }
@@ -180,7 +190,7 @@ void ScriptHost::Close() {
 }
 
 void ScriptHost::Write(std::wstring_view text, bool to_error) const {
-  WriteTo(to_error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE, text);
+  WriteText(text, to_error);
 }
 
 HRESULT ScriptHost::Sleep(long milliseconds, EXCEPINFO* exception) {
@@ -257,14 +267,16 @@ void ScriptHost::RaiseEvent(const std::wstring& sub_name, DISPPARAMS* params) {
   std::wstring name = sub_name;
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
-  // No Sub of that name: the script does not handle this event.
+  // No Sub or global function of that name: the script does not handle this event. The script
+  // dispatch finds both (a JScript function by its exact case).
   if (FAILED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return;
 
   const int reported_before = errors_reported_;
+  HandlerArguments arguments(params, language_);
   UniqueExcepInfo exception;
   UniqueVariant result;
-  const HRESULT status = script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params,
-                                        result.get(), &exception.info, nullptr);
+  const HRESULT status = script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                        arguments.params(), result.get(), &exception.info, nullptr);
   if (FAILED(status) && !stopping_) {
     if (errors_reported_ == reported_before) {
       EXCEPINFO& info = exception.Filled();

@@ -1,5 +1,5 @@
-// The script host: runs one VBScript file through the system's VBScript engine, with a WScript
-// object for output, waiting, objects and their events.
+// The script host: runs one VBScript or JScript file through the system's engine for its
+// language, with a WScript object for output, waiting, objects and their events.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/scripthost/dispatch_object.h"
+#include "tools/scripthost/script_language.h"
 
 namespace ostrelhost {
 
@@ -20,13 +21,17 @@ class EventSink;
 // Exit codes besides those a script gives to WScript.Quit.
 enum ExitCode : int {
   kExitScriptError = 1,  // the script failed to compile or stopped on a run-time error
-  kExitHostError = 2,    // bad command line, unreadable file, no VBScript engine
+  kExitHostError = 2,    // bad command line, unreadable file, no engine for the language
 };
+
+// Writes to standard output or standard error at once: UTF-16 to a console, UTF-8 otherwise.
+void WriteText(std::wstring_view text, bool to_error);
 
 class ScriptHost {
  public:
   // `script_path` as given on the command line; `arguments` are those after it.
-  ScriptHost(std::wstring script_path, std::vector<std::wstring> arguments);
+  ScriptHost(std::wstring script_path, std::vector<std::wstring> arguments,
+             const ScriptLanguage& language);
   ~ScriptHost();
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
@@ -47,8 +52,8 @@ class ScriptHost {
 
   // From the site: prints the error, and stops the script unless it is stopping already.
   void ReportScriptError(IActiveScriptError* error);
-  // From an event sink: calls the script's Sub `sub_name` with the event's arguments, if the
-  // script has one.
+  // From an event sink: calls the script's Sub or function `sub_name` with the event's
+  // arguments, if the script has one.
   void RaiseEvent(const std::wstring& sub_name, DISPPARAMS* params);
 
  private:
@@ -66,6 +71,7 @@ class ScriptHost {
 
   std::wstring script_path_;
   std::vector<std::wstring> arguments_;
+  const ScriptLanguage& language_;
   ComPtr<IActiveScript> engine_;
   ComPtr<IDispatch> wscript_;
   std::vector<Connection> connections_;
