@@ -77,11 +77,10 @@ void LabelWindow::Create(HWND parent, POINT origin) {
   }
   static const LabelWindowClass window_class(&WindowProcedure);
   if (window_class.atom() == 0) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
-  HWND window = CreateWindowExW(0, LabelWindowClass::kName, text().c_str(), WS_CHILD | WS_VISIBLE,
-                                origin_.x + rectangle_.left, origin_.y + rectangle_.top,
-                                rectangle_.right - rectangle_.left,
-                                rectangle_.bottom - rectangle_.top, parent, nullptr,
-                                ModuleHandle(), this);
+  HWND window = CreateWindowExW(
+      0, LabelWindowClass::kName, text().c_str(), WS_CHILD | WS_VISIBLE,
+      origin_.x + rectangle_.left, origin_.y + rectangle_.top, rectangle_.right - rectangle_.left,
+      rectangle_.bottom - rectangle_.top, parent, nullptr, ModuleHandle(), this);
   if (!window) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
   window_ = UniqueHwnd(window);
 }
@@ -132,7 +131,8 @@ LRESULT CALLBACK LabelWindow::WindowProcedure(HWND window, UINT message, WPARAM 
     const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
   }
-  const auto* label = reinterpret_cast<const LabelWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  const auto* label =
+      reinterpret_cast<const LabelWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (label) {
     RECT client{};
     switch (message) {

@@ -48,8 +48,7 @@ class LabelWindow final : public Label {
   const std::wstring& text() const noexcept { return ambients_.user_mode ? caption_ : banner_; }
 
  private:
-  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,
-                                          LPARAM lparam);
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   void Place() noexcept;
   // Gives the window the shown text and has it painted again.
   void Refresh() noexcept;
