@@ -44,6 +44,8 @@ class LabelWindow final : public Label {
   void Paint(HDC dc, const RECT& area) const;
 
   HWND window() const noexcept { return window_.get(); }
+  // The engine's last caption, shown or not.
+  const std::wstring& caption() const noexcept { return caption_; }
   // What the label shows now: the caption in user mode, the banner in design mode.
   const std::wstring& text() const noexcept { return ambients_.user_mode ? caption_ : banner_; }
 
