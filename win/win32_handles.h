@@ -43,6 +43,10 @@ class UniqueAny {
 using UniqueHwnd = UniqueAny<HWND, ::DestroyWindow>;
 using UniqueHkey = UniqueAny<HKEY, ::RegCloseKey>;
 using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;
+// A pen, brush, font or bitmap this code created (never a stock object).
+using UniqueGdiObject = UniqueAny<HGDIOBJ, ::DeleteObject>;
+// A memory device context from CreateCompatibleDC.
+using UniqueMemoryDc = UniqueAny<HDC, ::DeleteDC>;
 // A kernel object handle, empty when null: pass CreateFile's result through FileHandle().
 using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
 

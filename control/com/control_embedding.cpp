@@ -1,5 +1,6 @@
 // OLE embedding: IOleObject, in-place activation (Label1 becomes a child of the container's
-// window), IOleControl and IViewObject2.
+// window), IOleControl (the container's ambients) and IViewObject2 (drawn as the label's window
+// paints itself).
 #include "control/com/control_object.h"
 #include "control/com/error_guard.h"
 
@@ -64,6 +65,9 @@ HRESULT ControlObject::ActivateInPlace(IOleClientSite* site, HWND parent, LPCREC
 
 STDMETHODIMP ControlObject::SetClientSite(IOleClientSite* site) {
   client_site_ = ComPtr<IOleClientSite>(site);
+  AmbientProperties ambients;
+  ReadAmbientProperties(client_site_.get(), DISPID_UNKNOWN, ambients);
+  label_.SetAmbients(std::move(ambients));
   return S_OK;
 }
 
@@ -262,7 +266,11 @@ STDMETHODIMP ControlObject::GetControlInfo(CONTROLINFO* info) {
 STDMETHODIMP ControlObject::OnMnemonic(MSG*) {
   return E_NOTIMPL;
 }
-STDMETHODIMP ControlObject::OnAmbientPropertyChange(DISPID) {
+STDMETHODIMP ControlObject::OnAmbientPropertyChange(DISPID id) {
+  AmbientProperties ambients = label_.ambients();
+  if (!ReadAmbientProperties(client_site_.get(), id, ambients)) return S_OK;  // not one we show
+  label_.SetAmbients(std::move(ambients));
+  ViewChanged();
   return S_OK;
 }
 
@@ -283,13 +291,7 @@ STDMETHODIMP ControlObject::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC
                                  ULONG_PTR) {
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (!draw || !bounds) return E_INVALIDARG;
-  RECT area{bounds->left, bounds->top, bounds->right, bounds->bottom};
-  FillRect(draw, &area, GetSysColorBrush(COLOR_BTNFACE));
-  const int old_mode = SetBkMode(draw, TRANSPARENT);
-  const std::wstring& caption = label_.caption();
-  DrawTextW(draw, caption.c_str(), static_cast<int>(caption.size()), &area,
-            DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-  SetBkMode(draw, old_mode);
+  label_.Paint(draw, RECT{bounds->left, bounds->top, bounds->right, bounds->bottom});
   return S_OK;
 }
 

@@ -74,6 +74,7 @@ HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
     HostEvents& events = *control;
     control->engine_ = std::make_unique<kivostrel::kivOstrel>(events, control->label_, make_socket,
                                                               std::move(options));
+    control->label_.SetBanner(control->engine_->Copyright());
   });
   if (FAILED(created)) return created;
   return owner->QueryInterface(iid, object);
@@ -104,6 +105,8 @@ STDMETHODIMP ControlObject::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IPersistStreamInit*>(this);
   } else if (iid == IID_IPersistPropertyBag) {
     *object = static_cast<IPersistPropertyBag*>(this);
+  } else if (iid == IID_IQuickActivate) {
+    *object = static_cast<IQuickActivate*>(this);
   } else {
     return E_NOINTERFACE;
   }

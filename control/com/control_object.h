@@ -8,7 +8,7 @@
 //
 // The code is split by concern: control_object.cpp (life cycle, IUnknown, IDispatch, class
 // information), control_members.cpp, control_events.cpp, control_embedding.cpp,
-// control_persistence.cpp.
+// control_persistence.cpp, control_quick_activation.cpp.
 #pragma once
 
 #include <windows.h>
@@ -67,6 +67,7 @@ class ControlObject final : public _kivOstrel,
                             public IViewObject2,
                             public IPersistStreamInit,
                             public IPersistPropertyBag,
+                            public IQuickActivate,
                             private HostEvents,
                             private CountedObject {
  public:
@@ -207,6 +208,11 @@ class ControlObject final : public _kivOstrel,
   // IPersistPropertyBag (InitNew is shared with IPersistStreamInit)
   STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
   STDMETHODIMP Save(IPropertyBag* bag, BOOL clear_dirty, BOOL save_all) override;
+
+  // IQuickActivate: siting, ambients and the event sink in one call (control_quick_activation.cpp)
+  STDMETHODIMP QuickActivate(QACONTAINER* container, QACONTROL* control) override;
+  STDMETHODIMP SetContentExtent(LPSIZEL size) override;
+  STDMETHODIMP GetContentExtent(LPSIZEL size) override;
 
  private:
   ControlObject() noexcept;
