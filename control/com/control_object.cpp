@@ -104,6 +104,8 @@ STDMETHODIMP ControlObject::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IPersistStreamInit*>(this);
   } else if (iid == IID_IPersistPropertyBag) {
     *object = static_cast<IPersistPropertyBag*>(this);
+  } else if (iid == IID_IPersistStorage) {
+    *object = static_cast<IPersistStorage*>(this);
   } else {
     return E_NOINTERFACE;
   }

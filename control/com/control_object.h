@@ -8,7 +8,7 @@
 //
 // The code is split by concern: control_object.cpp (life cycle, IUnknown, IDispatch, class
 // information), control_members.cpp, control_events.cpp, control_embedding.cpp,
-// control_persistence.cpp.
+// control_persistence.cpp, control_storage.cpp (compound documents).
 #pragma once
 
 #include <windows.h>
@@ -67,6 +67,7 @@ class ControlObject final : public _kivOstrel,
                             public IViewObject2,
                             public IPersistStreamInit,
                             public IPersistPropertyBag,
+                            public IPersistStorage,
                             private HostEvents,
                             private CountedObject {
  public:
@@ -208,6 +209,13 @@ class ControlObject final : public _kivOstrel,
   STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
   STDMETHODIMP Save(IPropertyBag* bag, BOOL clear_dirty, BOOL save_all) override;
 
+  // IPersistStorage (IsDirty and GetClassID are shared; control_storage.cpp)
+  STDMETHODIMP InitNew(IStorage* storage) override;
+  STDMETHODIMP Load(IStorage* storage) override;
+  STDMETHODIMP Save(IStorage* storage, BOOL same_as_load) override;
+  STDMETHODIMP SaveCompleted(IStorage* storage) override;
+  STDMETHODIMP HandsOffStorage() override;
+
  private:
   ControlObject() noexcept;
   ~ControlObject();
@@ -255,6 +263,11 @@ class ControlObject final : public _kivOstrel,
   ComPtr<IOleInPlaceSite> in_place_site_;
   SIZEL extent_;  // HIMETRIC
   bool dirty_ = false;
+
+  // The IPersistStorage protocol's modes; the storage is held only in kNormal and kNoScribble.
+  enum class StorageMode { kUninitialized, kNormal, kNoScribble, kHandsOff, kHandsOffAfterSave };
+  StorageMode storage_mode_ = StorageMode::kUninitialized;
+  ComPtr<IStorage> storage_;
 
   LabelWindow label_;
   SocketEventRelay relay_;
