@@ -43,6 +43,12 @@ class UniqueAny {
 using UniqueHwnd = UniqueAny<HWND, ::DestroyWindow>;
 using UniqueHkey = UniqueAny<HKEY, ::RegCloseKey>;
 using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;
+// GDI: a DC this code created (CreateCompatibleDC, CreateDC), a pen, brush or bitmap, pictures.
+using UniqueDc = UniqueAny<HDC, ::DeleteDC>;
+using UniqueGdiObject = UniqueAny<HGDIOBJ, ::DeleteObject>;
+using UniqueEnhMetaFile = UniqueAny<HENHMETAFILE, ::DeleteEnhMetaFile>;
+using UniqueMetaFile = UniqueAny<HMETAFILE, ::DeleteMetaFile>;
+using UniqueHglobal = UniqueAny<HGLOBAL, ::GlobalFree>;
 // A kernel object handle, empty when null: pass CreateFile's result through FileHandle().
 using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
 

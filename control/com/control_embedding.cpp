@@ -2,6 +2,7 @@
 // window), IOleControl and IViewObject2.
 #include "control/com/control_object.h"
 #include "control/com/error_guard.h"
+#include "control/com/label_face.h"
 
 namespace kivostrel::com {
 namespace {
@@ -278,18 +279,14 @@ STDMETHODIMP ControlObject::FreezeEvents(BOOL freeze) {
 
 // --- IViewObject2 ---
 
+// Draws whether or not the label window exists: the face is painted from the caption alone.
 STDMETHODIMP ControlObject::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC draw,
                                  LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
                                  ULONG_PTR) {
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (!draw || !bounds) return E_INVALIDARG;
-  RECT area{bounds->left, bounds->top, bounds->right, bounds->bottom};
-  FillRect(draw, &area, GetSysColorBrush(COLOR_BTNFACE));
-  const int old_mode = SetBkMode(draw, TRANSPARENT);
-  const std::wstring& caption = label_.caption();
-  DrawTextW(draw, caption.c_str(), static_cast<int>(caption.size()), &area,
-            DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-  SetBkMode(draw, old_mode);
+  DrawLabelFace(draw, RECT{bounds->left, bounds->top, bounds->right, bounds->bottom},
+                label_.caption());
   return S_OK;
 }
 

@@ -8,7 +8,8 @@
 //
 // The code is split by concern: control_object.cpp (life cycle, IUnknown, IDispatch, class
 // information), control_members.cpp, control_events.cpp, control_embedding.cpp,
-// control_persistence.cpp, control_storage.cpp (compound documents).
+// control_persistence.cpp, control_storage.cpp (compound documents), control_pictures.cpp
+// (IDataObject); label_face.cpp paints the face for every picture of it.
 #pragma once
 
 #include <windows.h>
@@ -68,6 +69,7 @@ class ControlObject final : public _kivOstrel,
                             public IPersistStreamInit,
                             public IPersistPropertyBag,
                             public IPersistStorage,
+                            public IDataObject,
                             private HostEvents,
                             private CountedObject {
  public:
@@ -215,6 +217,18 @@ class ControlObject final : public _kivOstrel,
   STDMETHODIMP Save(IStorage* storage, BOOL same_as_load) override;
   STDMETHODIMP SaveCompleted(IStorage* storage) override;
   STDMETHODIMP HandsOffStorage() override;
+
+  // IDataObject: pictures of the face (control_pictures.cpp)
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
+  STDMETHODIMP GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
+  STDMETHODIMP QueryGetData(FORMATETC* format) override;
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC* format, FORMATETC* canonical) override;
+  STDMETHODIMP SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override;
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override;
+  STDMETHODIMP DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                       DWORD* connection) override;
+  STDMETHODIMP DUnadvise(DWORD connection) override;
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA** advises) override;
 
  private:
   ControlObject() noexcept;

@@ -1,5 +1,6 @@
 #include "control/com/label_window.h"
 
+#include "control/com/label_face.h"
 #include "control/com/module.h"
 #include "win/utf16.h"
 
@@ -23,8 +24,8 @@ void LabelWindow::Create(HWND parent, POINT origin) {
     return;
   }
   HWND window = CreateWindowExW(
-      0, L"STATIC", caption_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, origin_.x + rectangle_.left,
-      origin_.y + rectangle_.top, rectangle_.right - rectangle_.left,
+      0, L"STATIC", caption_.c_str(), WS_CHILD | WS_VISIBLE | kLabelWindowStyle,
+      origin_.x + rectangle_.left, origin_.y + rectangle_.top, rectangle_.right - rectangle_.left,
       rectangle_.bottom - rectangle_.top, parent, nullptr, ModuleHandle(), nullptr);
   if (!window) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
   window_ = UniqueHwnd(window);
