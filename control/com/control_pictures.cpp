@@ -1,7 +1,9 @@
 // IDataObject: the face as pictures, an enhanced metafile and a METAFILEPICT of the control's
 // extent, painted as IViewObject::Draw paints it. The control takes no data and keeps no data
 // advises: its caption changes with the transport, and nothing would tell an advise holder so.
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "control/com/control_object.h"
