@@ -43,10 +43,13 @@ class UniqueAny {
 using UniqueHwnd = UniqueAny<HWND, ::DestroyWindow>;
 using UniqueHkey = UniqueAny<HKEY, ::RegCloseKey>;
 using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;
-// A pen, brush, font or bitmap this code created (never a stock object).
+// GDI: a DC this code created (CreateCompatibleDC, CreateDC), a pen, brush, font or bitmap (never
+// a stock object), pictures.
+using UniqueDc = UniqueAny<HDC, ::DeleteDC>;
 using UniqueGdiObject = UniqueAny<HGDIOBJ, ::DeleteObject>;
-// A memory device context from CreateCompatibleDC.
-using UniqueMemoryDc = UniqueAny<HDC, ::DeleteDC>;
+using UniqueEnhMetaFile = UniqueAny<HENHMETAFILE, ::DeleteEnhMetaFile>;
+using UniqueMetaFile = UniqueAny<HMETAFILE, ::DeleteMetaFile>;
+using UniqueHglobal = UniqueAny<HGLOBAL, ::GlobalFree>;
 // A kernel object handle, empty when null: pass CreateFile's result through FileHandle().
 using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
 

@@ -3,6 +3,7 @@
 // paints itself).
 #include "control/com/control_object.h"
 #include "control/com/error_guard.h"
+#include "control/com/label_face.h"
 
 namespace kivostrel::com {
 namespace {
@@ -286,12 +287,13 @@ STDMETHODIMP ControlObject::FreezeEvents(BOOL freeze) {
 
 // --- IViewObject2 ---
 
+// Draws whether or not the label window exists: the face is painted from the caption alone.
 STDMETHODIMP ControlObject::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC draw,
                                  LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
                                  ULONG_PTR) {
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (!draw || !bounds) return E_INVALIDARG;
-  label_.Paint(draw, RECT{bounds->left, bounds->top, bounds->right, bounds->bottom});
+  DrawLabelFace(label_, draw, RECT{bounds->left, bounds->top, bounds->right, bounds->bottom});
   return S_OK;
 }
 

@@ -7,6 +7,7 @@
 
 #include "control/com/ansi_code_page.h"
 #include "control/com/error_guard.h"
+#include "control/com/label_face.h"
 #include "transport/win/winsock_udp_socket.h"
 #include "win/type_info_handles.h"
 
@@ -48,7 +49,7 @@ void SocketEventRelay::DatagramSent() {
 // --- Life cycle ---
 
 ControlObject::ControlObject() noexcept : connection_point_(*this) {
-  // A first extent of 100 by 30 pixels at 96 dots per inch, in HIMETRIC.
+  // 100 by 30 pixels at 96 dots per inch, in HIMETRIC, until creation measures the banner.
   extent_.cx = MulDiv(100, 2540, 96);
   extent_.cy = MulDiv(30, 2540, 96);
 }
@@ -75,6 +76,12 @@ HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
     control->engine_ = std::make_unique<kivostrel::kivOstrel>(events, control->label_, make_socket,
                                                               std::move(options));
     control->label_.SetBanner(control->engine_->Copyright());
+    // The first extent shows the whole banner, broken at words within 200 pixels.
+    const SIZE face = LabelFaceSize(control->label_, 200);
+    if (face.cx > 0 && face.cy > 0) {
+      control->extent_.cx = MulDiv(face.cx, 2540, 96);
+      control->extent_.cy = MulDiv(face.cy, 2540, 96);
+    }
   });
   if (FAILED(created)) return created;
   return owner->QueryInterface(iid, object);
@@ -107,6 +114,10 @@ STDMETHODIMP ControlObject::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IPersistPropertyBag*>(this);
   } else if (iid == IID_IQuickActivate) {
     *object = static_cast<IQuickActivate*>(this);
+  } else if (iid == IID_IPersistStorage) {
+    *object = static_cast<IPersistStorage*>(this);
+  } else if (iid == IID_IDataObject) {
+    *object = static_cast<IDataObject*>(this);
   } else {
     return E_NOINTERFACE;
   }

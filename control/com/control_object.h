@@ -8,7 +8,9 @@
 //
 // The code is split by concern: control_object.cpp (life cycle, IUnknown, IDispatch, class
 // information), control_members.cpp, control_events.cpp, control_embedding.cpp,
-// control_persistence.cpp, control_quick_activation.cpp.
+// control_persistence.cpp, control_quick_activation.cpp, control_storage.cpp (compound
+// documents), control_pictures.cpp (IDataObject); label_face.cpp paints the face for every
+// picture of it.
 #pragma once
 
 #include <windows.h>
@@ -68,6 +70,8 @@ class ControlObject final : public _kivOstrel,
                             public IPersistStreamInit,
                             public IPersistPropertyBag,
                             public IQuickActivate,
+                            public IPersistStorage,
+                            public IDataObject,
                             private HostEvents,
                             private CountedObject {
  public:
@@ -214,6 +218,25 @@ class ControlObject final : public _kivOstrel,
   STDMETHODIMP SetContentExtent(LPSIZEL size) override;
   STDMETHODIMP GetContentExtent(LPSIZEL size) override;
 
+  // IPersistStorage (IsDirty and GetClassID are shared; control_storage.cpp)
+  STDMETHODIMP InitNew(IStorage* storage) override;
+  STDMETHODIMP Load(IStorage* storage) override;
+  STDMETHODIMP Save(IStorage* storage, BOOL same_as_load) override;
+  STDMETHODIMP SaveCompleted(IStorage* storage) override;
+  STDMETHODIMP HandsOffStorage() override;
+
+  // IDataObject: pictures of the face (control_pictures.cpp)
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
+  STDMETHODIMP GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
+  STDMETHODIMP QueryGetData(FORMATETC* format) override;
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC* format, FORMATETC* canonical) override;
+  STDMETHODIMP SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override;
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override;
+  STDMETHODIMP DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                       DWORD* connection) override;
+  STDMETHODIMP DUnadvise(DWORD connection) override;
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA** advises) override;
+
  private:
   ControlObject() noexcept;
   ~ControlObject();
@@ -261,6 +284,11 @@ class ControlObject final : public _kivOstrel,
   ComPtr<IOleInPlaceSite> in_place_site_;
   SIZEL extent_;  // HIMETRIC
   bool dirty_ = false;
+
+  // The IPersistStorage protocol's modes; the storage is held only in kNormal and kNoScribble.
+  enum class StorageMode { kUninitialized, kNormal, kNoScribble, kHandsOff, kHandsOffAfterSave };
+  StorageMode storage_mode_ = StorageMode::kUninitialized;
+  ComPtr<IStorage> storage_;
 
   LabelWindow label_;
   SocketEventRelay relay_;

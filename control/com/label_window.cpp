@@ -6,6 +6,9 @@
 namespace kivostrel::com {
 namespace {
 
+// Left-aligned, broken at words, "&" shown as itself.
+constexpr UINT kTextFormat = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX;
+
 // Registered once under the server module, and unregistered when the module goes, so that a
 // reloaded module registers it again with its new window procedure.
 class LabelWindowClass {
@@ -110,19 +113,32 @@ void LabelWindow::Paint(HDC dc, const RECT& area) const {
   const int saved = SaveDC(dc);
   const UniqueGdiObject brush(CreateSolidBrush(ColorRef(ambients_.back, COLOR_BTNFACE)));
   if (brush) FillRect(dc, &area, static_cast<HBRUSH>(brush.get()));
+  SelectFont(dc);
+  SetTextColor(dc, ColorRef(ambients_.fore, COLOR_BTNTEXT));
+  SetBkMode(dc, TRANSPARENT);
+  RECT text_area = area;
+  const std::wstring& shown = text();
+  DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &text_area, kTextFormat);
+  RestoreDC(dc, saved);
+}
+
+void LabelWindow::SelectFont(HDC dc) const noexcept {
   // The font object owns its HFONT and may replace it: ask for it at every paint.
   HFONT font = nullptr;
   if (!ambients_.font || FAILED(ambients_.font->get_hFont(&font)) || !font) {
     font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   }
   SelectObject(dc, font);
-  SetTextColor(dc, ColorRef(ambients_.fore, COLOR_BTNTEXT));
-  SetBkMode(dc, TRANSPARENT);
-  RECT text_area = area;
+}
+
+bool LabelWindow::Measure(HDC dc, RECT& area) const {
+  const int saved = SaveDC(dc);
+  SelectFont(dc);
   const std::wstring& shown = text();
-  DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &text_area,
-            DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+  const int height = DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &area,
+                               kTextFormat | DT_CALCRECT);
   RestoreDC(dc, saved);
+  return height > 0;
 }
 
 LRESULT CALLBACK LabelWindow::WindowProcedure(HWND window, UINT message, WPARAM wparam,

@@ -42,6 +42,9 @@ class LabelWindow final : public Label {
   // Fills `area` of `dc` with the back colour and writes the shown text into it, in the ambient
   // font and fore colour. Leaves the device context's state as it was.
   void Paint(HDC dc, const RECT& area) const;
+  // Widens and heightens `area` (its width is where the text breaks) to what the shown text
+  // needs in the ambient font; false when the text cannot be measured.
+  bool Measure(HDC dc, RECT& area) const;
 
   HWND window() const noexcept { return window_.get(); }
   // The engine's last caption, shown or not.
@@ -51,6 +54,8 @@ class LabelWindow final : public Label {
 
  private:
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  // Selects the ambient font, or the default one, into `dc`.
+  void SelectFont(HDC dc) const noexcept;
   void Place() noexcept;
   // Gives the window the shown text and has it painted again.
   void Refresh() noexcept;

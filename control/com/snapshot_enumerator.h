@@ -121,4 +121,13 @@ struct ConnectionTraits {
 };
 using ConnectionEnumerator = SnapshotEnumerator<IEnumConnections, ConnectionTraits>;
 
+// Formats without a target device: there is no DVTARGETDEVICE to copy.
+struct FormatEtcTraits {
+  using Element = FORMATETC;
+  static constexpr const IID& kIid = IID_IEnumFORMATETC;
+  static void CopyOut(FORMATETC* target, const FORMATETC& source) { *target = source; }
+  static void Release(FORMATETC&) {}
+};
+using FormatEtcEnumerator = SnapshotEnumerator<IEnumFORMATETC, FormatEtcTraits>;
+
 }  // namespace kivostrel::com

@@ -40,7 +40,7 @@ class Picture {
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
-    dc_ = UniqueMemoryDc(::CreateCompatibleDC(nullptr));
+    dc_ = UniqueDc(::CreateCompatibleDC(nullptr));
     bitmap_ = UniqueGdiObject(::CreateDIBSection(dc_.get(), &format, DIB_RGB_COLORS,
                                                  reinterpret_cast<void**>(&bits_), nullptr, 0));
     if (!dc_ || !bitmap_ || bits_ == nullptr) {
@@ -71,7 +71,7 @@ class Picture {
   }
 
  private:
-  UniqueMemoryDc dc_;
+  UniqueDc dc_;
   UniqueGdiObject bitmap_;
   std::uint32_t* bits_ = nullptr;
 };

@@ -1,0 +1,21 @@
+// The control's face in any device context a container hands over: Label1 painted by
+// LabelWindow::Paint, as its window paints itself, whether or not the window exists.
+// IViewObject::Draw and the pictures of IDataObject draw through here.
+#pragma once
+
+#include <windows.h>
+
+#include "control/com/label_window.h"
+
+namespace kivostrel::com {
+
+// Paints the label over `area`. On a device whose mapping mode is not MM_TEXT the area is taken
+// to device pixels first, so the text keeps its screen size; metafile DCs are painted in their
+// logical units as given. The DC's state is as it was afterwards.
+void DrawLabelFace(const LabelWindow& label, HDC dc, const RECT& area) noexcept;
+
+// The size in screen pixels of a face that shows all of the label's text, broken at words within
+// `wrap_width` pixels; {0, 0} when the text cannot be measured.
+SIZE LabelFaceSize(const LabelWindow& label, int wrap_width) noexcept;
+
+}  // namespace kivostrel::com
