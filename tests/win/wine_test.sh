@@ -6,7 +6,8 @@
 #                                                control's Windows path
 #   wine_test.sh PREFIX OCX --stop               stop the prefix's wineserver
 #
-# The control's Windows path is also given to the program as KIVOSTREL_OCX.
+# The control's Windows path is also given to the program as KIVOSTREL_OCX. Wine runs without an
+# X display, unless KIVOSTREL_WINE_DISPLAY names one (for a prefix made with the X11 driver).
 set -euo pipefail
 [ $# -ge 3 ] || { echo "usage: $0 PREFIX OCX -- PROGRAM ARGS... | --stop" >&2; exit 2; }
 prefix=$1 ocx=$2 mode=$3
@@ -14,6 +15,9 @@ shift 3
 
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
+if [ -n "${KIVOSTREL_WINE_DISPLAY:-}" ]; then
+  export DISPLAY=$KIVOSTREL_WINE_DISPLAY
+fi
 # Wine maps Z: to the Linux root in every prefix.
 KIVOSTREL_OCX="Z:${ocx//\//\\}"
 export KIVOSTREL_OCX
