@@ -10,6 +10,10 @@
 #                                     array, not a function, so that `timeout` and `&` take it
 #   windows_path PATH                 the Windows path Wine gives a Linux one (Z:\...)
 #   expect FILE TEXT                  "ok: TEXT", or "MISSING: TEXT" counted in $failures
+#   start_snmp_peers                  snmpd (public, private; sysDescr "kivOstrel e2e agent",
+#                                     sysName "kivostrel-e2e") on 127.0.0.1:$agent_port and
+#                                     snmptrapd on 127.0.0.1:$trap_port, logs in $work; returns
+#                                     once snmpd answers
 set -euo pipefail
 e2e_helpers_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 failures=0
@@ -58,4 +62,28 @@ expect() {
     echo "MISSING: $2"
     failures=$((failures + 1))
   fi
+}
+
+start_snmp_peers() {
+  read -r agent_port trap_port < <(free_udp_ports 2)
+  export MIBS= SNMP_PERSISTENT_DIR=$work/persist
+  mkdir -p "$SNMP_PERSISTENT_DIR"
+  # No sysContact line: that would make the object read-only.
+  printf '%s\n' 'rocommunity public 127.0.0.1' 'rwcommunity private 127.0.0.1' \
+    'sysDescr kivOstrel e2e agent' 'sysName kivostrel-e2e' >"$work/snmpd.conf"
+  echo 'disableAuthorization yes' >"$work/snmptrapd.conf"
+  /usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" \
+    >"$work/snmpd.log" 2>&1 &
+  pids+=($!)
+  local snmpd_pid=$!
+  /usr/sbin/snmptrapd -f -Lo -C -c "$work/snmptrapd.conf" "udp:127.0.0.1:$trap_port" \
+    >"$work/snmptrapd.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do
+    snmpget -v1 -c public -t 0.2 -r 0 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 &&
+      return 0
+    kill -0 "$snmpd_pid" 2>/dev/null || break
+  done
+  cat "$work/snmpd.log"
+  exit 1
 }

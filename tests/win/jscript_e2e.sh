@@ -13,25 +13,7 @@ script=$examples/jscript/manager.js
 . "$(dirname "$0")/e2e_helpers.sh"
 skip_without "$host" "$script" snmpd snmptrapd snmpget python3
 start_work
-read -r agent_port trap_port < <(free_udp_ports 2)
-
-export MIBS= SNMP_PERSISTENT_DIR=$work/persist
-mkdir -p "$SNMP_PERSISTENT_DIR"
-# No sysContact line: that would make the object read-only.
-printf '%s\n' 'rocommunity public 127.0.0.1' 'rwcommunity private 127.0.0.1' \
-  'sysDescr kivOstrel e2e agent' 'sysName kivostrel-e2e' >"$work/snmpd.conf"
-echo 'disableAuthorization yes' >"$work/snmptrapd.conf"
-/usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" \
-  >"$work/snmpd.log" 2>&1 &
-pids+=($!)
-/usr/sbin/snmptrapd -f -Lo -C -c "$work/snmptrapd.conf" "udp:127.0.0.1:$trap_port" \
-  >"$work/snmptrapd.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-  snmpget -v1 -c public -t 0.2 -r 0 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 &&
-    break
-  kill -0 "${pids[0]}" 2>/dev/null || { cat "$work/snmpd.log"; exit 1; }
-done
+start_snmp_peers
 
 # Runs the script host on FILE ARGS...: its exit status in $status, its output (both streams,
 # without Wine's carriage returns) in $work/output.txt.

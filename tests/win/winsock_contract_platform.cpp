@@ -26,18 +26,18 @@ bool DispatchOne() {
 
 }  // namespace
 
-const PlatformErrors kErrors{WSAENOTSOCK, WSAEINVAL,     WSATYPE_NOT_FOUND, WSAHOST_NOT_FOUND,
-                             WSAEMSGSIZE, WSAEADDRINUSE, WSAEADDRNOTAVAIL};
-
-std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOptions options) {
-  return std::make_unique<WinsockUdpSocket>(events, std::move(options));
-}
-
 // Every component of this thread shares its message queue: one message, whichever it is.
 void RunOnce(UdpSocketCore* /*socket*/, int timeout_ms) {
   if (DispatchOne()) return;
   ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeout_ms), QS_ALLINPUT);
   DispatchOne();
+}
+
+const PlatformErrors kErrors{WSAENOTSOCK, WSAEINVAL,     WSATYPE_NOT_FOUND, WSAHOST_NOT_FOUND,
+                             WSAEMSGSIZE, WSAEADDRINUSE, WSAEADDRNOTAVAIL};
+
+std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOptions options) {
+  return std::make_unique<WinsockUdpSocket>(events, std::move(options));
 }
 
 struct PlainPeer::Socket {
