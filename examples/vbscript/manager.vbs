@@ -115,8 +115,8 @@ Function Request(Kind, ObjectId, Value)
   ExpectedId = ExpectedId + 1
   Replied = False
   IsReady = False
-  ' Bindings go in parentheses: passed by value, a byte array reaches the control as one; a
-  ' script variable passed by reference is a Variant, which the typed parameter refuses.
+  ' Bindings go in parentheses, passed by value; the control takes a byte array passed by
+  ' reference in a script's variable as well.
   Select Case Kind
     Case "get"
       Bindings = Snmp.SNMPNullValue(ObjectId)
