@@ -84,15 +84,14 @@ void UdpSocketCore::OpenSocket(std::string_view local_port) {
 std::optional<SocketFailure> UdpSocketCore::Rebind(std::string_view local_address,
                                                    std::uint16_t local_port) {
   auto failure = Bind(local_address, local_port);
-  const std::uint16_t held = LocalPort();
   if (failure && failure->code == platform_.address_in_use && local_port != 0 &&
-      local_port == held) {
+      local_port == LocalPort()) {
     // The port in use is the open socket's own (a new address for the same port, or the same
     // endpoint again): let it go for the new bind, and take it back if that still fails.
     const UdpSocketOptions old = options_;
     DropSocket();
     failure = Bind(local_address, local_port);
-    if (failure && Bind(old.local_address, held)) {
+    if (failure && Bind(old.local_address, local_port)) {
       // Lost to another process in between: the usual reopen after SocketClosed tries again.
       unannounced_ = 0;
       Queue(Closed{});

@@ -224,7 +224,9 @@ std::vector<VARIANTARG> ArgumentsWithArraysUnwrapped(const DISPPARAMS& params) {
 
 void ControlObject::LoadTypeInfo() {
   ComPtr<ITypeInfo> info = EmbeddedTypeInfo(IID__kivOstrel);
-  byte_array_members_ = ByteArrayByReferenceMembers(info.get());
+  // Every control of this module has the same type library: its members are read once.
+  static const std::vector<MEMBERID> byte_array_members = ByteArrayByReferenceMembers(info.get());
+  byte_array_members_ = &byte_array_members;
   type_info_ = std::move(info);
 }
 
@@ -242,8 +244,8 @@ STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
     DISPPARAMS forwarded = params ? *params : DISPPARAMS{};
     std::vector<VARIANTARG> arguments;
     if (params && params->cArgs > 0 &&
-        std::find(byte_array_members_.begin(), byte_array_members_.end(), id) !=
-            byte_array_members_.end()) {
+        std::find(byte_array_members_->begin(), byte_array_members_->end(), id) !=
+            byte_array_members_->end()) {
       arguments = ArgumentsWithArraysUnwrapped(*params);
       forwarded.rgvarg = arguments.data();
     }

@@ -270,7 +270,7 @@ class ControlObject final : public _kivOstrel,
   LONG references_ = 1;
   ComPtr<ITypeInfo> type_info_;
   // The members with a SAFEARRAY(unsigned char)* parameter, from type_info_.
-  std::vector<MEMBERID> byte_array_members_;
+  const std::vector<MEMBERID>* byte_array_members_ = nullptr;  // set with type_info_
   EventConnectionPoint connection_point_;
   LONG frozen_events_ = 0;
   // A host's own object left in `Objects` by a Response handler.
