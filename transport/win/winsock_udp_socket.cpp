@@ -14,7 +14,6 @@ namespace {
 
 constexpr UINT kOutcomesMessage = WM_APP + 1;  // queued outcomes are waiting
 constexpr UINT kSocketMessage = WM_APP + 2;    // WSAAsyncSelect: wParam socket, lParam event
-constexpr UINT kReadMoreMessage = WM_APP + 3;  // wParam: the socket generation to read from
 
 }  // namespace
 
@@ -46,6 +45,7 @@ bool WinsockUdpSocket::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
           if (const int error = WSAGETSELECTERROR(lparam); error != 0) {
             ReportReceiveFailure(error);
           } else {
+            read_since_fd_read_ = false;
             ReceiveDatagrams();
           }
           break;
@@ -54,12 +54,6 @@ bool WinsockUdpSocket::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
           break;
         default:
           break;
-      }
-      return true;
-    case kReadMoreMessage:
-      read_more_posted_ = false;
-      if (static_cast<std::uint32_t>(wparam) == static_cast<std::uint32_t>(generation())) {
-        ReceiveDatagrams();
       }
       return true;
     default:
@@ -71,10 +65,12 @@ bool WinsockUdpSocket::Wake() noexcept {
   return ::PostMessageW(window_.get(), kOutcomesMessage, 0, 0) != FALSE;
 }
 
-void WinsockUdpSocket::ReceiveLater() noexcept {
-  if (read_more_posted_) return;
-  read_more_posted_ = ::PostMessageW(window_.get(), kReadMoreMessage,
-                                     static_cast<WPARAM>(generation()), 0) != FALSE;
+UdpSocketCore::Io WinsockUdpSocket::ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size,
+                                                  Endpoint& sender, std::int32_t& error) noexcept {
+  // One read per FD_READ. A read that leaves datagrams waiting makes Winsock post FD_READ again,
+  // so reading on would cost a read that finds nothing, then that message for nothing as well.
+  if (std::exchange(read_since_fd_read_, true)) return Io::kWouldBlock;
+  return BerkeleyUdpSocket::ReceiveNative(buffer, size, sender, error);
 }
 
 std::optional<UdpSocketCore::OpenFailure> WinsockUdpSocket::OpenNative(const Endpoint& local,

@@ -32,12 +32,14 @@ class WinsockUdpSocket final : private WinsockSession,
   std::optional<OpenFailure> OpenNative(const Endpoint& local, bool dual_stack) override;
   std::string ErrorText(std::int32_t code) const override;
   bool Wake() noexcept override;
-  void ReceiveLater() noexcept override;
+  Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
+                   std::int32_t& error) noexcept override;
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
   UniqueHwnd window_;
-  bool read_more_posted_ = false;
+  // The FD_READ being handled has had its read.
+  bool read_since_fd_read_ = true;
 };
 
 }  // namespace kivostrel
