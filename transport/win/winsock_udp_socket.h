@@ -7,6 +7,7 @@
 // found, ...).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "transport/sockets/berkeley_udp_socket.h"
@@ -36,10 +37,15 @@ class WinsockUdpSocket final : private WinsockSession,
                    std::int32_t& error) noexcept override;
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void OnReadable();
 
   UniqueHwnd window_;
-  // The FD_READ being handled has had its read.
-  bool read_since_fd_read_ = true;
+  using Clock = std::chrono::steady_clock;
+  // Reads the FD_READ being handled may still make, and whether one found a datagram.
+  int reads_left_ = 0;
+  bool found_datagram_ = false;
+  // When the last FD_READ that found a datagram was done with it.
+  Clock::time_point last_read_done_;
 };
 
 }  // namespace kivostrel
