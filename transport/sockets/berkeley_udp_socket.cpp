@@ -160,6 +160,9 @@ std::optional<UdpSocketCore::OpenFailure> BerkeleyUdpSocket::CreateBound(
 void BerkeleyUdpSocket::Install(native::OwnedSocket created, const Endpoint& local) noexcept {
   socket_ = std::move(created);
   ipv6_ = local.ipv6;
+  // Asked once: hosts may read the port often, and under Wine every call is a round trip.
+  Endpoint bound;
+  port_ = BoundEndpoint(socket_.get(), bound) ? bound.port : 0;
 }
 
 Endpoint BerkeleyUdpSocket::EndpointFrom(const sockaddr_storage& address) noexcept {
@@ -170,11 +173,11 @@ Endpoint BerkeleyUdpSocket::EndpointFrom(const sockaddr_storage& address) noexce
 
 void BerkeleyUdpSocket::CloseNative() noexcept {
   socket_.reset();
+  port_ = 0;
 }
 
 std::uint16_t BerkeleyUdpSocket::NativeLocalPort() const noexcept {
-  Endpoint bound;
-  return BoundEndpoint(socket_.get(), bound) ? bound.port : 0;
+  return port_;
 }
 
 UdpSocketCore::Io BerkeleyUdpSocket::SendNative(const Endpoint& to,

@@ -42,7 +42,8 @@ class BerkeleyUdpSocket : public UdpSocketCore {
 
  private:
   native::OwnedSocket socket_;
-  bool ipv6_ = false;  // the family of socket_
+  bool ipv6_ = false;       // the family of socket_
+  std::uint16_t port_ = 0;  // the port socket_ is bound to
 };
 
 }  // namespace kivostrel
