@@ -321,8 +321,8 @@ void UdpSocketCore::Raise(const Outcome& outcome) {
 
 int UdpSocketCore::RaiseOutcomes() {
   const std::shared_ptr<const bool> alive = alive_;
-  wake_requested_ = false;
-  Woken();
+  // Only a wake-up that was asked for needs resetting: spares a system call on every other pass.
+  if (std::exchange(wake_requested_, false)) Woken();
   int raised = 0;
   // Only what is queued now: what handlers queue comes with the next wake-up, so that a host
   // answering every DatagramSent with a send still lets everything else through.

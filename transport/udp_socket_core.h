@@ -159,7 +159,8 @@ class UdpSocketCore : public UdpSocket {
 
   // Makes the loop call RaiseOutcomes soon. False when it could not; the next outcome retries.
   virtual bool Wake() noexcept = 0;
-  // The loop is about to raise the outcomes: a level-triggered wake-up may be reset here.
+  // The loop is about to raise the outcomes a Wake asked for: a level-triggered wake-up may be
+  // reset here.
   virtual void Woken() noexcept {}
   // Writability reports are wanted (datagrams are pending) or not any more.
   virtual void WatchWritable(bool /*wanted*/) noexcept {}

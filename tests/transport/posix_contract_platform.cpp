@@ -40,6 +40,17 @@ void RunOnce(UdpSocketCore* socket, int timeout_ms) {
   }
 }
 
+struct OtherThread::Native {
+  std::thread thread;
+};
+
+OtherThread::OtherThread(std::function<void()> work)
+    : native_(std::make_unique<Native>(Native{std::thread(std::move(work))})) {}
+
+OtherThread::~OtherThread() {
+  native_->thread.join();
+}
+
 struct PlainPeer::Socket {
   UniqueFd fd{::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
 };

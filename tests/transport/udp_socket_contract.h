@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,19 @@ class PlainPeer {
   std::unique_ptr<Socket> socket_;
 };
 
+// Runs `work` on a thread of its own from construction; destruction waits for it to end.
+class OtherThread {
+ public:
+  explicit OtherThread(std::function<void()> work);
+  ~OtherThread();
+  OtherThread(const OtherThread&) = delete;
+  OtherThread& operator=(const OtherThread&) = delete;
+
+ private:
+  struct Native;
+  std::unique_ptr<Native> native_;
+};
+
 // The platform's numbers for what the contract checks, in this order.
 struct PlatformErrors {
   std::int32_t not_open;               // a send with no socket open
@@ -51,7 +65,8 @@ struct PlatformErrors {
 extern const PlatformErrors kErrors;
 std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOptions options = {});
 // Runs the loop that delivers the events of `socket` once: one wake-up's work, waiting up to
-// `timeout_ms` for something to do. `socket` is null once a test has destroyed it.
+// `timeout_ms` for something to do. `socket` is null once a test has destroyed it; the call then
+// only waits, on any thread.
 void RunOnce(UdpSocketCore* socket, int timeout_ms);
 
 }  // namespace kivostrel::contract

@@ -11,6 +11,7 @@
 #include "transport/udp_socket_contract.h"
 #include "transport/win/winsock_udp_socket.h"
 #include "udp_peer.h"
+#include "win/win32_handles.h"
 
 namespace kivostrel::contract {
 namespace {
@@ -22,6 +23,11 @@ bool DispatchOne() {
   ::TranslateMessage(&message);
   ::DispatchMessageW(&message);
   return true;
+}
+
+DWORD WINAPI RunWork(void* work) {
+  (*static_cast<std::function<void()>*>(work))();
+  return 0;
 }
 
 }  // namespace
@@ -38,6 +44,22 @@ const PlatformErrors kErrors{WSAENOTSOCK, WSAEINVAL,     WSATYPE_NOT_FOUND, WSAH
 
 std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOptions options) {
   return std::make_unique<WinsockUdpSocket>(events, std::move(options));
+}
+
+// mingw's win32 thread model has no std::thread.
+struct OtherThread::Native {
+  std::function<void()> work;
+  UniqueHandle thread;
+};
+
+OtherThread::OtherThread(std::function<void()> work)
+    : native_(std::make_unique<Native>(Native{std::move(work), {}})) {
+  native_->thread.reset(::CreateThread(nullptr, 0, &RunWork, &native_->work, 0, nullptr));
+  EXPECT_TRUE(native_->thread);
+}
+
+OtherThread::~OtherThread() {
+  if (native_->thread) ::WaitForSingleObject(native_->thread.get(), INFINITE);
 }
 
 struct PlainPeer::Socket {

@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -20,10 +21,63 @@ UniqueFd CheckedFd(int fd, const char* what) {
 
 }  // namespace
 
+// Up to a wake-up's budget of datagrams, read by one recvmmsg and handed to the core one by one.
+// A read that finds fewer than it has room for has emptied the socket: the next one would find
+// nothing, so it is not made until the socket is readable again.
+struct PosixUdpSocket::Batch {
+  static constexpr int kSlots = kMaxDatagramsPerWakeUp;
+  // Room for any UDP payload, IPv6 ones included, so that every datagram arrives whole.
+  static constexpr std::size_t kSlotSize = 65536;
+
+  Batch() {
+    for (int i = 0; i < kSlots; ++i) {
+      vectors[i] = iovec{Slot(i), kSlotSize};
+      headers[i].msg_hdr.msg_iov = &vectors[i];
+      headers[i].msg_hdr.msg_iovlen = 1;
+      headers[i].msg_hdr.msg_name = &senders[i];
+    }
+  }
+
+  std::uint8_t* Slot(int i) noexcept {
+    return bytes.get() + static_cast<std::size_t>(i) * kSlotSize;
+  }
+  bool Empty() const noexcept { return next == count; }
+  void Forget() noexcept { next = count = 0, drained = false; }
+
+  // False with `error` when the system gave nothing.
+  bool Read(int fd, std::int32_t& error) noexcept {
+    for (mmsghdr& header : headers) header.msg_hdr.msg_namelen = sizeof(sockaddr_storage);
+    int got = 0;
+    do {
+      got = ::recvmmsg(fd, headers.data(), kSlots, 0, nullptr);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+      error = errno;
+      Forget();
+      return false;
+    }
+    count = got;
+    next = 0;
+    drained = got < kSlots;
+    return true;
+  }
+
+  // Not value-initialised: a page is touched only where a datagram lands, so the 2 MiB cost
+  // little more memory than the datagrams themselves.
+  std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[kSlots * kSlotSize]};
+  std::array<iovec, kSlots> vectors{};
+  std::array<sockaddr_storage, kSlots> senders{};
+  std::array<mmsghdr, kSlots> headers{};
+  int count = 0;
+  int next = 0;
+  bool drained = false;
+};
+
 PosixUdpSocket::PosixUdpSocket(UdpSocketEvents& events, UdpSocketOptions options)
     : BerkeleyUdpSocket(events, std::move(options)),
       epoll_(CheckedFd(::epoll_create1(EPOLL_CLOEXEC), "epoll_create1")),
-      wakeup_(CheckedFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC), "eventfd")) {
+      wakeup_(CheckedFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC), "eventfd")),
+      batch_(std::make_unique<Batch>()) {
   epoll_event watch{};
   watch.events = EPOLLIN;
   watch.data.fd = wakeup_.get();
@@ -37,11 +91,20 @@ PosixUdpSocket::~PosixUdpSocket() = default;
 int PosixUdpSocket::Pump(int timeout_ms) {
   const std::shared_ptr<const bool> alive = AliveToken();
   std::array<epoll_event, 4> ready{};
-  // What became ready is found by trying: every call below is non-blocking and cheap.
-  (void)::epoll_wait(epoll_.get(), ready.data(), static_cast<int>(ready.size()), timeout_ms);
+  const int count =
+      ::epoll_wait(epoll_.get(), ready.data(), static_cast<int>(ready.size()), timeout_ms);
+  // A read is tried only when there is something to read: a wake-up for outcomes alone, or a
+  // timeout, costs no read that finds nothing.
+  bool readable = !batch_->Empty();
+  for (int i = 0; i < count; ++i) {
+    readable = readable ||
+               (ready[i].data.fd != wakeup_.get() && (ready[i].events & (EPOLLIN | EPOLLERR)) != 0);
+  }
+  if (std::exchange(leftovers_signalled_, false)) Woken();
+  // Sending is tried whatever woke us: cheap while nothing waits to go.
   SendPending();
   const int raised = RaiseOutcomes();
-  if (!*alive) return raised;
+  if (!*alive || !readable) return raised;
   return raised + ReceiveDatagrams();
 }
 
@@ -53,6 +116,7 @@ std::optional<UdpSocketCore::OpenFailure> PosixUdpSocket::OpenNative(const Endpo
   if (IsOpen()) ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, native_socket(), nullptr);
   Install(std::move(created), local);
   watching_writable_ = false;
+  batch_->Forget();
   return std::nullopt;
 }
 
@@ -60,6 +124,32 @@ void PosixUdpSocket::CloseNative() noexcept {
   ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, native_socket(), nullptr);
   BerkeleyUdpSocket::CloseNative();
   watching_writable_ = false;
+  batch_->Forget();
+}
+
+UdpSocketCore::Io PosixUdpSocket::ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size,
+                                                Endpoint& sender, std::int32_t& error) noexcept {
+  Batch& batch = *batch_;
+  if (batch.Empty()) {
+    if (std::exchange(batch.drained, false)) return Io::kWouldBlock;
+    if (!batch.Read(native_socket(), error)) {
+      return native::WouldBlock(error) ? Io::kWouldBlock : Io::kFailed;
+    }
+    if (batch.Empty()) return Io::kWouldBlock;
+  }
+  const int i = batch.next++;
+  size = std::min<std::size_t>(batch.headers[i].msg_len, buffer.size());
+  std::memcpy(buffer.data(), batch.Slot(i), size);
+  sender = EndpointFrom(batch.senders[i]);
+  return Io::kDone;
+}
+
+void PosixUdpSocket::ReceiveLater() noexcept {
+  // The socket stays readable by itself for what it still holds; not for what was read already
+  // (only a handler pumping from inside an event leaves that).
+  if (batch_->Empty() || leftovers_signalled_) return;
+  const std::uint64_t one = 1;
+  leftovers_signalled_ = ::write(wakeup_.get(), &one, sizeof one) == sizeof one;
 }
 
 bool PosixUdpSocket::Watch(int operation, int fd, bool writable) noexcept {

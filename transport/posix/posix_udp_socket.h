@@ -8,6 +8,8 @@
 // names the resolver refused.
 #pragma once
 
+#include <memory>
+
 #include "transport/sockets/berkeley_udp_socket.h"
 #include "transport/sockets/unique_fd.h"
 
@@ -36,12 +38,21 @@ class PosixUdpSocket final : public BerkeleyUdpSocket {
   bool Wake() noexcept override;
   void Woken() noexcept override;
   void WatchWritable(bool wanted) noexcept override;
+  // Hands out the datagrams of one recvmmsg, which reads a whole wake-up's worth at once.
+  Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
+                   std::int32_t& error) noexcept override;
+  void ReceiveLater() noexcept override;
   // Watches `fd` for reading, and for writing when `writable`.
   bool Watch(int operation, int fd, bool writable) noexcept;
 
+  struct Batch;
+
   UniqueFd epoll_;
-  UniqueFd wakeup_;  // eventfd, readable while outcomes wait
+  UniqueFd wakeup_;  // eventfd, readable while outcomes or datagrams already read wait
   bool watching_writable_ = false;
+  std::unique_ptr<Batch> batch_;
+  // The eventfd was written for datagrams already read that a spent budget left over.
+  bool leftovers_signalled_ = false;
 };
 
 }  // namespace kivostrel

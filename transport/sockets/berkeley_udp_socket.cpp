@@ -14,6 +14,9 @@
 namespace kivostrel {
 namespace {
 
+// What a socket asks for to hold bursts: about 10,000 datagrams of a few hundred bytes.
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+
 // A sockaddr of either family, as the calls take and give it.
 struct SocketAddress {
   sockaddr_storage storage{};
@@ -141,6 +144,11 @@ std::optional<UdpSocketCore::OpenFailure> BerkeleyUdpSocket::CreateBound(
       return OpenFailure{OpenStep::kCreate, native::LastError()};
     }
   }
+  // A burst outruns a host busy with each datagram; the default buffer holds a few hundred
+  // small ones. The system may grant less (Linux: up to net.core.rmem_max): that will do.
+  const int receive_buffer = kReceiveBufferBytes;
+  ::setsockopt(opened.get(), SOL_SOCKET, SO_RCVBUF,
+               reinterpret_cast<native::OptionPointer>(&receive_buffer), sizeof receive_buffer);
   const SocketAddress address = SockaddrOf(local, local.ipv6);
   if (::bind(opened.get(), address.get(), address.length) != 0) {
     return OpenFailure{OpenStep::kBind, native::LastError()};
@@ -152,15 +160,24 @@ std::optional<UdpSocketCore::OpenFailure> BerkeleyUdpSocket::CreateBound(
 void BerkeleyUdpSocket::Install(native::OwnedSocket created, const Endpoint& local) noexcept {
   socket_ = std::move(created);
   ipv6_ = local.ipv6;
+  // Asked once: hosts may read the port often, and under Wine every call is a round trip.
+  Endpoint bound;
+  port_ = BoundEndpoint(socket_.get(), bound) ? bound.port : 0;
+}
+
+Endpoint BerkeleyUdpSocket::EndpointFrom(const sockaddr_storage& address) noexcept {
+  Endpoint endpoint;
+  if (!EndpointOf(reinterpret_cast<const sockaddr*>(&address), endpoint)) return Endpoint{};
+  return endpoint;
 }
 
 void BerkeleyUdpSocket::CloseNative() noexcept {
   socket_.reset();
+  port_ = 0;
 }
 
 std::uint16_t BerkeleyUdpSocket::NativeLocalPort() const noexcept {
-  Endpoint bound;
-  return BoundEndpoint(socket_.get(), bound) ? bound.port : 0;
+  return port_;
 }
 
 UdpSocketCore::Io BerkeleyUdpSocket::SendNative(const Endpoint& to,
@@ -192,7 +209,7 @@ UdpSocketCore::Io BerkeleyUdpSocket::ReceiveNative(std::span<std::uint8_t> buffe
                    static_cast<int>(buffer.size()), 0, from.get(), &from.length);
     if (length >= 0) {
       size = static_cast<std::size_t>(length);
-      if (!EndpointOf(from.get(), sender)) sender = Endpoint{};
+      sender = EndpointFrom(from.storage);
       return Io::kDone;
     }
     error = native::LastError();

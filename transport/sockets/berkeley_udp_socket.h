@@ -26,6 +26,8 @@ class BerkeleyUdpSocket : public UdpSocketCore {
   // Makes `created`, of the family of `local`, the component's socket; the one it had closes.
   void Install(native::OwnedSocket created, const Endpoint& local) noexcept;
   native::Socket native_socket() const noexcept { return socket_.get(); }
+  // The endpoint in an address the system filled in; the empty endpoint for another family.
+  static Endpoint EndpointFrom(const sockaddr_storage& address) noexcept;
 
   void CloseNative() noexcept override;
   std::uint16_t NativeLocalPort() const noexcept override;
@@ -40,7 +42,8 @@ class BerkeleyUdpSocket : public UdpSocketCore {
 
  private:
   native::OwnedSocket socket_;
-  bool ipv6_ = false;  // the family of socket_
+  bool ipv6_ = false;       // the family of socket_
+  std::uint16_t port_ = 0;  // the port socket_ is bound to
 };
 
 }  // namespace kivostrel

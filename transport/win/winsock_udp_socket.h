@@ -7,6 +7,7 @@
 // found, ...).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "transport/sockets/berkeley_udp_socket.h"
@@ -32,12 +33,19 @@ class WinsockUdpSocket final : private WinsockSession,
   std::optional<OpenFailure> OpenNative(const Endpoint& local, bool dual_stack) override;
   std::string ErrorText(std::int32_t code) const override;
   bool Wake() noexcept override;
-  void ReceiveLater() noexcept override;
+  Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
+                   std::int32_t& error) noexcept override;
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void OnReadable();
 
   UniqueHwnd window_;
-  bool read_more_posted_ = false;
+  using Clock = std::chrono::steady_clock;
+  // Reads the FD_READ being handled may still make, and whether one found a datagram.
+  int reads_left_ = 0;
+  bool found_datagram_ = false;
+  // When the last FD_READ that found a datagram was done with it.
+  Clock::time_point last_read_done_;
 };
 
 }  // namespace kivostrel
