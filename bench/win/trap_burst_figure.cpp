@@ -38,6 +38,7 @@ struct BurstResult {
   long sent = 0;
   long arrived = 0;
   double responses_per_second = 0;
+  double sends_per_second = 0;  // as the sender managed it
 };
 
 // `count` traps to a new control from another thread, `per_second` apart (0: flat out). The
@@ -60,6 +61,7 @@ bool RunBurst(const CLSID& clsid, long count, long per_second, BurstResult& resu
   const LONGLONG start = Ticks();
   std::atomic<long> sent{0};
   std::atomic<bool> done{false};
+  LONGLONG last_send = start;
   {
     WorkerThread thread([&] {
       for (long i = 0; i < count; ++i) {
@@ -67,6 +69,7 @@ bool RunBurst(const CLSID& clsid, long count, long per_second, BurstResult& resu
         while (period != 0 && Ticks() < start + i * period) ::SwitchToThread();
         if (SendTo(sender.get(), trap, to)) ++sent;
       }
+      last_send = Ticks();
       done = true;
     });
     LONGLONG quiet_since = 0;
@@ -88,6 +91,8 @@ bool RunBurst(const CLSID& clsid, long count, long per_second, BurstResult& resu
   const double seconds =
       sink.responses > 0 ? SecondsBetween(start, sink.last_response_ticks) : 0;
   result.responses_per_second = seconds > 0 ? sink.responses / seconds : 0;
+  const double sending = SecondsBetween(start, last_send);
+  result.sends_per_second = sending > 0 ? result.sent / sending : 0;
   return true;
 }
 
@@ -109,7 +114,8 @@ bool MeasureTrapBursts(const BenchOptions& options, const CLSID& clsid, ResultsT
     table.Add({name + ": arrived", std::to_string(result.arrived) + " of " +
                                        std::to_string(result.sent), "",
                "5 bindings each, sent from another thread"});
-    table.Add({name + ": lost", std::to_string(result.sent - result.arrived), "", ""});
+    table.Add({name + ": lost", std::to_string(result.sent - result.arrived), "",
+               "sent at " + Format(result.sends_per_second, 0, "/s")});
     table.Add({name + ": Responses per second", Format(result.responses_per_second, 0, "/s"), "",
                "arrived / (first send to last Response)"});
   }
