@@ -7,8 +7,8 @@
 namespace kivostrel::winbench {
 
 struct BenchOptions {
-  bool short_mode = false;   // --short: a smoke test's sizes, figures meaningless
-  int repetitions = 5;       // --repetitions N: of each timed round-trip batch
+  bool short_mode = false;     // --short: a smoke test's sizes, figures meaningless
+  int repetitions = 5;         // --repetitions N: of each timed round-trip batch
   std::set<std::string> only;  // --only NAME[,NAME]: roundtrip, burst, endurance; empty: all
 
   bool Wants(const std::string& figure) const { return only.empty() || only.contains(figure); }

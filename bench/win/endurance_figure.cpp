@@ -75,14 +75,15 @@ bool Growth(int warm_up, int cycles, const std::function<bool()>& cycle, double&
 bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTable& table) {
   const int warm_up = options.short_mode ? 10 : 200;
   const int cycles = options.short_mode ? 50 : 10000;
-  const std::string counted = std::to_string(cycles) + " cycles after " +
-                              std::to_string(warm_up) + " of warm-up, PagefileUsage; ";
+  const std::string counted = std::to_string(cycles) + " cycles after " + std::to_string(warm_up) +
+                              " of warm-up, PagefileUsage; ";
 
   table.Add({"commit charge check: 8 MB written", Format(EightMegabytesSeenAsKilobytes(), 0, "KB"),
              "~8192 KB", "PagefileUsage (Wine 8 leaves PrivateUsage at 0)"});
 
   double kilobytes = 0, seconds = 0;
-  if (!Growth(warm_up, cycles, [&] { return CreateReadyRelease(clsid); }, kilobytes, seconds)) {
+  if (!Growth(
+          warm_up, cycles, [&] { return CreateReadyRelease(clsid); }, kilobytes, seconds)) {
     std::fprintf(stderr, "endurance: a create/Ready/release cycle failed\n");
     return false;
   }
@@ -92,7 +93,8 @@ bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTa
   CannedResponder responder;
   ControlRoundTrips exchanges(clsid, responder.port());
   if (!responder.ok() || !exchanges.ok() ||
-      !Growth(warm_up, cycles, [&] { return exchanges.Run(1); }, kilobytes, seconds)) {
+      !Growth(
+          warm_up, cycles, [&] { return exchanges.Run(1); }, kilobytes, seconds)) {
     std::fprintf(stderr, "endurance: a request/answer cycle failed\n");
     return false;
   }

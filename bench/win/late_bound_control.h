@@ -26,8 +26,8 @@ class LateBoundControl {
 
   // SendGetRequest(RemoteIP, RemotePort, Community, RequestId, Objectvalue). `bindings` is
   // passed by reference, as the member's [in, out] array is.
-  HRESULT SendGetRequest(BSTR remote_ip, BSTR remote_port, BSTR community,
-                         std::int32_t request_id, SAFEARRAY** bindings);
+  HRESULT SendGetRequest(BSTR remote_ip, BSTR remote_port, BSTR community, std::int32_t request_id,
+                         SAFEARRAY** bindings);
   // The port the control's socket is bound to; 0 when the get fails.
   std::uint16_t LocalPort();
 

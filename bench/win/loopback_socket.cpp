@@ -32,10 +32,9 @@ bool AskReceiveBuffer(SOCKET socket, int bytes) {
 }
 
 bool SendTo(SOCKET socket, std::span<const std::uint8_t> datagram, const sockaddr_in& to) {
-  const int sent =
-      ::sendto(socket, reinterpret_cast<const char*>(datagram.data()),
-               static_cast<int>(datagram.size()), 0, reinterpret_cast<const sockaddr*>(&to),
-               sizeof to);
+  const int sent = ::sendto(socket, reinterpret_cast<const char*>(datagram.data()),
+                            static_cast<int>(datagram.size()), 0,
+                            reinterpret_cast<const sockaddr*>(&to), sizeof to);
   return sent == static_cast<int>(datagram.size());
 }
 

@@ -17,12 +17,14 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) return 2;
   kivostrel::com::OleSession ole;
   if (FAILED(ole.status())) {
-    std::fprintf(stderr, "OleInitialize failed: 0x%08lx\n", static_cast<unsigned long>(ole.status()));
+    std::fprintf(stderr, "OleInitialize failed: 0x%08lx\n",
+                 static_cast<unsigned long>(ole.status()));
     return 1;
   }
   CLSID clsid{};
   if (const HRESULT hr = ControlClsid(clsid); FAILED(hr)) {
-    std::fprintf(stderr, "the control is not registered: 0x%08lx\n", static_cast<unsigned long>(hr));
+    std::fprintf(stderr, "the control is not registered: 0x%08lx\n",
+                 static_cast<unsigned long>(hr));
     return 1;
   }
   ResultsTable table;

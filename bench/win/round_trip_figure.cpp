@@ -55,8 +55,8 @@ bool MeasureRoundTrips(const BenchOptions& options, const CLSID& clsid, ResultsT
     control_us.push_back(control_trip);
     ratios.push_back(raw_trip / control_trip);
   }
-  const std::string how = "median of " + std::to_string(repetitions) + " x " +
-                          std::to_string(batch) + " exchanges; ";
+  const std::string how =
+      "median of " + std::to_string(repetitions) + " x " + std::to_string(batch) + " exchanges; ";
   table.Add({"round trip, raw Winsock", Format(Median(raw_us), 1, "us"), "",
              how + "range " + Spread(raw_us, 1)});
   table.Add({"round trip, control (late bound, events)", Format(Median(control_us), 1, "us"), "",

@@ -18,12 +18,11 @@ namespace {
 // An enterprise-specific SNMPv1 trap with five bindings of different types.
 Bytes BurstTrap() {
   Bytes bindings;
-  for (const Bytes& binding :
-       {SNMPIntegerValue("1.3.6.1.4.1.99999.1", "42"),
-        SNMPStringValue("1.3.6.1.4.1.99999.2", "link down on port 7"),
-        SnmpGaugeValue("1.3.6.1.4.1.99999.3", "1000000"),
-        SNMPCounterValue("1.3.6.1.4.1.99999.4", "123456789"),
-        SNMPIpAddrValue("1.3.6.1.4.1.99999.5", "127.0.0.1")})
+  for (const Bytes& binding : {SNMPIntegerValue("1.3.6.1.4.1.99999.1", "42"),
+                               SNMPStringValue("1.3.6.1.4.1.99999.2", "link down on port 7"),
+                               SnmpGaugeValue("1.3.6.1.4.1.99999.3", "1000000"),
+                               SNMPCounterValue("1.3.6.1.4.1.99999.4", "123456789"),
+                               SNMPIpAddrValue("1.3.6.1.4.1.99999.5", "127.0.0.1")})
     bindings.insert(bindings.end(), binding.begin(), binding.end());
   return BuildTrapMessage({.community = "public",
                            .enterprise = "1.3.6.1.4.1.99999",
@@ -88,8 +87,7 @@ bool RunBurst(const CLSID& clsid, long count, long per_second, BurstResult& resu
   }
   result.sent = sent;
   result.arrived = sink.responses;
-  const double seconds =
-      sink.responses > 0 ? SecondsBetween(start, sink.last_response_ticks) : 0;
+  const double seconds = sink.responses > 0 ? SecondsBetween(start, sink.last_response_ticks) : 0;
   result.responses_per_second = seconds > 0 ? sink.responses / seconds : 0;
   const double sending = SecondsBetween(start, last_send);
   result.sends_per_second = sending > 0 ? result.sent / sending : 0;
@@ -104,15 +102,16 @@ bool MeasureTrapBursts(const BenchOptions& options, const CLSID& clsid, ResultsT
     const char* name;
     long per_second;
   };
-  for (const Burst& burst : {Burst{"trap burst paced 10000/s", 10000}, Burst{"trap burst flat out", 0}}) {
+  for (const Burst& burst :
+       {Burst{"trap burst paced 10000/s", 10000}, Burst{"trap burst flat out", 0}}) {
     BurstResult result;
     if (!RunBurst(clsid, count, burst.per_second, result)) {
       std::fprintf(stderr, "%s: set-up failed\n", burst.name);
       return false;
     }
     const std::string name = burst.name;
-    table.Add({name + ": arrived", std::to_string(result.arrived) + " of " +
-                                       std::to_string(result.sent), "",
+    table.Add({name + ": arrived",
+               std::to_string(result.arrived) + " of " + std::to_string(result.sent), "",
                "5 bindings each, sent from another thread"});
     table.Add({name + ": lost", std::to_string(result.sent - result.arrived), "",
                "sent at " + Format(result.sends_per_second, 0, "/s")});

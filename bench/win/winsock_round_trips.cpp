@@ -22,9 +22,8 @@ bool WinsockRoundTrips::Run(int count) {
     const Bytes request = BuildRequestMessage(
         {.pdu = kTagGetRequest, .community = "public", .request_id = id, .bindings = binding_});
     if (!SendTo(socket_.get(), request, responder_)) return false;
-    const int received =
-        ::recvfrom(socket_.get(), reinterpret_cast<char*>(buffer), sizeof buffer, 0, nullptr,
-                   nullptr);
+    const int received = ::recvfrom(socket_.get(), reinterpret_cast<char*>(buffer), sizeof buffer,
+                                    0, nullptr, nullptr);
     if (received <= 0) return false;
     const ReceivedMessage answer =
         DecodeReceivedMessage(std::span(buffer, static_cast<std::size_t>(received)), 0);
