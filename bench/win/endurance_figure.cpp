@@ -40,6 +40,17 @@ bool CreateReadyRelease(const CLSID& clsid) {
   return ready;
 }
 
+// Whether the server reports that no object of its is left (DllCanUnloadNow).
+const char* ServerObjectsLeft() {
+  const HMODULE server = ::GetModuleHandleW(L"kivOstrel.ocx");
+  const auto can_unload =
+      server == nullptr ? nullptr
+                        : reinterpret_cast<HRESULT(WINAPI*)()>(
+                              reinterpret_cast<void*>(::GetProcAddress(server, "DllCanUnloadNow")));
+  if (can_unload == nullptr) return "server objects unknown";
+  return can_unload() == S_OK ? "no server object left" : "server objects left";
+}
+
 double Kilobytes(std::size_t before, std::size_t after) {
   return (static_cast<double>(after) - static_cast<double>(before)) / 1024.0;
 }
@@ -54,19 +65,28 @@ double EightMegabytesSeenAsKilobytes() {
   return Kilobytes(before, after);
 }
 
-// Commit charge growth over `cycles` calls of `cycle` after `warm_up` of them; false when one
-// failed.
-bool Growth(int warm_up, int cycles, const std::function<bool()>& cycle, double& kilobytes,
-            double& seconds) {
+struct Growth {
+  double kilobytes = 0;
+  long handles = 0;  // kernel handles the process gained
+  double seconds = 0;
+};
+
+// Commit charge and handles gained over `cycles` calls of `cycle` after `warm_up` of them; false
+// when one failed.
+bool MeasureGrowth(int warm_up, int cycles, const std::function<bool()>& cycle, Growth& growth) {
   for (int i = 0; i < warm_up; ++i)
     if (!cycle()) return false;
+  DWORD handles_before = 0, handles_after = 0;
+  ::GetProcessHandleCount(::GetCurrentProcess(), &handles_before);
   const std::size_t before = CommitCharge();
   const LONGLONG start = Ticks();
   for (int i = 0; i < cycles; ++i)
     if (!cycle()) return false;
-  seconds = SecondsBetween(start, Ticks());
+  growth.seconds = SecondsBetween(start, Ticks());
   DrainMessages();
-  kilobytes = Kilobytes(before, CommitCharge());
+  growth.kilobytes = Kilobytes(before, CommitCharge());
+  ::GetProcessHandleCount(::GetCurrentProcess(), &handles_after);
+  growth.handles = static_cast<long>(handles_after) - static_cast<long>(handles_before);
   return true;
 }
 
@@ -75,31 +95,37 @@ bool Growth(int warm_up, int cycles, const std::function<bool()>& cycle, double&
 bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTable& table) {
   const int warm_up = options.short_mode ? 10 : 200;
   const int cycles = options.short_mode ? 50 : 10000;
-  const std::string counted = std::to_string(cycles) + " cycles after " + std::to_string(warm_up) +
-                              " of warm-up, PagefileUsage; ";
+  const std::string counted =
+      std::to_string(cycles) + " cycles after " + std::to_string(warm_up) + " of warm-up; ";
 
   table.Add({"commit charge check: 8 MB written", Format(EightMegabytesSeenAsKilobytes(), 0, "KB"),
              "~8192 KB", "PagefileUsage (Wine 8 leaves PrivateUsage at 0)"});
 
-  double kilobytes = 0, seconds = 0;
-  if (!Growth(
-          warm_up, cycles, [&] { return CreateReadyRelease(clsid); }, kilobytes, seconds)) {
+  Growth growth;
+  if (!MeasureGrowth(
+          warm_up, cycles, [&] { return CreateReadyRelease(clsid); }, growth)) {
     std::fprintf(stderr, "endurance: a create/Ready/release cycle failed\n");
     return false;
   }
-  table.Add({"commit charge growth, create/Ready/release cycles", Format(kilobytes, 0, "KB"),
-             "< 1024 KB", counted + Format(seconds * 1e3 / cycles, 2, "ms") + " a cycle"});
+  table.Add({"commit charge growth, create/Ready/release cycles", Format(growth.kilobytes, 0, "KB"),
+             "< 1024 KB",
+             counted + "handles " + std::to_string(growth.handles) + ", " + ServerObjectsLeft() +
+                 "; " + Format(growth.seconds * 1e3 / cycles, 2, "ms") + " a cycle"});
 
   CannedResponder responder;
-  ControlRoundTrips exchanges(clsid, responder.port());
-  if (!responder.ok() || !exchanges.ok() ||
-      !Growth(
-          warm_up, cycles, [&] { return exchanges.Run(1); }, kilobytes, seconds)) {
-    std::fprintf(stderr, "endurance: a request/answer cycle failed\n");
-    return false;
+  {
+    ControlRoundTrips exchanges(clsid, responder.port());
+    if (!responder.ok() || !exchanges.ok() ||
+        !MeasureGrowth(
+            warm_up, cycles, [&] { return exchanges.Run(1); }, growth)) {
+      std::fprintf(stderr, "endurance: a request/answer cycle failed\n");
+      return false;
+    }
   }
-  table.Add({"commit charge growth, request/answer cycles", Format(kilobytes, 0, "KB"), "< 1024 KB",
-             counted + Format(seconds * 1e6 / cycles, 1, "us") + " a cycle"});
+  table.Add({"commit charge growth, request/answer cycles", Format(growth.kilobytes, 0, "KB"),
+             "< 1024 KB",
+             counted + "handles " + std::to_string(growth.handles) + ", " + ServerObjectsLeft() +
+                 " after release; " + Format(growth.seconds * 1e6 / cycles, 1, "us") + " a cycle"});
   return true;
 }
 
