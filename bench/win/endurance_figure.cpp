@@ -51,6 +51,15 @@ const char* ServerObjectsLeft() {
   return can_unload() == S_OK ? "no server object left" : "server objects left";
 }
 
+// The message-only windows of the process (the socket component's and the control's own).
+long MessageOnlyWindows() {
+  long count = 0;
+  for (HWND window = nullptr;
+       (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr;)
+    ++count;
+  return count;
+}
+
 double Kilobytes(std::size_t before, std::size_t after) {
   return (static_cast<double>(after) - static_cast<double>(before)) / 1024.0;
 }
@@ -68,6 +77,7 @@ double EightMegabytesSeenAsKilobytes() {
 struct Growth {
   double kilobytes = 0;
   long handles = 0;  // kernel handles the process gained
+  long windows = 0;  // message-only windows it gained
   double seconds = 0;
 };
 
@@ -78,6 +88,7 @@ bool MeasureGrowth(int warm_up, int cycles, const std::function<bool()>& cycle, 
     if (!cycle()) return false;
   DWORD handles_before = 0, handles_after = 0;
   ::GetProcessHandleCount(::GetCurrentProcess(), &handles_before);
+  const long windows_before = MessageOnlyWindows();
   const std::size_t before = CommitCharge();
   const LONGLONG start = Ticks();
   for (int i = 0; i < cycles; ++i)
@@ -87,6 +98,7 @@ bool MeasureGrowth(int warm_up, int cycles, const std::function<bool()>& cycle, 
   growth.kilobytes = Kilobytes(before, CommitCharge());
   ::GetProcessHandleCount(::GetCurrentProcess(), &handles_after);
   growth.handles = static_cast<long>(handles_after) - static_cast<long>(handles_before);
+  growth.windows = MessageOnlyWindows() - windows_before;
   return true;
 }
 
@@ -109,8 +121,9 @@ bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTa
   }
   table.Add({"commit charge growth, create/Ready/release cycles", Format(growth.kilobytes, 0, "KB"),
              "< 1024 KB",
-             counted + "handles " + std::to_string(growth.handles) + ", " + ServerObjectsLeft() +
-                 "; " + Format(growth.seconds * 1e3 / cycles, 2, "ms") + " a cycle"});
+             counted + "handles " + std::to_string(growth.handles) + ", windows " +
+                 std::to_string(growth.windows) + ", " + ServerObjectsLeft() + "; " +
+                 Format(growth.seconds * 1e3 / cycles, 2, "ms") + " a cycle"});
 
   CannedResponder responder;
   {
@@ -124,8 +137,9 @@ bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTa
   }
   table.Add({"commit charge growth, request/answer cycles", Format(growth.kilobytes, 0, "KB"),
              "< 1024 KB",
-             counted + "handles " + std::to_string(growth.handles) + ", " + ServerObjectsLeft() +
-                 " after release; " + Format(growth.seconds * 1e6 / cycles, 1, "us") + " a cycle"});
+             counted + "handles " + std::to_string(growth.handles) + ", windows " +
+                 std::to_string(growth.windows) + ", " + ServerObjectsLeft() + " after release; " +
+                 Format(growth.seconds * 1e6 / cycles, 1, "us") + " a cycle"});
   return true;
 }
 
