@@ -10,12 +10,12 @@ namespace kivostrel::winbench {
 
 namespace {
 
-// Microseconds per exchange of one timed batch, or a negative number when it failed.
+// Seconds for `count` exchanges, or a negative number when one failed.
 template <class RoundTrips>
-double MicrosecondsPerTrip(RoundTrips& trips, int count) {
+double SecondsFor(RoundTrips& trips, int count) {
   const LONGLONG start = Ticks();
   if (!trips.Run(count)) return -1;
-  return SecondsBetween(start, Ticks()) * 1e6 / count;
+  return SecondsBetween(start, Ticks());
 }
 
 std::string Spread(const std::vector<double>& values, int decimals) {
@@ -42,21 +42,29 @@ bool MeasureRoundTrips(const BenchOptions& options, const CLSID& clsid, ResultsT
     std::fprintf(stderr, "round trip: warm-up exchange failed\n");
     return false;
   }
-  // The two alternate, so that whatever else loads the machine weighs on both alike.
+  // Each repetition alternates slices of the two, so that whatever else loads the machine
+  // weighs on both alike.
+  const int slice = std::min(batch, 100);
   std::vector<double> raw_us, control_us, ratios;
   for (int r = 0; r < repetitions; ++r) {
-    const double raw_trip = MicrosecondsPerTrip(raw, batch);
-    const double control_trip = MicrosecondsPerTrip(control, batch);
-    if (raw_trip < 0 || control_trip < 0) {
-      std::fprintf(stderr, "round trip: an exchange failed or timed out\n");
-      return false;
+    double raw_seconds = 0, control_seconds = 0;
+    for (int done = 0; done < batch; done += slice) {
+      const double raw_slice = SecondsFor(raw, slice);
+      const double control_slice = SecondsFor(control, slice);
+      if (raw_slice < 0 || control_slice < 0) {
+        std::fprintf(stderr, "round trip: an exchange failed or timed out\n");
+        return false;
+      }
+      raw_seconds += raw_slice;
+      control_seconds += control_slice;
     }
-    raw_us.push_back(raw_trip);
-    control_us.push_back(control_trip);
-    ratios.push_back(raw_trip / control_trip);
+    raw_us.push_back(raw_seconds * 1e6 / batch);
+    control_us.push_back(control_seconds * 1e6 / batch);
+    ratios.push_back(raw_seconds / control_seconds);
   }
-  const std::string how =
-      "median of " + std::to_string(repetitions) + " x " + std::to_string(batch) + " exchanges; ";
+  const std::string how = "median of " + std::to_string(repetitions) + " x " +
+                          std::to_string(batch) + " exchanges, alternating by " +
+                          std::to_string(slice) + "; ";
   table.Add({"round trip, raw Winsock", Format(Median(raw_us), 1, "us"), "",
              how + "range " + Spread(raw_us, 1)});
   table.Add({"round trip, control (late bound, events)", Format(Median(control_us), 1, "us"), "",
