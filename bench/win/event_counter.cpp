@@ -1,0 +1,81 @@
+#include "event_counter.h"
+
+#include "bench_clock.h"
+#include "kivOstrel_h.h"
+
+namespace kivostrel::winbench {
+
+namespace {
+
+constexpr DISPID kResponseEvent = 1;
+constexpr DISPID kReadyEvent = 2;
+constexpr DISPID kWsErrorEvent = 3;
+constexpr UINT kResponseArguments = 9;
+constexpr UINT kRequestIdArgument = 5;  // in parameter order
+
+}  // namespace
+
+EventCounter::~EventCounter() {
+  if (point_) Unadvise();
+}
+
+HRESULT EventCounter::Advise(IUnknown* control) {
+  com::ComPtr<IConnectionPointContainer> container;
+  HRESULT hr = control->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
+  if (FAILED(hr)) return hr;
+  hr = container->FindConnectionPoint(DIID___kivOstrel, point_.Receive());
+  if (FAILED(hr)) return hr;
+  hr = point_->Advise(this, &cookie_);
+  if (FAILED(hr)) point_.reset();
+  return hr;
+}
+
+HRESULT EventCounter::Unadvise() {
+  if (!point_) return E_UNEXPECTED;
+  // The point may hold the last reference to the control: let it go after the call.
+  com::ComPtr<IConnectionPoint> point = std::move(point_);
+  return point->Unadvise(cookie_);
+}
+
+HRESULT EventCounter::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IDispatch) ||
+      ::IsEqualIID(iid, DIID___kivOstrel)) {
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT EventCounter::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT EventCounter::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
+                             EXCEPINFO*, UINT*) {
+  if (result != nullptr) ::VariantInit(result);
+  switch (id) {
+    case kResponseEvent:
+      ++responses;
+      last_response_ticks = Ticks();
+      if (params != nullptr && params->cArgs == kResponseArguments) {
+        const VARIANT& request_id = params->rgvarg[params->cArgs - 1 - kRequestIdArgument];
+        if (V_VT(&request_id) == VT_I4) last_request_id = V_I4(&request_id);
+      }
+      return S_OK;
+    case kReadyEvent:
+      ++readies;
+      return S_OK;
+    case kWsErrorEvent:
+      ++ws_errors;
+      return S_OK;
+    default:
+      return DISP_E_MEMBERNOTFOUND;
+  }
+}
+
+}  // namespace kivostrel::winbench
