@@ -227,6 +227,7 @@ void ControlObject::LoadTypeInfo() {
   // Every control of this module has the same type library: its members are read once.
   static const std::vector<MEMBERID> byte_array_members = ByteArrayByReferenceMembers(info.get());
   byte_array_members_ = &byte_array_members;
+  row_type_info_ = EmbeddedTypeInfo(IID__OstrelObject);
   type_info_ = std::move(info);
 }
 
