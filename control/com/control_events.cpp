@@ -55,11 +55,11 @@ void SetText(VARIANT& argument, const std::string& text) {
 
 void ControlObject::Raise(DISPID id, DISPPARAMS& params) noexcept {
   if (frozen_events_ > 0) return;
+  // A sink may unadvise, or release the control, from inside its handler: `keep` holds the
+  // control, and the list held here every sink it names, until all have had the event.
+  ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
   const std::shared_ptr<const EventConnectionPoint::SinkList> sinks = connection_point_.Sinks();
   if (!sinks) return;
-  // A sink may unadvise, or release the control, from inside its handler: the list held here
-  // keeps every sink it names, and `keep` the control.
-  ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
   for (const ComPtr<IDispatch>& sink : *sinks) {
     sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
                  nullptr);
