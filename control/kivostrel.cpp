@@ -267,7 +267,7 @@ namespace {
 class ReceivedRows final : public ObjectRows {
  public:
   ReceivedRows(decltype(ReceivedMessage::Objects) objects,
-               std::shared_ptr<const CodePage> code_page) noexcept
+               std::shared_ptr<const CodePage> code_page)
       : objects_(std::move(objects)), code_page_(std::move(code_page)) {}
 
   std::size_t size() const noexcept override { return objects_.size(); }
