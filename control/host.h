@@ -8,13 +8,13 @@
 #include <string>
 
 #include "control/collection.h"
+#include "control/objects_collection.h"
 #include "encoding/ostrel_object.h"
 #include "encoding/received_message.h"
 #include "encoding/variant.h"
 
 namespace kivostrel {
 
-using ObjectsCollection = Collection<std::shared_ptr<OstrelObject>>;
 using NamesCollection = Collection<std::string>;
 
 // The control's three events. Each runs to completion on the host's thread before the control

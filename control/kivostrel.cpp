@@ -260,27 +260,47 @@ void kivOstrel::SocketError(std::int32_t code, const std::string& description,
   events_.WsError(code, description, where);
 }
 
+namespace {
+
+// A received message's rows, handed to the host one at a time as it asks for them: OCTET STRING
+// texts come through the code page only then.
+class ReceivedRows final : public ObjectRows {
+ public:
+  ReceivedRows(decltype(ReceivedMessage::Objects) objects,
+               std::shared_ptr<const CodePage> code_page)
+      : objects_(std::move(objects)), code_page_(std::move(code_page)) {}
+
+  std::size_t size() const noexcept override { return objects_.size(); }
+  OstrelObject Render(std::size_t index) override {
+    // Each row is asked for once, so it may leave the message.
+    OstrelObject row = std::move(objects_[index]);
+    if (auto* text = std::get_if<std::string>(&row.OIDValue);
+        text && row.OIDType == kTagOctetString) {
+      *text = code_page_->FromAnsi(*text);
+    }
+    return row;
+  }
+
+ private:
+  decltype(ReceivedMessage::Objects) objects_;
+  std::shared_ptr<const CodePage> code_page_;
+};
+
+}  // namespace
+
 void kivOstrel::DatagramReceived(const std::string& remote_address, const std::string& remote_port,
                                  std::span<const std::uint8_t> data) {
   label_.SetCaption("Received");
   ReceivedMessage message = DecodeReceivedMessage(data, m_StringType);
 
-  const CodePage& code_page = *options_.code_page;
-  auto objects = std::make_shared<ObjectsCollection>();
-  for (std::size_t k = 0; k < message.Objects.size(); ++k) {
-    OstrelObject& row = message.Objects[k];
-    if (auto* text = std::get_if<std::string>(&row.OIDValue);
-        text && row.OIDType == kTagOctetString) {
-      *text = code_page.FromAnsi(*text);
-    }
-    objects->Add(std::make_shared<OstrelObject>(std::move(row)), std::to_string(k));
-  }
+  auto objects = std::make_shared<ObjectsCollection>(
+      std::make_shared<ReceivedRows>(std::move(message.Objects), options_.code_page));
   objects_ = objects;
   Bytes raw(data.begin(), data.end());
   const std::weak_ptr<const bool> alive = alive_;
   events_.Response(remote_address, remote_port, message.Version,
-                   code_page.FromAnsi(message.Community), message.Command, message.RequestId,
-                   message.ErrorStatus, objects, raw);
+                   options_.code_page->FromAnsi(message.Community), message.Command,
+                   message.RequestId, message.ErrorStatus, objects, raw);
   if (alive.expired()) return;  // the host's handler destroyed the control
   // The host may have put another collection in `Objects`: that one is kept.
   objects_ = std::move(objects);

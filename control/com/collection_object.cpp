@@ -76,13 +76,14 @@ std::string KeyOf(const VARIANT& argument) {
 struct ObjectsKind {
   using Engine = ObjectsCollection;
   using Item = std::shared_ptr<OstrelObject>;
+  ComPtr<ITypeInfo> row_type_info;
   // A row keeps one COM object for the life of the collection object, so that the host sees
   // the same object (and any object value it stored in it) each time it asks.
   std::map<const OstrelObject*, ComPtr<IDispatch>> faces;
 
   void ToVariant(const Item& row, VARIANT* target) {
     ComPtr<IDispatch>& face = faces[row.get()];
-    if (!face) face = MakeOstrelObject(row);
+    if (!face) face = MakeOstrelObject(row, row_type_info);
     VariantInit(target);
     target->vt = VT_DISPATCH;
     target->pdispVal = ComPtr<IDispatch>(face).Detach();
@@ -120,8 +121,8 @@ struct NamesKind {
 template <typename Kind>
 class CollectionObject final : public RefCounted<IDispatch>, private CountedObject {
  public:
-  explicit CollectionObject(std::shared_ptr<typename Kind::Engine> items)
-      : items_(std::move(items)) {}
+  explicit CollectionObject(std::shared_ptr<typename Kind::Engine> items, Kind kind = {})
+      : items_(std::move(items)), kind_(std::move(kind)) {}
 
   const std::shared_ptr<typename Kind::Engine>& items() const noexcept { return items_; }
 
@@ -256,8 +257,12 @@ class CollectionObject final : public RefCounted<IDispatch>, private CountedObje
 
 }  // namespace
 
-ComPtr<IDispatch> MakeObjectsCollection(std::shared_ptr<ObjectsCollection> objects) {
-  return ComPtr<IDispatch>::Adopt(new CollectionObject<ObjectsKind>(std::move(objects)));
+ComPtr<IDispatch> MakeObjectsCollection(std::shared_ptr<ObjectsCollection> objects,
+                                        ComPtr<ITypeInfo> row_type_info) {
+  ObjectsKind kind;
+  kind.row_type_info = std::move(row_type_info);
+  return ComPtr<IDispatch>::Adopt(
+      new CollectionObject<ObjectsKind>(std::move(objects), std::move(kind)));
 }
 
 ComPtr<IDispatch> MakeNamesCollection(std::shared_ptr<NamesCollection> names) {

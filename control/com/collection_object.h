@@ -22,7 +22,9 @@
 
 namespace kivostrel::com {
 
-ComPtr<IDispatch> MakeObjectsCollection(std::shared_ptr<ObjectsCollection> objects);
+// `row_type_info`: the type information of _OstrelObject, given to every row object made.
+ComPtr<IDispatch> MakeObjectsCollection(std::shared_ptr<ObjectsCollection> objects,
+                                        ComPtr<ITypeInfo> row_type_info);
 ComPtr<IDispatch> MakeNamesCollection(std::shared_ptr<NamesCollection> names);
 
 // The engine's collection behind `object` when it is one of our objects collections, else null.

@@ -55,15 +55,14 @@ void SetText(VARIANT& argument, const std::string& text) {
 
 void ControlObject::Raise(DISPID id, DISPPARAMS& params) noexcept {
   if (frozen_events_ > 0) return;
-  // A sink may unadvise, or release the control, from inside its handler.
+  // A sink may unadvise, or release the control, from inside its handler: `keep` holds the
+  // control, and the list held here every sink it names, until all have had the event.
   ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
-  try {
-    for (const ComPtr<IDispatch>& sink : connection_point_.Sinks()) {
-      sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                   nullptr);
-    }
-  } catch (...) {
-    // Only the copy of the sink list can fail (memory): the event is then not raised.
+  const std::shared_ptr<const EventConnectionPoint::SinkList> sinks = connection_point_.Sinks();
+  if (!sinks) return;
+  for (const ComPtr<IDispatch>& sink : *sinks) {
+    sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                 nullptr);
   }
 }
 
@@ -72,13 +71,18 @@ void ControlObject::Response(const std::string& RemoteIP, const std::string& Rem
                              const std::string& Command, std::int32_t RequestId,
                              std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
                              Bytes& RawData) {
+  if (frozen_events_ > 0 || !connection_point_.HasSinks()) {
+    kept_objects_.reset();  // no handler leaves anything in `Objects`
+    return;
+  }
   ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
   try {
     // The two by-reference slots: a handler may put another collection or array there.
     IDispatch* objects_slot = nullptr;
     SAFEARRAY* raw_slot = nullptr;
     const SlotsOwner owner{objects_slot, raw_slot};
-    objects_slot = MakeObjectsCollection(Objects).Detach();
+    const ComPtr<IDispatch> made = MakeObjectsCollection(Objects, row_type_info_);
+    objects_slot = ComPtr<IDispatch>(made).Detach();
     raw_slot = SafeArrayFromBytes(RawData).Detach();
 
     EventArguments<9> arguments;
@@ -100,9 +104,10 @@ void ControlObject::Response(const std::string& RemoteIP, const std::string& Rem
     Raise(kDispidResponse, params);
 
     // The collection the handlers left is the one the control keeps: the engine's own when it
-    // is one of ours, else the host's object (or nothing), held here.
+    // is one of ours, else the host's object (or nothing), held here. `made` holds the one
+    // made above, so its address cannot have been taken by another meanwhile.
     ComPtr<IDispatch> left(objects_slot);
-    Objects = ObjectsOf(left.get());
+    if (left.get() != made.get()) Objects = ObjectsOf(left.get());
     kept_objects_ = std::move(left);
     try {
       RawData = BytesFromSafeArray(raw_slot);

@@ -223,10 +223,18 @@ std::vector<VARIANTARG> ArgumentsWithArraysUnwrapped(const DISPPARAMS& params) {
 }  // namespace
 
 void ControlObject::LoadTypeInfo() {
-  ComPtr<ITypeInfo> info = EmbeddedTypeInfo(IID__kivOstrel);
+  // Under Wine, loading the library by path costs about half a millisecond even when it is
+  // loaded already: it is loaded once for both interfaces, and the row objects of Response share
+  // what is read here.
+  const ComPtr<ITypeLib> library = EmbeddedTypeLib();
+  ComPtr<ITypeInfo> info;
+  ThrowIfFailed(library->GetTypeInfoOfGuid(IID__kivOstrel, info.Receive()));
+  ComPtr<ITypeInfo> row_info;
+  ThrowIfFailed(library->GetTypeInfoOfGuid(IID__OstrelObject, row_info.Receive()));
   // Every control of this module has the same type library: its members are read once.
   static const std::vector<MEMBERID> byte_array_members = ByteArrayByReferenceMembers(info.get());
   byte_array_members_ = &byte_array_members;
+  row_type_info_ = std::move(row_info);
   type_info_ = std::move(info);
 }
 

@@ -269,6 +269,7 @@ class ControlObject final : public _kivOstrel,
 
   LONG references_ = 1;
   ComPtr<ITypeInfo> type_info_;
+  ComPtr<ITypeInfo> row_type_info_;  // _OstrelObject's, for the rows of Response
   // The members with a SAFEARRAY(unsigned char)* parameter, from type_info_.
   const std::vector<MEMBERID>* byte_array_members_ = nullptr;  // set with type_info_
   EventConnectionPoint connection_point_;

@@ -8,11 +8,13 @@
 
 namespace kivostrel::com {
 
-std::vector<ComPtr<IDispatch>> EventConnectionPoint::Sinks() const {
-  std::vector<ComPtr<IDispatch>> sinks;
-  sinks.reserve(sinks_.size());
-  for (const Connection& connection : sinks_) sinks.push_back(connection.sink);
-  return sinks;
+std::shared_ptr<const EventConnectionPoint::SinkList> EventConnectionPoint::ListOf(
+    const std::vector<Connection>& connections) {
+  if (connections.empty()) return nullptr;
+  auto list = std::make_shared<SinkList>();
+  list->reserve(connections.size());
+  for (const Connection& connection : connections) list->push_back(connection.sink);
+  return list;
 }
 
 STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID iid, void** object) {
@@ -50,6 +52,12 @@ STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   }
   return Guarded(IID_IConnectionPoint, [&] {
     sinks_.push_back({next_cookie_, std::move(dispatch)});
+    try {
+      sink_list_ = ListOf(sinks_);
+    } catch (...) {
+      sinks_.pop_back();
+      throw;
+    }
     *cookie = next_cookie_++;
   });
 }
@@ -58,11 +66,20 @@ STDMETHODIMP EventConnectionPoint::Unadvise(DWORD cookie) {
   const auto found = std::find_if(sinks_.begin(), sinks_.end(),
                                   [&](const Connection& c) { return c.cookie == cookie; });
   if (found == sinks_.end()) return CONNECT_E_NOCONNECTION;
-  // The sink may release the control's last outside reference when it goes: keep it until
-  // the list is consistent again.
-  ComPtr<IDispatch> leaving = std::move(found->sink);
-  sinks_.erase(found);
-  return S_OK;
+  return Guarded(IID_IConnectionPoint, [&] {
+    std::vector<Connection> staying;
+    staying.reserve(sinks_.size() - 1);
+    for (auto c = sinks_.begin(); c != sinks_.end(); ++c) {
+      if (c != found) staying.push_back(*c);
+    }
+    std::shared_ptr<const SinkList> list = ListOf(staying);
+    // The sink may release the control's last outside reference when it goes: keep it until
+    // the lists are consistent again.
+    ComPtr<IDispatch> leaving = std::move(found->sink);
+    std::shared_ptr<const SinkList> old_list = std::move(sink_list_);
+    sinks_ = std::move(staying);
+    sink_list_ = std::move(list);
+  });
 }
 
 STDMETHODIMP EventConnectionPoint::EnumConnections(IEnumConnections** connections) {

@@ -7,6 +7,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <memory>
 #include <vector>
 
 #include "win/com_handles.h"
@@ -22,11 +23,17 @@ class EventConnectionPoint final : public IConnectionPoint {
   EventConnectionPoint& operator=(const EventConnectionPoint&) = delete;
   virtual ~EventConnectionPoint() = default;
 
-  // The sinks now connected; a copy, so that a sink may unadvise while events are raised.
-  std::vector<ComPtr<IDispatch>> Sinks() const;
+  // The sinks now connected, or null when there are none. The list is made again on every
+  // Advise and Unadvise, never changed, so that an event can go through it without copying it
+  // while a sink unadvises.
+  using SinkList = std::vector<ComPtr<IDispatch>>;
+  std::shared_ptr<const SinkList> Sinks() const noexcept { return sink_list_; }
   bool HasSinks() const noexcept { return !sinks_.empty(); }
   // Lets every sink go (the control is closing).
-  void DisconnectAll() noexcept { sinks_.clear(); }
+  void DisconnectAll() noexcept {
+    sink_list_.reset();
+    sinks_.clear();
+  }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -46,8 +53,12 @@ class EventConnectionPoint final : public IConnectionPoint {
     ComPtr<IDispatch> sink;
   };
 
+  // The list of `connections`' sinks, null when there are none.
+  static std::shared_ptr<const SinkList> ListOf(const std::vector<Connection>& connections);
+
   IConnectionPointContainer& container_;
   std::vector<Connection> sinks_;
+  std::shared_ptr<const SinkList> sink_list_;
   DWORD next_cookie_ = 1;
 };
 

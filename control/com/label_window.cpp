@@ -52,7 +52,11 @@ COLORREF ColorRef(OLE_COLOR color, int system_default) noexcept {
 }  // namespace
 
 void LabelWindow::SetCaption(const std::string& caption) {
-  caption_ = Widen(caption, CP_UTF8);
+  std::wstring widened = Widen(caption, CP_UTF8);
+  // A burst of datagrams says "Received" each time. Setting a window's text is a call into the
+  // window system (under Wine, a request to its server), so the same text is not set again.
+  if (widened == caption_) return;
+  caption_ = std::move(widened);
   Refresh();
 }
 

@@ -19,7 +19,8 @@ const IID IID_OstrelObjectImpl = {
 class OstrelObjectCom final : public RefCounted<_OstrelObject, ISupportErrorInfo>,
                               private CountedObject {
  public:
-  explicit OstrelObjectCom(std::shared_ptr<OstrelObject> row) : row_(std::move(row)) {}
+  OstrelObjectCom(std::shared_ptr<OstrelObject> row, ComPtr<ITypeInfo> type_info) noexcept
+      : row_(std::move(row)), type_info_(std::move(type_info)) {}
 
   const std::shared_ptr<OstrelObject>& row() const noexcept { return row_; }
 
@@ -137,8 +138,8 @@ class OstrelObjectCom final : public RefCounted<_OstrelObject, ISupportErrorInfo
 
 }  // namespace
 
-ComPtr<IDispatch> MakeOstrelObject(std::shared_ptr<OstrelObject> row) {
-  auto* object = new OstrelObjectCom(std::move(row));
+ComPtr<IDispatch> MakeOstrelObject(std::shared_ptr<OstrelObject> row, ComPtr<ITypeInfo> type_info) {
+  auto* object = new OstrelObjectCom(std::move(row), std::move(type_info));
   return ComPtr<IDispatch>::Adopt(static_cast<_OstrelObject*>(object));
 }
 

@@ -14,8 +14,10 @@
 
 namespace kivostrel::com {
 
-// A new object over `row`; the host's writes go to the row.
-ComPtr<IDispatch> MakeOstrelObject(std::shared_ptr<OstrelObject> row);
+// A new object over `row`; the host's writes go to the row. `type_info`, the type information of
+// _OstrelObject when the caller has it at hand, spares the object looking it up.
+ComPtr<IDispatch> MakeOstrelObject(std::shared_ptr<OstrelObject> row,
+                                   ComPtr<ITypeInfo> type_info = {});
 
 // The row behind `object` when it is one of ours, else null.
 std::shared_ptr<OstrelObject> RowOf(IUnknown* object);

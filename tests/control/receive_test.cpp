@@ -94,6 +94,37 @@ TEST_F(EngineTest, EachDatagramGetsANewCollection) {
   EXPECT_EQ(first->Count(), 2);  // the earlier message's rows stay with whoever kept them
 }
 
+// The rows are made into objects only when asked for; nothing of that may show.
+TEST_F(EngineTest, ResponseRowsAreOneObjectUnderEveryKey) {
+  udp->events().DatagramReceived("127.0.0.1", "161", TwoBindingResponse(*engine));
+  ObjectsCollection& objects = *events.responses[0].Objects;
+  const struct {
+    const char* key;
+    std::int32_t position;  // 0: error 5
+  } keys[] = {{"1", 2},  {"0", 1},  {"00", 0}, {"01", 0}, {"2", 0},
+              {"+1", 0}, {" 1", 0}, {"-0", 0}, {"", 0},   {"18446744073709551617", 0}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.key);
+    if (k.position == 0) {
+      EXPECT_EQ(ErrorNumberOf([&] { (void)objects.Item(k.key); }), 5);
+    } else {
+      EXPECT_EQ(objects.Item(k.key), objects.Item(k.position));
+    }
+  }
+  EXPECT_EQ(objects.Item(1), objects.Item(1));
+  objects.Item(2)->OIDName = "1.3.6";  // a host's write stays with the row
+  EXPECT_EQ(objects.Item("1")->OIDName, "1.3.6");
+  EXPECT_EQ(CopyOfResponse("", "", 0, "", "", 0, 0, objects, {}).Objects[1].OIDName, "1.3.6");
+  EXPECT_EQ(objects.KeyAt(2), "1");
+  EXPECT_EQ(ErrorNumberOf([&] { objects.Add(nullptr, "0"); }), 457);
+  objects.Remove(1);
+  EXPECT_EQ(objects.KeyAt(1), "1");
+  EXPECT_EQ(objects.Item("1")->OIDName, "1.3.6");
+  objects.Add(nullptr, "0");
+  EXPECT_EQ(objects.Item("0"), nullptr);
+  EXPECT_EQ(objects.Count(), 2);
+}
+
 TEST_F(EngineTest, HandlerMayAnswerFromResponse) {
   ReadyEngine();
   events.on_response = [&](std::shared_ptr<ObjectsCollection>&) {

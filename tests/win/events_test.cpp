@@ -462,6 +462,24 @@ TEST_F(Collections, ForEachVisitsTheObjectsInMessageOrder) {
   }
 }
 
+// Kept after the event: row 1 is first reached by Item, row 2 by For Each.
+TEST_F(Collections, EachRowIsOneObjectWhicheverWayItIsReached) {
+  auto objects = ReceivedObjects();
+  ASSERT_TRUE(objects);
+  const auto item = [&](UniqueVariant index) {
+    return ObjectOf(*Call(objects.get(), L"Item", std::move(index)).value.get());
+  };
+  const auto first = item(Long(1));
+  ASSERT_TRUE(first);
+  EXPECT_EQ(item(Long(1)).get(), first.get());
+  EXPECT_EQ(Put(first.get(), L"OIDName", Text(L"1.3.6")).hr, S_OK);
+  const auto items = ForEach(objects.get());
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(ObjectOf(*items[0].get()).get(), first.get());
+  EXPECT_EQ(item(Text(L"1")).get(), ObjectOf(*items[1].get()).get());
+  EXPECT_EQ(TextOf(*Get(item(Text(L"0")).get(), L"OIDName").value.get()), L"1.3.6");
+}
+
 TEST_F(Collections, OctetStringsArriveAsBytesWithStringType1) {
   ASSERT_EQ(Put(control_.get(), L"StringType", Long(1)).hr, S_OK);
   auto objects = ReceivedObjects();
