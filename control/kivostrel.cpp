@@ -268,7 +268,7 @@ void kivOstrel::DatagramReceived(const std::string& remote_address, const std::s
   const CodePage& code_page = *options_.code_page;
   auto objects = std::make_shared<ObjectsCollection>();
   for (std::size_t k = 0; k < message.Objects.size(); ++k) {
-    OstrelObject& row = message.Objects[k];
+    OstrelObject row = message.Objects[k];
     if (auto* text = std::get_if<std::string>(&row.OIDValue);
         text && row.OIDType == kTagOctetString) {
       *text = code_page.FromAnsi(*text);
