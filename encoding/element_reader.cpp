@@ -1,31 +1,11 @@
 #include "encoding/element_reader.h"
 
-#include <algorithm>
 #include <charconv>
 
 namespace kivostrel {
 namespace {
 
 constexpr std::uint64_t kMaxSubidentifier = 0x7FFFFFFF;
-
-// The last four octets of the content, with zeros in front of shorter content, read as a signed
-// 32-bit number: longer content keeps only its low four octets.
-std::int32_t LowFourOctets(std::span<const std::uint8_t> content) {
-  std::uint32_t value = 0;
-  for (const std::uint8_t octet : content.last(std::min<std::size_t>(content.size(), 4))) {
-    value = value << 8 | octet;
-  }
-  return static_cast<std::int32_t>(value);
-}
-
-// INTEGER content of one to three declared octets is sign-extended from its first octet.
-std::int32_t SignExtended(std::int32_t value, std::uint64_t declared_length,
-                          std::span<const std::uint8_t> content) {
-  if (declared_length >= 1 && declared_length <= 3 && content[0] >= 0x80) {
-    return static_cast<std::int32_t>(value - (std::int64_t{1} << (8 * declared_length)));
-  }
-  return value;
-}
 
 std::string IpAddressText(std::span<const std::uint8_t> content) {
   std::string text;
@@ -101,14 +81,14 @@ bool ReadElementValue(const ElementHeader& header, std::int32_t string_type, Var
   const auto content = header.content;
   switch (header.tag) {
     case kTagInteger:
-      if (content.empty()) return false;
-      value = SignExtended(LowFourOctets(content), header.length, content);
-      return true;
     case kTagCounter:
     case kTagGauge:
-    case kTagTimeTicks:
-      value = LowFourOctets(content);
+    case kTagTimeTicks: {
+      const auto number = ReadIntegerContent(header);
+      if (!number) return false;
+      value = *number;
       return true;
+    }
     case kTagOctetString:
       if (string_type == kStringTypeBytes) {
         value = Bytes(content.begin(), content.end());

@@ -68,6 +68,27 @@ inline std::optional<ElementHeader> ReadElementHeader(std::span<const std::uint8
   return header;
 }
 
+// The number an INTEGER, Counter, Gauge or TimeTicks element gives (the caller checks the tag):
+// the last four content octets read as a signed 32-bit number, and an INTEGER of one to three
+// declared octets sign-extended from its first. An INTEGER without content has no number.
+inline std::optional<std::int32_t> ReadIntegerContent(const ElementHeader& header) {
+  const auto content = header.content;
+  if (header.tag == kTagInteger && content.empty()) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const std::uint8_t octet : content.last(content.size() < 4 ? content.size() : 4)) {
+    value = value << 8 | octet;
+  }
+  if (header.tag == kTagInteger && header.length >= 1 && header.length <= 3 && content[0] >= 0x80) {
+    return static_cast<std::int32_t>(value - (std::int64_t{1} << (8 * header.length)));
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+// True for the tags whose value is a number.
+constexpr bool IsIntegerTag(std::int16_t tag) {
+  return tag == kTagInteger || tag == kTagCounter || tag == kTagGauge || tag == kTagTimeTicks;
+}
+
 // The element's value; false, leaving `value` as it was, when its content cannot be read (an
 // INTEGER without content, an OBJECT IDENTIFIER that AppendObjectIdText refuses). OCTET STRING
 // content becomes a byte array when `string_type` is kStringTypeBytes, otherwise text holding

@@ -73,7 +73,6 @@ void DecodeBindings(std::span<const std::uint8_t> data, std::size_t position,
 // The same walk as DecodeBindings, recording where each row's name and value lie instead of
 // reading them: the rows render them when asked, with the same readers.
 void AddBindingRows(std::span<const std::uint8_t> data, std::size_t position, ReceivedRows& rows) {
-  rows.reserve(rows.size() + std::min<std::size_t>(Rest(data, position).size() / 24, 256));
   ReceivedRows::Piece name;
   for (std::size_t k = 0; position < data.size(); ++k) {
     const auto header = ReadElementHeader(Rest(data, position));
@@ -96,6 +95,12 @@ void AddBindingRows(std::span<const std::uint8_t> data, std::size_t position, Re
   }
 }
 
+// How many binding rows to make room for: a binding takes at least six octets, but most take
+// more; the guess is bounded by the octets present.
+std::size_t ExpectedRows(std::span<const std::uint8_t> data, std::size_t position) {
+  return std::min<std::size_t>(Rest(data, position).size() / 24 + 1, 256);
+}
+
 // True when ReadElementValue would succeed: only an INTEGER without content and an OBJECT
 // IDENTIFIER it refuses fail.
 bool ValueReads(const ElementHeader& header, std::int32_t string_type) {
@@ -107,15 +112,27 @@ bool ValueReads(const ElementHeader& header, std::int32_t string_type) {
 
 // The eight header elements of a received message, located and checked but not yet read.
 struct HeaderElements {
+  // Where a slot's element lies; left unset for a slot not reached, which is never read.
+  struct Slot {
+    std::size_t position;
+    std::uint32_t declared;
+    std::uint8_t tag;
+    std::uint8_t content_start;
+  };
   std::span<const std::uint8_t> data;
-  std::array<ReceivedRows::Piece, kHeaderSlots + 1> slots;  // 1-based; slot 0 is never used
+  std::array<Slot, kHeaderSlots + 1> slots;  // 1-based; slot 0 is never used
   std::size_t decoded = 0;  // slots 1 to `decoded` decoded; a slot after them is not reached
 
   ElementHeader Element(std::size_t slot) const {
-    const ReceivedRows::Piece& piece = slots[slot];
-    return {.tag = piece.tag,
-            .length = piece.declared,
-            .content = data.subspan(piece.offset, piece.size)};
+    const Slot& s = slots[slot];
+    const std::size_t start = s.position + s.content_start;
+    return {.tag = s.tag,
+            .length = s.declared,
+            .content_start = s.content_start,
+            .content = data.subspan(start, std::min<std::size_t>(s.declared, data.size() - start))};
+  }
+  ReceivedRows::Piece Piece(std::size_t slot) const {
+    return ReceivedRows::ElementAt(slots[slot].position, Element(slot));
   }
   // A slot's value as DecodeMessage gives it (0 for a slot not reached).
   Variant Value(std::size_t slot, std::int32_t string_type) const {
@@ -132,7 +149,8 @@ bool LocateHeader(std::int32_t string_type, HeaderElements& header, std::size_t&
   for (std::size_t slot = 1; slot <= kHeaderSlots; ++slot) {
     const auto element = ReadElementHeader(Rest(header.data, position));
     if (!element || !ValueReads(*element, string_type)) return false;
-    header.slots[slot] = ReceivedRows::ElementAt(position, *element);
+    header.slots[slot] = {position, static_cast<std::uint32_t>(element->length), element->tag,
+                          static_cast<std::uint8_t>(element->content_start)};
     header.decoded = slot;
     position += element->continue_at();
   }
@@ -157,6 +175,25 @@ std::optional<std::int32_t> ToWholeNumber(const Variant& value, std::int64_t low
   return static_cast<std::int32_t>(number);
 }
 
+// The same for a header slot, as `number` (0 when it does not convert) and whether it
+// converts. A number element is read without making a value of it, and nothing goes through an
+// optional: one copied whole after being built field by field stalls the load that reads it.
+inline bool SlotWholeNumber(const HeaderElements& header, std::size_t slot,
+                            std::int32_t string_type, std::int64_t low, std::int64_t high,
+                            std::int32_t& number) {
+  number = 0;
+  if (slot <= header.decoded && IsIntegerTag(header.slots[slot].tag)) {
+    // A decoded slot always has its number.
+    const std::int32_t read = ReadIntegerContent(header.Element(slot)).value_or(0);
+    if (read < low || read > high) return false;
+    number = read;
+    return true;
+  }
+  const auto converted = ToWholeNumber(header.Value(slot, string_type), low, high);
+  number = converted.value_or(0);
+  return converted.has_value();
+}
+
 constexpr std::int64_t kShortMin = std::numeric_limits<std::int16_t>::min();
 constexpr std::int64_t kShortMax = std::numeric_limits<std::int16_t>::max();
 constexpr std::int64_t kLongMin = std::numeric_limits<std::int32_t>::min();
@@ -173,10 +210,14 @@ bool FillCommonFields(const HeaderElements& header, std::int32_t string_type,
   } else {
     received.Community = ValueToText(header.Value(3, string_type));
   }
-  if (header.decoded >= 4) received.Command = TypeNameOf(header.slots[4].tag);
-  const auto version = ToWholeNumber(header.Value(2, string_type), kShortMin, kShortMax);
-  received.Version = static_cast<std::int16_t>(version.value_or(0));
-  return version.has_value();
+  if (header.decoded >= 4) {
+    const std::string_view command = TagTypeName(header.slots[4].tag);
+    received.Command = command.empty() ? TypeNameOf(header.slots[4].tag) : std::string(command);
+  }
+  std::int32_t version = 0;
+  const bool converts = SlotWholeNumber(header, 2, string_type, kShortMin, kShortMax, version);
+  received.Version = static_cast<std::int16_t>(version);
+  return converts;
 }
 
 constexpr std::string_view kSysUpTime0 = "1.3.6.1.2.1.1.3.0";
@@ -185,10 +226,6 @@ constexpr std::string_view kSnmpTrapAddress0 = "1.3.6.1.6.3.18.1.3.0";
 constexpr std::string_view kSnmpTrapCommunity0 = "1.3.6.1.6.3.18.1.4.0";
 constexpr std::string_view kSnmpTrapEnterprise0 = "1.3.6.1.6.3.1.1.4.3.0";
 constexpr std::string_view kStandardTraps = "1.3.6.1.6.3.1.1.5.";
-
-bool IsIntegerTag(std::int16_t tag) {
-  return tag == kTagInteger || tag == kTagCounter || tag == kTagGauge || tag == kTagTimeTicks;
-}
 
 // A trap's rows in the SNMPv2 notification form. Returns false when its header cannot be read.
 bool AddTrapRows(std::span<const std::uint8_t> data, std::size_t position, std::int32_t string_type,
@@ -223,9 +260,9 @@ bool AddTrapRows(std::span<const std::uint8_t> data, std::size_t position, std::
   rows.AddFixedRow(kSysUpTime0, kTagTimeTicks, ReceivedRows::ElementAt(stamp_position, *stamp));
   rows.AddFixedRow(kSnmpTrapOid0, kTagObjectId, rows.StoreText(trap_oid));
   AddBindingRows(data, position, rows);
-  rows.AddFixedRow(kSnmpTrapAddress0, kTagIpAddress, header.slots[6]);
-  rows.AddFixedRow(kSnmpTrapCommunity0, kTagOctetString, header.slots[3]);
-  rows.AddFixedRow(kSnmpTrapEnterprise0, kTagObjectId, header.slots[5]);
+  rows.AddFixedRow(kSnmpTrapAddress0, kTagIpAddress, header.Piece(6));
+  rows.AddFixedRow(kSnmpTrapCommunity0, kTagOctetString, header.Piece(3));
+  rows.AddFixedRow(kSnmpTrapEnterprise0, kTagObjectId, header.Piece(5));
   return true;
 }
 
@@ -245,13 +282,14 @@ ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
   // The rows locate their pieces with 32-bit offsets; no datagram comes near that size.
   data = data.first(std::min<std::size_t>(data.size(), std::numeric_limits<std::uint32_t>::max()));
   ReceivedMessage received;
-  HeaderElements header{.data = data};
+  HeaderElements header;  // not aggregate-initialised: that would zero every slot
+  header.data = data;
   std::size_t position = 0;
   const bool header_ok = LocateHeader(string_type, header, position);
   const bool version_ok = FillCommonFields(header, string_type, received);
 
   if (header_ok && header.Tag(4) == kTagTrap) {
-    received.Objects = ReceivedRows(data, string_type);
+    received.Objects.Reset(data, string_type, ExpectedRows(data, position) + 5);
     if (!version_ok || !AddTrapRows(data, position, string_type, header, received.Objects)) {
       received.Objects = ReceivedRows();
       received.ErrorStatus = -1;
@@ -259,15 +297,17 @@ ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
     return received;
   }
 
-  const auto request_id = ToWholeNumber(header.Value(5, string_type), kLongMin, kLongMax);
-  const auto error_status = ToWholeNumber(header.Value(6, string_type), kShortMin, kShortMax);
-  received.RequestId = request_id.value_or(0);
-  received.ErrorStatus = static_cast<std::int16_t>(error_status.value_or(0));
-  if (!header_ok || !version_ok || !request_id || !error_status) {
+  std::int32_t error_status = 0;
+  const bool request_id_ok =
+      SlotWholeNumber(header, 5, string_type, kLongMin, kLongMax, received.RequestId);
+  const bool error_status_ok =
+      SlotWholeNumber(header, 6, string_type, kShortMin, kShortMax, error_status);
+  received.ErrorStatus = static_cast<std::int16_t>(error_status);
+  if (!header_ok || !version_ok || !request_id_ok || !error_status_ok) {
     received.ErrorStatus = -1;
     return received;
   }
-  received.Objects = ReceivedRows(data, string_type);
+  received.Objects.Reset(data, string_type, ExpectedRows(data, position));
   AddBindingRows(data, position, received.Objects);
   return received;
 }

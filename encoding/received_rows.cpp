@@ -1,11 +1,21 @@
 #include "encoding/received_rows.h"
 
+#include <cstring>
+#include <type_traits>
 #include <utility>
 
 namespace kivostrel {
 
-ReceivedRows::ReceivedRows(std::span<const std::uint8_t> datagram, std::int32_t string_type)
-    : datagram_(datagram.begin(), datagram.end()), string_type_(string_type) {}
+void ReceivedRows::Reset(std::span<const std::uint8_t> datagram, std::int32_t string_type,
+                         std::size_t rows) {
+  clear();
+  constexpr std::size_t kAlign = alignof(Row);
+  rows_start_ = static_cast<std::uint32_t>((datagram.size() + kAlign - 1) / kAlign * kAlign);
+  block_.reserve(rows_start_ + rows * sizeof(Row));
+  block_.Append(datagram.data(), datagram.size());
+  block_.Grow(rows_start_ - datagram.size());
+  string_type_ = string_type;
+}
 
 ReceivedRows::Piece ReceivedRows::StoreText(std::string_view text) {
   const Piece piece{static_cast<std::uint32_t>(texts_.size()),
@@ -15,24 +25,28 @@ ReceivedRows::Piece ReceivedRows::StoreText(std::string_view text) {
 }
 
 void ReceivedRows::AddFixedRow(std::string_view name, std::int16_t type, const Piece& value) {
-  rows_.push_back({StoreText(name), value, type, Row::kFixed});
+  Row& row = NewRow(Row::kFixed);
+  row.name = StoreText(name);
+  row.value = value;
+  row.type = type;
 }
 
 void ReceivedRows::push_back(OstrelObject object) {
-  Piece index;
-  index.offset = static_cast<std::uint32_t>(materialised_.size());
+  const auto index = static_cast<std::uint32_t>(materialised_.size());
   materialised_.push_back(std::move(object));
-  rows_.push_back({index, {}, 0, Row::kMaterialised});
+  NewRow(Row::kMaterialised).name.offset = index;
 }
 
 void ReceivedRows::clear() {
-  rows_.clear();
+  block_.clear();
+  rows_start_ = 0;
   texts_.clear();
   materialised_.clear();
 }
 
 std::span<const std::uint8_t> ReceivedRows::ContentOf(const Piece& piece) const {
-  return std::span<const std::uint8_t>(datagram_).subspan(piece.offset, piece.size);
+  return std::span<const std::uint8_t>(block_.data(), block_.size())
+      .subspan(piece.offset, piece.size);
 }
 
 std::string ReceivedRows::NameOf(const Row& row) const {
@@ -63,8 +77,15 @@ bool ReceivedRows::ReadValue(const Piece& value, Variant& out) const {
   return false;
 }
 
+ReceivedRows::Row ReceivedRows::RowAt(std::size_t index) const {
+  static_assert(std::is_trivially_copyable_v<Row>);
+  Row row;
+  std::memcpy(&row, block_.data() + rows_start_ + index * sizeof(Row), sizeof(Row));
+  return row;
+}
+
 OstrelObject ReceivedRows::operator[](std::size_t index) const {
-  const Row& row = rows_[index];
+  const Row row = RowAt(index);
   if (row.kind == Row::kMaterialised) return materialised_[row.name.offset];
   OstrelObject object;
   object.OIDName = NameOf(row);

@@ -1,9 +1,11 @@
 // ReceivedRows: the rows of one received message, kept together and read on demand.
 //
-// The table holds the message's one copy of the datagram and, per row, where its name and
-// value lie in it. An OstrelObject is rendered from a row each time one is asked for, with the
-// StringType that was in force when the message was decoded, so a row that is never read costs
-// no text, no value and no allocation. Rendering the same row twice gives equal objects.
+// The table holds, in one block (inside the table for a small message, on the heap past that),
+// the message's one copy of the datagram and after it, per row, a small record of where its name
+// and value lie in it. An OstrelObject is rendered from a row each
+// time one is asked for, with the StringType that was in force when the message was decoded, so a
+// row that is never read costs no text, no value and no allocation. Rendering the same row twice
+// gives equal objects.
 //
 // Rows whose texts are not in the datagram as they stand (the constant names of a trap's
 // notification form, its snmpTrapOID.0) keep them in a small text store of the same table.
@@ -16,14 +18,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "encoding/bytes.h"
 #include "encoding/element_reader.h"
 #include "encoding/ostrel_object.h"
+#include "encoding/row_block.h"
 
 namespace kivostrel {
 
@@ -70,10 +73,11 @@ class ReceivedRows {
   using size_type = std::size_t;
 
   ReceivedRows() = default;
-  // A table over its own copy of `datagram`, whose OCTET STRING values render as `string_type`
-  // says (kStringTypeBytes: byte arrays; otherwise text). The datagram must be shorter than
-  // 4 GiB.
-  ReceivedRows(std::span<const std::uint8_t> datagram, std::int32_t string_type);
+
+  // Empties the table and makes it one over its own copy of `datagram` (shorter than 4 GiB),
+  // whose OCTET STRING values render as `string_type` says (kStringTypeBytes: byte arrays;
+  // otherwise text), with room for `rows` rows in the same block.
+  void Reset(std::span<const std::uint8_t> datagram, std::int32_t string_type, std::size_t rows);
 
   // The piece for an element of the datagram whose first octet is at `position`.
   static Piece ElementAt(std::size_t position, const ElementHeader& header) {
@@ -87,23 +91,31 @@ class ReceivedRows {
   // A variable binding: the name's text as ReadNameText gives it (empty when it fails), the
   // value's tag and type name, or OIDType -1 and no value when `value` cannot be read.
   void AddBinding(const Piece& name, const Piece& value) {
-    rows_.push_back({name, value, 0, Row::kBinding});
+    Row& row = NewRow(Row::kBinding);
+    row.name = name;  // stored an element earlier
+    // Field by field: a record assembled elsewhere and copied whole would be read back wider
+    // than it was just written, which stalls.
+    row.value.offset = value.offset;
+    row.value.size = value.size;
+    row.value.declared = value.declared;
+    row.value.tag = value.tag;
+    row.value.source = value.source;
   }
   // A row of a fixed type (its type name from the tag table) whose value `value` always gives.
   void AddFixedRow(std::string_view name, std::int16_t type, const Piece& value);
   // A materialised row, kept as given.
   void push_back(OstrelObject object);
-  void reserve(std::size_t rows) { rows_.reserve(rows); }
+  void reserve(std::size_t rows) { block_.reserve(rows_start_ + rows * sizeof(Row)); }
   void clear();
 
-  std::size_t size() const noexcept { return rows_.size(); }
-  bool empty() const noexcept { return rows_.empty(); }
+  std::size_t size() const noexcept { return (block_.size() - rows_start_) / sizeof(Row); }
+  bool empty() const noexcept { return block_.size() == rows_start_; }
   std::int32_t string_type() const noexcept { return string_type_; }
   // Row `index` (below size()) rendered.
   OstrelObject operator[](std::size_t index) const;
   OstrelObject front() const { return (*this)[0]; }
   const_iterator begin() const { return {this, 0}; }
-  const_iterator end() const { return {this, rows_.size()}; }
+  const_iterator end() const { return {this, size()}; }
 
   // Row by row, as rendered.
   friend bool operator==(const ReceivedRows& rows, const std::vector<OstrelObject>& objects);
@@ -114,16 +126,24 @@ class ReceivedRows {
     enum Kind : std::uint8_t { kBinding, kFixed, kMaterialised };
     Piece name;  // for kMaterialised, name.offset indexes materialised_
     Piece value;
-    std::int16_t type;  // for kFixed
-    Kind kind;
+    std::int16_t type = 0;  // for kFixed
+    Kind kind = kBinding;
   };
 
+  // A new record at the end of the block, where the records start at a multiple of their
+  // alignment (the block itself is aligned to 8).
+  Row& NewRow(Row::Kind kind) {
+    Row* row = new (block_.Grow(sizeof(Row))) Row;
+    row->kind = kind;
+    return *row;
+  }
+  Row RowAt(std::size_t index) const;
   std::string NameOf(const Row& row) const;
   bool ReadValue(const Piece& value, Variant& out) const;
   std::span<const std::uint8_t> ContentOf(const Piece& piece) const;
 
-  Bytes datagram_;
-  std::vector<Row> rows_;
+  RowBlock block_;                // the datagram, then the row records
+  std::uint32_t rows_start_ = 0;  // where the records start: after the datagram, aligned
   std::string texts_;
   std::vector<OstrelObject> materialised_;
   std::int32_t string_type_ = 0;
