@@ -264,16 +264,14 @@ namespace {
 
 // A received message's rows, handed to the host one at a time as it asks for them: OCTET STRING
 // texts come through the code page only then.
-class ReceivedRows final : public ObjectRows {
+class MessageObjectRows final : public ObjectRows {
  public:
-  ReceivedRows(decltype(ReceivedMessage::Objects) objects,
-               std::shared_ptr<const CodePage> code_page)
+  MessageObjectRows(ReceivedRows objects, std::shared_ptr<const CodePage> code_page)
       : objects_(std::move(objects)), code_page_(std::move(code_page)) {}
 
   std::size_t size() const noexcept override { return objects_.size(); }
   OstrelObject Render(std::size_t index) override {
-    // Each row is asked for once, so it may leave the message.
-    OstrelObject row = std::move(objects_[index]);
+    OstrelObject row = objects_[index];
     if (auto* text = std::get_if<std::string>(&row.OIDValue);
         text && row.OIDType == kTagOctetString) {
       *text = code_page_->FromAnsi(*text);
@@ -282,7 +280,7 @@ class ReceivedRows final : public ObjectRows {
   }
 
  private:
-  decltype(ReceivedMessage::Objects) objects_;
+  ReceivedRows objects_;
   std::shared_ptr<const CodePage> code_page_;
 };
 
@@ -294,7 +292,7 @@ void kivOstrel::DatagramReceived(const std::string& remote_address, const std::s
   ReceivedMessage message = DecodeReceivedMessage(data, m_StringType);
 
   auto objects = std::make_shared<ObjectsCollection>(
-      std::make_shared<ReceivedRows>(std::move(message.Objects), options_.code_page));
+      std::make_shared<MessageObjectRows>(std::move(message.Objects), options_.code_page));
   objects_ = objects;
   Bytes raw(data.begin(), data.end());
   const std::weak_ptr<const bool> alive = alive_;

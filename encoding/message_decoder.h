@@ -15,14 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "encoding/element_reader.h"
 #include "encoding/ostrel_object.h"
 #include "encoding/received_message.h"
 #include "encoding/variant.h"
 
 namespace kivostrel {
-
-// The `StringType` that selects byte arrays for OCTET STRING values; any other gives text.
-inline constexpr std::int32_t kStringTypeBytes = 1;
 
 struct DecodedElement {
   std::int16_t tag = -1;  // the tag octet, or -1 when the element failed to decode
@@ -66,7 +64,8 @@ struct DecodedMessage {
 DecodedMessage DecodeMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
 
 // A whole datagram as `Response` reports it, all but RemoteIP, RemotePort and RawData, which
-// the receiver fills:
+// the receiver fills. The rows are those DecodeMessage gives (or the trap's, below), located
+// now and rendered when read, with `string_type` as it is now; data past 4 GiB is not read.
 //  - An undecodable header gives ErrorStatus -1 and no objects; the other fields keep what
 //    was decoded before the failure or their reset values.
 //  - A version or error status outside the 16-bit range, or a request id that is not an integer,

@@ -1,13 +1,13 @@
 // ReceivedMessage: one received datagram as the control's Response event reports it, its nine
-// arguments in one value (the rows copied out of the objects collection).
+// arguments in one value: the rows as the decoder located them, or copied out of the objects
+// collection.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "encoding/bytes.h"
-#include "encoding/ostrel_object.h"
+#include "encoding/received_rows.h"
 
 namespace kivostrel {
 
@@ -20,7 +20,7 @@ struct ReceivedMessage {
   std::string Command;
   std::int32_t RequestId = 0;
   std::int16_t ErrorStatus = 0;  // -1 ("FormatError") when the message could not be read
-  std::vector<OstrelObject> Objects;
+  ReceivedRows Objects;
   Bytes RawData;  // the datagram, unchanged
 };
 

@@ -124,7 +124,8 @@ void CheckTrap(std::string_view oid, std::string_view value, std::string_view ad
   if (m.Objects[2].OIDValue != Variant(std::string(value))) std::abort();
   if (m.Objects[0].OIDValue != Variant(static_cast<std::int32_t>(time_stamp))) std::abort();
   // snmpTrapOID.0 ends in the specific trap's unsigned 32-bit value.
-  const auto* trap_oid = std::get_if<std::string>(&m.Objects[1].OIDValue);
+  const OstrelObject trap_row = m.Objects[1];
+  const auto* trap_oid = std::get_if<std::string>(&trap_row.OIDValue);
   const std::string arc = ".0." + std::to_string(static_cast<std::uint32_t>(time_stamp));
   if (trap_oid == nullptr || (fits && !trap_oid->ends_with(arc))) std::abort();
 }

@@ -155,6 +155,41 @@ TEST(DecodeReceivedMessageTest, GetResponseWithTwoBindings) {
             (OstrelObject{"1.3.6.1.2.1.1.5.0", 4, "OctetString", std::string("router")}));
 }
 
+TEST(DecodeReceivedMessageTest, CopiesMovesAndAppendedRowsRenderTheSameRows) {
+  // A trap's rows come from the datagram and from the table's own texts. The datagram and the
+  // decoded message are freed before the copies are read: ASan catches any row left pointing
+  // into either.
+  auto datagram = std::make_unique<Bytes>(
+      BuildTrapMessage({.enterprise = "1.3.6.1.4.1.9999",
+                        .agent_address = "10.0.0.1",
+                        .generic_trap = 6,
+                        .specific_trap = "17",
+                        .time_stamp = 5,
+                        .bindings = SNMPStringValue("1.3.6.1.4.1.9999.1", "hi")}));
+  auto decoded =
+      std::make_unique<ReceivedMessage>(DecodeReceivedMessage(*datagram, kStringTypeBytes));
+  datagram.reset();
+  std::vector<OstrelObject> expected(decoded->Objects.begin(), decoded->Objects.end());
+  ASSERT_EQ(expected.size(), 6u);
+  EXPECT_EQ(expected[2].OIDValue, Variant(Bytes{'h', 'i'}));  // the string type is kept
+  ReceivedMessage copy = *decoded;
+  const ReceivedMessage moved = std::move(*decoded);
+  decoded.reset();
+  ReceivedMessage assigned;
+  assigned = copy;
+  EXPECT_EQ(moved.Objects, expected);
+  EXPECT_EQ(assigned.Objects, expected);
+
+  // Materialised rows follow the decoded ones in order, and touch no other copy.
+  const OstrelObject host_row{"1.3.6.1.2.1.1.5.0", 5, "Null", 2.5};
+  copy.Objects.push_back(host_row);
+  copy.Objects.push_back(expected[0]);
+  expected.push_back(host_row);
+  expected.push_back(expected[0]);
+  EXPECT_EQ(copy.Objects, expected);
+  EXPECT_EQ(assigned.Objects.size(), 6u);
+}
+
 TEST(DecodeReceivedMessageTest, EveryRequestKindAndValueType) {
   const Bytes bindings =
       Concat({SNMPNullValue("1.3.6.1.2.1.1.1.0"), SnmpTimeTicksValue("1.3.6.1.2.1.1.3.0", "12345"),

@@ -136,7 +136,7 @@ TEST_F(TrapReceiverTest, RelayedTrapGoesOutAsItCameIn) {
   // The relay: every binding a constructor can build (there is none for an identifier value),
   // the enterprise, the agent address and the time stamp, as the host was handed them.
   kivOstrel& engine = host_.engine();
-  const std::vector<OstrelObject>& rows = trap.Objects;
+  const std::vector<OstrelObject> rows(trap.Objects.begin(), trap.Objects.end());
   Bytes bindings;
   for (const OstrelObject& row : std::span(rows).subspan(2, 3)) {
     const std::string value = ValueText(row.OIDValue);
