@@ -17,8 +17,11 @@ constexpr UINT kOutcomesMessage = WM_APP + 1;  // queued outcomes are waiting
 constexpr UINT kSocketMessage = WM_APP + 2;    // WSAAsyncSelect: wParam socket, lParam event
 constexpr long kAllEvents = FD_READ | FD_WRITE | FD_CLOSE;
 
-// An FD_READ this soon after the last one that found a datagram was done was already waiting for
-// it: the datagrams come faster than they are raised.
+// An FD_READ this soon after the last one that found a datagram was done, with nothing sent
+// meanwhile, was already waiting for it: the datagrams come faster than they are raised. A
+// request answered this fast is no burst: under Wine a whole exchange takes about this long, and
+// reading it as one would cost two WSAAsyncSelect calls, a read that finds nothing and the two
+// FD_WRITE messages re-arming posts, for every answer.
 constexpr auto kBurstGap = std::chrono::microseconds(500);
 
 }  // namespace
@@ -79,7 +82,9 @@ void WinsockUdpSocket::OnReadable() {
   const std::shared_ptr<const bool> alive = AliveToken();
   const std::uint64_t socket_generation = generation();
   const SOCKET socket = native_socket();
-  const bool burst = Clock::now() - last_read_done_ < kBurstGap;
+  const std::uint64_t sends_before = sends_;
+  const bool burst =
+      sends_before == sends_before_last_read_ && Clock::now() - last_read_done_ < kBurstGap;
   if (burst) ::WSAAsyncSelect(socket, window_.get(), kSocketMessage, kAllEvents & ~FD_READ);
   reads_left_ = burst ? kMaxDatagramsPerWakeUp : 1;
   found_datagram_ = false;
@@ -87,7 +92,17 @@ void WinsockUdpSocket::OnReadable() {
   // A handler may have destroyed the component, or closed or replaced its socket.
   if (!*alive || generation() != socket_generation) return;
   if (burst) ::WSAAsyncSelect(socket, window_.get(), kSocketMessage, kAllEvents);
-  if (found_datagram_) last_read_done_ = Clock::now();
+  if (found_datagram_) {
+    last_read_done_ = Clock::now();
+    sends_before_last_read_ = sends_before;
+  }
+}
+
+UdpSocketCore::Io WinsockUdpSocket::SendNative(const Endpoint& to,
+                                               std::span<const std::uint8_t> bytes,
+                                               std::int32_t& error) noexcept {
+  ++sends_;
+  return BerkeleyUdpSocket::SendNative(to, bytes, error);
 }
 
 UdpSocketCore::Io WinsockUdpSocket::ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size,
