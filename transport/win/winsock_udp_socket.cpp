@@ -19,8 +19,8 @@ constexpr UINT kSocketMessage = WM_APP + 2;    // WSAAsyncSelect: wParam socket,
 // An FD_READ this soon after the last one that found a datagram was done, with nothing sent
 // meanwhile, was already waiting for it: the datagrams come faster than they are raised. A
 // request answered this fast is no burst: under Wine a whole exchange takes about this long, and
-// reading it as one would cost two WSAAsyncSelect calls, a read that finds nothing and the two
-// FD_WRITE messages re-arming posts, for every answer.
+// reading it as one would cost two WSAAsyncSelect calls and a read that finds nothing for every
+// answer.
 constexpr auto kBurstGap = std::chrono::microseconds(500);
 
 }  // namespace
