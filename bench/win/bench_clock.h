@@ -20,12 +20,6 @@ inline double SecondsBetween(LONGLONG from, LONGLONG to) noexcept {
   return static_cast<double>(to - from) / static_cast<double>(frequency.QuadPart);
 }
 
-inline LONGLONG TicksIn(double seconds) noexcept {
-  LARGE_INTEGER frequency;
-  ::QueryPerformanceFrequency(&frequency);
-  return static_cast<LONGLONG>(seconds * static_cast<double>(frequency.QuadPart));
-}
-
 // The middle value (the mean of the two middle ones for an even count); 0 for none.
 inline double Median(std::vector<double> values) {
   if (values.empty()) return 0;

@@ -10,7 +10,8 @@ namespace kivostrel::winbench {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kivostrel_win_bench [--short] [--repetitions N] [--only roundtrip,burst,endurance]\n";
+    "usage: kivostrel_win_bench [--short] [--repetitions N] [--only roundtrip,burst,endurance]\n"
+    "                           [--sender LINUX_PATH_OF_trap_sender.py]\n";
 
 bool IsFigure(const std::string& name) {
   return name == "roundtrip" || name == "burst" || name == "endurance";
@@ -29,6 +30,8 @@ bool ParseOptions(int argc, char** argv, BenchOptions& options) {
         std::fputs(kUsage, stderr);
         return false;
       }
+    } else if (arg == "--sender" && i + 1 < argc) {
+      options.sender = argv[++i];
     } else if (arg == "--only" && i + 1 < argc) {
       std::istringstream names(argv[++i]);
       for (std::string name; std::getline(names, name, ',');) {

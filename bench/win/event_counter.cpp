@@ -62,6 +62,7 @@ HRESULT EventCounter::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, 
     case kResponseEvent:
       ++responses;
       last_response_ticks = Ticks();
+      if (first_response_ticks == 0) first_response_ticks = last_response_ticks;
       if (params != nullptr && params->cArgs == kResponseArguments) {
         const VARIANT& request_id = params->rgvarg[params->cArgs - 1 - kRequestIdArgument];
         if (V_VT(&request_id) == VT_I4) last_request_id = V_I4(&request_id);

@@ -22,8 +22,9 @@ class EventCounter final : public IDispatch {
   long responses = 0;
   long readies = 0;
   long ws_errors = 0;
-  std::int32_t last_request_id = 0;  // of the last Response
-  LONGLONG last_response_ticks = 0;  // QueryPerformanceCounter at the last Response
+  std::int32_t last_request_id = 0;   // of the last Response
+  LONGLONG first_response_ticks = 0;  // QueryPerformanceCounter at the first Response
+  LONGLONG last_response_ticks = 0;   // and at the last
 
   // Connects to the control's event connection point, and back.
   HRESULT Advise(IUnknown* control);

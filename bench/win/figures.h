@@ -11,7 +11,7 @@ namespace kivostrel::winbench {
 
 // A GetRequest/GetResponse round trip through the control against two plain sockets.
 bool MeasureRoundTrips(const BenchOptions& options, const CLSID& clsid, ResultsTable& table);
-// Traps sent to the control from another thread, paced and flat out.
+// Traps sent to the control by a Linux process outside Wine, paced and flat out.
 bool MeasureTrapBursts(const BenchOptions& options, const CLSID& clsid, ResultsTable& table);
 // Commit charge before and after many control lifetimes and many exchanges of one control.
 bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTable& table);

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The benchmark program's short mode under Wine: it must exit 0 and print a row for every figure.
 #
-#   smoke_test.sh WINE_TEST_SH PREFIX OCX BENCH_EXE
+#   smoke_test.sh WINE_TEST_SH PREFIX OCX BENCH_EXE TRAP_SENDER_PY
 set -uo pipefail
-[ $# -eq 4 ] || { echo "usage: $0 WINE_TEST_SH PREFIX OCX BENCH_EXE" >&2; exit 2; }
-runner=$1 prefix=$2 ocx=$3 bench=$4
+[ $# -eq 5 ] || { echo "usage: $0 WINE_TEST_SH PREFIX OCX BENCH_EXE TRAP_SENDER_PY" >&2; exit 2; }
+runner=$1 prefix=$2 ocx=$3 bench=$4 sender=$5
 
-output=$(bash "$runner" "$prefix" "$ocx" -- "$bench" --short 2>&1)
+output=$(bash "$runner" "$prefix" "$ocx" -- "$bench" --short --sender "$sender" 2>&1)
 status=$?
 printf '%s\n' "$output"
 [ "$status" -eq 0 ] || { echo "smoke: the benchmark exited with $status" >&2; exit 1; }

@@ -15,10 +15,12 @@ namespace {
 
 constexpr UINT kOutcomesMessage = WM_APP + 1;  // queued outcomes are waiting
 constexpr UINT kSocketMessage = WM_APP + 2;    // WSAAsyncSelect: wParam socket, lParam event
-constexpr long kAllEvents = FD_READ | FD_WRITE | FD_CLOSE;
 
-// An FD_READ this soon after the last one that found a datagram was done was already waiting for
-// it: the datagrams come faster than they are raised.
+// An FD_READ this soon after the last one that found a datagram was done, with nothing sent
+// meanwhile, was already waiting for it: the datagrams come faster than they are raised. A
+// request answered this fast is no burst: under Wine a whole exchange takes about this long, and
+// reading it as one would cost two WSAAsyncSelect calls and a read that finds nothing for every
+// answer.
 constexpr auto kBurstGap = std::chrono::microseconds(500);
 
 }  // namespace
@@ -66,6 +68,20 @@ bool WinsockUdpSocket::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
+bool WinsockUdpSocket::Select() noexcept {
+  const long events =
+      FD_CLOSE | (reading_burst_ ? 0 : FD_READ) | (watching_writable_ ? FD_WRITE : 0);
+  return ::WSAAsyncSelect(native_socket(), window_.get(), kSocketMessage, events) == 0;
+}
+
+// FD_WRITE only while datagrams wait: selecting it posts FD_WRITE at once when the socket is
+// writable, which it nearly always is, and every FD_WRITE is a message to fetch for nothing.
+void WinsockUdpSocket::WatchWritable(bool wanted) noexcept {
+  if (!IsOpen() || wanted == watching_writable_) return;
+  watching_writable_ = wanted;
+  if (!Select()) watching_writable_ = !wanted;
+}
+
 bool WinsockUdpSocket::Wake() noexcept {
   return ::PostMessageW(window_.get(), kOutcomesMessage, 0, 0) != FALSE;
 }
@@ -78,16 +94,30 @@ bool WinsockUdpSocket::Wake() noexcept {
 void WinsockUdpSocket::OnReadable() {
   const std::shared_ptr<const bool> alive = AliveToken();
   const std::uint64_t socket_generation = generation();
-  const SOCKET socket = native_socket();
-  const bool burst = Clock::now() - last_read_done_ < kBurstGap;
-  if (burst) ::WSAAsyncSelect(socket, window_.get(), kSocketMessage, kAllEvents & ~FD_READ);
+  const std::uint64_t sends_before = sends_;
+  const bool burst =
+      sends_before == sends_before_last_read_ && Clock::now() - last_read_done_ < kBurstGap;
+  if (burst) {
+    reading_burst_ = true;
+    reading_burst_ = Select();
+  }
   reads_left_ = burst ? kMaxDatagramsPerWakeUp : 1;
   found_datagram_ = false;
   ReceiveDatagrams();
   // A handler may have destroyed the component, or closed or replaced its socket.
   if (!*alive || generation() != socket_generation) return;
-  if (burst) ::WSAAsyncSelect(socket, window_.get(), kSocketMessage, kAllEvents);
-  if (found_datagram_) last_read_done_ = Clock::now();
+  if (std::exchange(reading_burst_, false)) Select();
+  if (found_datagram_) {
+    last_read_done_ = Clock::now();
+    sends_before_last_read_ = sends_before;
+  }
+}
+
+UdpSocketCore::Io WinsockUdpSocket::SendNative(const Endpoint& to,
+                                               std::span<const std::uint8_t> bytes,
+                                               std::int32_t& error) noexcept {
+  ++sends_;
+  return BerkeleyUdpSocket::SendNative(to, bytes, error);
 }
 
 UdpSocketCore::Io WinsockUdpSocket::ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size,
@@ -108,12 +138,14 @@ std::optional<UdpSocketCore::OpenFailure> WinsockUdpSocket::OpenNative(const End
   DWORD returned = 0;
   ::WSAIoctl(created.get(), SIO_UDP_CONNRESET, &report_resets, sizeof report_resets, nullptr, 0,
              &returned, nullptr, nullptr);
-  // Also makes the socket non-blocking.
-  if (::WSAAsyncSelect(created.get(), window_.get(), kSocketMessage, kAllEvents) != 0) {
+  // Also makes the socket non-blocking. Nothing waits to be sent on a new socket.
+  if (::WSAAsyncSelect(created.get(), window_.get(), kSocketMessage, FD_READ | FD_CLOSE) != 0) {
     return OpenFailure{OpenStep::kWatch, ::WSAGetLastError()};
   }
   // Messages still queued for the socket this replaces name its handle, which no longer matches.
   Install(std::move(created), local);
+  reading_burst_ = false;
+  watching_writable_ = false;
   return std::nullopt;
 }
 

@@ -33,19 +33,31 @@ class WinsockUdpSocket final : private WinsockSession,
   std::optional<OpenFailure> OpenNative(const Endpoint& local, bool dual_stack) override;
   std::string ErrorText(std::int32_t code) const override;
   bool Wake() noexcept override;
+  void WatchWritable(bool wanted) noexcept override;
+  Io SendNative(const Endpoint& to, std::span<const std::uint8_t> bytes,
+                std::int32_t& error) noexcept override;
   Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
                    std::int32_t& error) noexcept override;
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   void OnReadable();
+  // Asks for the socket's events: FD_CLOSE, FD_READ unless a burst is being read, FD_WRITE while
+  // datagrams wait to be sent.
+  bool Select() noexcept;
 
   UniqueHwnd window_;
+  bool reading_burst_ = false;
+  bool watching_writable_ = false;
   using Clock = std::chrono::steady_clock;
   // Reads the FD_READ being handled may still make, and whether one found a datagram.
   int reads_left_ = 0;
   bool found_datagram_ = false;
-  // When the last FD_READ that found a datagram was done with it.
+  // When the last FD_READ that found a datagram was done with it, and the datagrams sent before
+  // its first read: one sent since (even by a handler of that read) makes the next FD_READ part of
+  // an exchange of requests and answers, not of a burst.
   Clock::time_point last_read_done_;
+  std::uint64_t sends_ = 0;
+  std::uint64_t sends_before_last_read_ = 0;
 };
 
 }  // namespace kivostrel
