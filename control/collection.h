@@ -7,6 +7,7 @@
 // there, 457 for a key that is already taken.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,12 @@ inline constexpr std::int32_t kErrDuplicateKey = 457;
 
 [[noreturn]] inline void RaiseInvalidArgument() {
   throw AutomationError(kErrInvalidArgument, kLibraryName, "Invalid procedure call or argument");
+}
+
+// The 0-based index of a 1-based position among `count` items; error 5 outside 1 to count.
+inline std::ptrdiff_t IndexOfPosition(std::int32_t position, std::int32_t count) {
+  if (position < 1 || position > count) RaiseInvalidArgument();
+  return position - 1;
 }
 
 template <typename T>
@@ -59,10 +66,7 @@ class Collection {
     T item;
   };
 
-  std::ptrdiff_t IndexOf(std::int32_t position) const {
-    if (position < 1 || position > Count()) RaiseInvalidArgument();
-    return position - 1;
-  }
+  std::ptrdiff_t IndexOf(std::int32_t position) const { return IndexOfPosition(position, Count()); }
   std::ptrdiff_t IndexOf(std::string_view key) const {
     const auto index = Find(key);
     if (!index) RaiseInvalidArgument();

@@ -65,10 +65,7 @@ class ObjectsCollection {
   };
 
   const Object& Rendered(std::ptrdiff_t index) const;
-  std::ptrdiff_t IndexOf(std::int32_t position) const {
-    if (position < 1 || position > Count()) RaiseInvalidArgument();
-    return position - 1;
-  }
+  std::ptrdiff_t IndexOf(std::int32_t position) const { return IndexOfPosition(position, Count()); }
   std::ptrdiff_t IndexOf(std::string_view key) const {
     const auto index = Find(key);
     if (!index) RaiseInvalidArgument();

@@ -102,6 +102,18 @@ bool MeasureGrowth(int warm_up, int cycles, const std::function<bool()>& cycle, 
   return true;
 }
 
+// One row of the table: what `cycles` cycles of `what` left behind, and how long one took.
+void AddGrowthRow(ResultsTable& table, const std::string& what, const std::string& counted,
+                  const Growth& growth, int cycles, const char* when_checked) {
+  const double per_cycle = growth.seconds / cycles;
+  table.Add({"commit charge growth, " + what, Format(growth.kilobytes, 0, "KB"), "< 1024 KB",
+             counted + "handles " + std::to_string(growth.handles) + ", windows " +
+                 std::to_string(growth.windows) + ", " + ServerObjectsLeft() + when_checked + "; " +
+                 (per_cycle >= 1e-3 ? Format(per_cycle * 1e3, 2, "ms")
+                                    : Format(per_cycle * 1e6, 1, "us")) +
+                 " a cycle"});
+}
+
 }  // namespace
 
 bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTable& table) {
@@ -119,11 +131,7 @@ bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTa
     std::fprintf(stderr, "endurance: a create/Ready/release cycle failed\n");
     return false;
   }
-  table.Add({"commit charge growth, create/Ready/release cycles", Format(growth.kilobytes, 0, "KB"),
-             "< 1024 KB",
-             counted + "handles " + std::to_string(growth.handles) + ", windows " +
-                 std::to_string(growth.windows) + ", " + ServerObjectsLeft() + "; " +
-                 Format(growth.seconds * 1e3 / cycles, 2, "ms") + " a cycle"});
+  AddGrowthRow(table, "create/Ready/release cycles", counted, growth, cycles, "");
 
   CannedResponder responder;
   {
@@ -135,11 +143,7 @@ bool MeasureEndurance(const BenchOptions& options, const CLSID& clsid, ResultsTa
       return false;
     }
   }
-  table.Add({"commit charge growth, request/answer cycles", Format(growth.kilobytes, 0, "KB"),
-             "< 1024 KB",
-             counted + "handles " + std::to_string(growth.handles) + ", windows " +
-                 std::to_string(growth.windows) + ", " + ServerObjectsLeft() + " after release; " +
-                 Format(growth.seconds * 1e6 / cycles, 1, "us") + " a cycle"});
+  AddGrowthRow(table, "request/answer cycles", counted, growth, cycles, " after release");
   return true;
 }
 

@@ -16,37 +16,19 @@ constexpr UINT kRequestIdArgument = 5;  // in parameter order
 }  // namespace
 
 EventCounter::~EventCounter() {
-  if (point_) Unadvise();
+  connection_.Unadvise();
 }
 
 HRESULT EventCounter::Advise(IUnknown* control) {
-  com::ComPtr<IConnectionPointContainer> container;
-  HRESULT hr = control->QueryInterface(IID_IConnectionPointContainer, container.ReceiveVoid());
-  if (FAILED(hr)) return hr;
-  hr = container->FindConnectionPoint(DIID___kivOstrel, point_.Receive());
-  if (FAILED(hr)) return hr;
-  hr = point_->Advise(this, &cookie_);
-  if (FAILED(hr)) point_.reset();
-  return hr;
+  return connection_.Advise(control, DIID___kivOstrel, this);
 }
 
 HRESULT EventCounter::Unadvise() {
-  if (!point_) return E_UNEXPECTED;
-  // The point may hold the last reference to the control: let it go after the call.
-  com::ComPtr<IConnectionPoint> point = std::move(point_);
-  return point->Unadvise(cookie_);
+  return connection_.Unadvise();
 }
 
 HRESULT EventCounter::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IDispatch) ||
-      ::IsEqualIID(iid, DIID___kivOstrel)) {
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  return com::QueryEventSink(this, DIID___kivOstrel, iid, out);
 }
 
 HRESULT EventCounter::GetTypeInfoCount(UINT* count) {

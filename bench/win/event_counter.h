@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "win/com_handles.h"
+#include "win/event_connection.h"
 
 namespace kivostrel::winbench {
 
@@ -45,8 +45,7 @@ class EventCounter final : public IDispatch {
 
  private:
   ULONG references_ = 0;
-  com::ComPtr<IConnectionPoint> point_;
-  DWORD cookie_ = 0;
+  com::EventConnection connection_;
 };
 
 }  // namespace kivostrel::winbench

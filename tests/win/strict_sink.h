@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dispatch_client.h"
+#include "win/event_connection.h"
 
 namespace kivostrel::wintest {
 
@@ -54,7 +55,7 @@ class StrictSink final : public IDispatch {
   HRESULT Unadvise();
   // Drops the connection point without unadvising: the control's own references then decide
   // when it goes away.
-  void Forget() { point_.reset(); }
+  void Forget() { connection_.Forget(); }
   ULONG references() const noexcept { return references_; }
 
   // IUnknown
@@ -70,8 +71,7 @@ class StrictSink final : public IDispatch {
 
  private:
   ULONG references_ = 0;
-  ComPtr<IConnectionPoint> point_;
-  DWORD cookie_ = 0;
+  com::EventConnection connection_;
 };
 
 }  // namespace kivostrel::wintest
