@@ -260,39 +260,13 @@ void kivOstrel::SocketError(std::int32_t code, const std::string& description,
   events_.WsError(code, description, where);
 }
 
-namespace {
-
-// A received message's rows, handed to the host one at a time as it asks for them: OCTET STRING
-// texts come through the code page only then.
-class MessageObjectRows final : public ObjectRows {
- public:
-  MessageObjectRows(ReceivedRows objects, std::shared_ptr<const CodePage> code_page)
-      : objects_(std::move(objects)), code_page_(std::move(code_page)) {}
-
-  std::size_t size() const noexcept override { return objects_.size(); }
-  OstrelObject Render(std::size_t index) override {
-    OstrelObject row = objects_[index];
-    if (auto* text = std::get_if<std::string>(&row.OIDValue);
-        text && row.OIDType == kTagOctetString) {
-      *text = code_page_->FromAnsi(*text);
-    }
-    return row;
-  }
-
- private:
-  ReceivedRows objects_;
-  std::shared_ptr<const CodePage> code_page_;
-};
-
-}  // namespace
-
 void kivOstrel::DatagramReceived(const std::string& remote_address, const std::string& remote_port,
                                  std::span<const std::uint8_t> data) {
   label_.SetCaption("Received");
   ReceivedMessage message = DecodeReceivedMessage(data, m_StringType);
 
-  auto objects = std::make_shared<ObjectsCollection>(
-      std::make_shared<MessageObjectRows>(std::move(message.Objects), options_.code_page));
+  auto objects =
+      std::make_shared<ObjectsCollection>(std::move(message.Objects), options_.code_page);
   objects_ = objects;
   Bytes raw(data.begin(), data.end());
   const std::weak_ptr<const bool> alive = alive_;

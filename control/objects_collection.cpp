@@ -2,7 +2,9 @@
 
 #include <charconv>
 
+#include "control/host.h"
 #include "encoding/automation_error.h"
+#include "encoding/ber_tags.h"
 #include "oidtable/ascii_case.h"
 
 namespace kivostrel {
@@ -20,8 +22,9 @@ std::optional<std::size_t> RowIndexText(std::string_view key) {
 
 }  // namespace
 
-ObjectsCollection::ObjectsCollection(std::shared_ptr<ObjectRows> rows) : rows_(std::move(rows)) {
-  const std::size_t count = rows_->size();
+ObjectsCollection::ObjectsCollection(ReceivedRows rows, std::shared_ptr<const CodePage> code_page)
+    : rows_(std::move(rows)), code_page_(std::move(code_page)) {
+  const std::size_t count = rows_.size();
   entries_.resize(count);
   for (std::size_t k = 0; k < count; ++k) entries_[k].row = k;
 }
@@ -43,9 +46,11 @@ const std::optional<std::string>& ObjectsCollection::KeyAt(std::int32_t position
 const ObjectsCollection::Object& ObjectsCollection::Rendered(std::ptrdiff_t index) const {
   Entry& entry = entries_[index];
   if (!entry.item && entry.row != kNoRow) {
-    // Allocated first: once rendered, a row cannot be rendered again.
-    auto object = std::make_shared<OstrelObject>();
-    *object = rows_->Render(entry.row);
+    auto object = std::make_shared<OstrelObject>(rows_[entry.row]);
+    if (auto* text = std::get_if<std::string>(&object->OIDValue);
+        text && object->OIDType == kTagOctetString) {
+      *text = code_page_->FromAnsi(*text);
+    }
     entry.item = std::move(object);
   }
   return entry.item;

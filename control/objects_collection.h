@@ -18,25 +18,20 @@
 
 #include "control/collection.h"
 #include "encoding/ostrel_object.h"
+#include "encoding/received_rows.h"
 
 namespace kivostrel {
 
-// The rows of one received message, each rendered once, on demand.
-class ObjectRows {
- public:
-  virtual ~ObjectRows() = default;
-  virtual std::size_t size() const noexcept = 0;
-  // The row at 0-based `index`; asked for at most once per index.
-  virtual OstrelObject Render(std::size_t index) = 0;
-};
+class CodePage;
 
 class ObjectsCollection {
  public:
   using Object = std::shared_ptr<OstrelObject>;
 
   ObjectsCollection() = default;
-  // Every row of `rows`, in order, keyed by its 0-based index in decimal.
-  explicit ObjectsCollection(std::shared_ptr<ObjectRows> rows);
+  // Every row of `rows`, in order, keyed by its 0-based index in decimal; OCTET STRING texts
+  // come through `code_page` when a row is rendered.
+  ObjectsCollection(ReceivedRows rows, std::shared_ptr<const CodePage> code_page);
 
   std::int32_t Count() const noexcept { return static_cast<std::int32_t>(entries_.size()); }
 
@@ -75,7 +70,8 @@ class ObjectsCollection {
 
   // Rendering and key texts fill entries in; what a host sees does not change.
   mutable std::vector<Entry> entries_;
-  std::shared_ptr<ObjectRows> rows_;
+  ReceivedRows rows_;
+  std::shared_ptr<const CodePage> code_page_;
 };
 
 }  // namespace kivostrel
