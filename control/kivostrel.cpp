@@ -77,6 +77,8 @@ void kivOstrel::Rebind(std::string_view source_prefix, std::string_view address,
   if (auto failure = udp_->Rebind(address, port)) {
     throw AutomationError(failure->code, kLibraryName, std::move(failure->description));
   }
+  // Until the new socket is announced by Ready, as after creation.
+  m_Ready = 0;
 }
 
 std::shared_ptr<NamesCollection> kivOstrel::FindName(std::string_view Name,

@@ -72,8 +72,9 @@ class kivOstrel final : private UdpSocketEvents {
   // for what is not a number, 6 outside the range, 20001 "Not Ready" unless `Stat` is 0 or 1.
   // The new socket is bound at once: a failure raises the socket's error number with a
   // description naming the address and port, and the socket open until now stays. On success
-  // the old one closes through SocketClosed, and OpenSocket("0") and SocketReady follow as
-  // after creation.
+  // `Stat` is 0 at once; the old one closes through SocketClosed, and OpenSocket("0") and
+  // SocketReady follow as after creation. Datagrams that reached either socket are raised after
+  // that Ready, in order.
   void LocalPort(const Variant& vNewValue);
   // The text last put; "" (every local address, IPv4 and IPv6) by default.
   const std::string& LocalAddress() const noexcept { return m_LocalAddress; }

@@ -14,6 +14,10 @@ constexpr const char* kWhereReceive = "Receive";
 // Any port will do for the probe in LocalAddressFor: connecting a UDP socket sends nothing.
 constexpr std::uint16_t kProbePort = 9;
 constexpr std::size_t kReceiveBufferSize = 65536;
+// What a replaced socket may hold at most: about what its receive buffer takes. A flood that goes
+// on while it is read is cut there, as the system would drop it.
+constexpr std::size_t kMaxHeldDatagrams = 16384;
+constexpr std::size_t kMaxHeldBytes = 8 * 1024 * 1024;
 
 template <class... Handlers>
 struct Overloaded : Handlers... {
@@ -65,10 +69,11 @@ void UdpSocketCore::OpenSocket(std::string_view local_port) {
   if (unannounced_ > 0 && open_ && (local_port.empty() || local_port == "0")) {
     // The socket Rebind bound: nothing to bind again.
     --unannounced_;
-    Queue(Ready{});
+    Queue(Ready{.announces_rebind = true});
     return;
   }
   unannounced_ = 0;
+  ReleaseHeld();
   DropSocket();
   if (!port) {
     Queue(Failure{platform_.invalid_argument, "bad local port " + Quoted(local_port), kWhereOpen});
@@ -83,6 +88,7 @@ void UdpSocketCore::OpenSocket(std::string_view local_port) {
 
 std::optional<SocketFailure> UdpSocketCore::Rebind(std::string_view local_address,
                                                    std::uint16_t local_port) {
+  HoldWaitingDatagrams();
   auto failure = Bind(local_address, local_port);
   if (failure && failure->code == platform_.address_in_use && local_port != 0 &&
       local_port == LocalPort()) {
@@ -97,11 +103,45 @@ std::optional<SocketFailure> UdpSocketCore::Rebind(std::string_view local_addres
       Queue(Closed{});
     }
   }
-  if (failure) return failure;
+  if (failure) {
+    // The socket stays: what was read from it goes out as if it had just arrived.
+    if (!holding_) ReleaseHeld();
+    return failure;
+  }
   options_ = UdpSocketOptions{std::string(local_address), local_port};
   ++unannounced_;
+  holding_ = true;
   Queue(Closed{});
   return std::nullopt;
+}
+
+void UdpSocketCore::HoldWaitingDatagrams() {
+  if (!open_) return;
+  // Not the receive buffer: a handler may be reading the datagram in it.
+  std::vector<std::uint8_t> buffer(kReceiveBufferSize);
+  std::size_t bytes = 0;
+  for (std::size_t count = 0; count < kMaxHeldDatagrams && bytes < kMaxHeldBytes; ++count) {
+    std::size_t size = 0;
+    Endpoint sender;
+    std::int32_t error = 0;
+    const Io result = ReceiveWaiting(buffer, size, sender, error);
+    if (result == Io::kNothing) continue;
+    if (result != Io::kDone) return;  // a failed read ends it: the socket is going anyway
+    held_.push_back(
+        {Unmapped(sender), std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + size)});
+    bytes += size;
+  }
+}
+
+void UdpSocketCore::ReleaseHeld() {
+  const bool was_holding = std::exchange(holding_, false);
+  while (!held_.empty()) {
+    ++released_;
+    Queue(std::move(held_.front()));
+    held_.pop_front();
+  }
+  // The socket was not read meanwhile: what waits there may have been announced already.
+  if (was_holding && open_) ReceiveLater();
 }
 
 std::optional<SocketFailure> UdpSocketCore::ResolveLocal(std::string_view text, std::uint16_t port,
@@ -160,6 +200,7 @@ std::optional<SocketFailure> UdpSocketCore::Bind(std::string_view text, std::uin
 
 void UdpSocketCore::CloseSocket() {
   unannounced_ = 0;
+  ReleaseHeld();
   DropSocket();
   Queue(Closed{});
 }
@@ -287,8 +328,9 @@ std::string UdpSocketCore::LocalAddressFor(std::string_view remote_address) {
   if (auto failure = ResolveHost(remote_address, remote)) {
     throw AutomationError(kErrHostNotFound, source, std::move(failure->description));
   }
+  // An IPv4-mapped host is an IPv4 one: an IPv6 probe may not reach it (Winsock's are IPv6-only).
   Endpoint local;
-  if (const std::int32_t error = LocalAddressTowards(remote, local); error != 0) {
+  if (const std::int32_t error = LocalAddressTowards(Unmapped(remote), local); error != 0) {
     throw AutomationError(
         kErrNetworkUnreachable, source,
         "no local address towards " + Quoted(remote_address) + ": " + ErrorText(error));
@@ -312,9 +354,18 @@ void UdpSocketCore::Raise(const Outcome& outcome) {
                  [&](const Failure& failure) {
                    events_.SocketError(failure.code, failure.description, failure.where);
                  },
-                 [&](Ready) { events_.SocketReady(); },
+                 [&](Ready ready) {
+                   // The last socket Rebind bound is announced: reading goes on after this.
+                   if (ready.announces_rebind && holding_ && unannounced_ == 0) ReleaseHeld();
+                   events_.SocketReady();
+                 },
                  [&](Sent) { events_.DatagramSent(); },
                  [&](Closed) { events_.SocketClosed(); },
+                 [&](const Received& datagram) {
+                   --released_;
+                   events_.DatagramReceived(AddressTextOf(datagram.sender),
+                                            std::to_string(datagram.sender.port), datagram.bytes);
+                 },
              },
              outcome);
 }
@@ -352,6 +403,9 @@ int UdpSocketCore::ReceiveDatagrams() {
       if (!*alive) return raised;
       if (!open_ || generation_ != generation) return raised;
     }
+    // Nothing is read before a new socket is announced, nor before what its predecessors held.
+    if (holding_) return raised;
+    if (released_ > 0) continue;
     std::size_t size = 0;
     Endpoint sender;
     std::int32_t error = 0;

@@ -15,6 +15,9 @@
 // "cancelled" number). A failed receive is reported as SocketError with where "Receive".
 // At most kMaxDatagramsPerWakeUp datagrams are raised per wake-up; an outcome queued by a handler
 // (the answer it just sent) is raised before any later datagram.
+// Rebind loses no datagram: what waits on the old socket is read before it closes, and from then
+// on nothing is raised until OpenSocket("0") has taken the new socket and its SocketReady is
+// raised; then the old socket's datagrams come, then the new one's, each once and in order.
 //
 // Error codes in SocketError are the platform's numbers (errno and resolver codes on Linux, WSA
 // numbers on Windows); descriptions name the host, port or size concerned in the same words on
@@ -140,6 +143,10 @@ class UdpSocketCore : public UdpSocket {
   // message about an earlier send).
   virtual Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
                            std::int32_t& error) noexcept = 0;
+  // As ReceiveNative, but whatever a wake-up's budget: kWouldBlock only when nothing is left,
+  // neither in the socket nor read from it already. Empties the socket before it is replaced.
+  virtual Io ReceiveWaiting(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
+                            std::int32_t& error) noexcept = 0;
 
   // The system's lookup of a host name (never an address literal): its first IPv4 address, else
   // its first IPv6 one, or the platform's number and the reason in words.
@@ -164,7 +171,8 @@ class UdpSocketCore : public UdpSocket {
   virtual void Woken() noexcept {}
   // Writability reports are wanted (datagrams are pending) or not any more.
   virtual void WatchWritable(bool /*wanted*/) noexcept {}
-  // A wake-up's budget is spent with datagrams perhaps still waiting: make the loop call
+  // Datagrams may wait that no coming wake-up will announce (a wake-up's budget is spent, or
+  // reading was held back until a new socket was announced): make the loop call
   // ReceiveDatagrams again later, unless the socket stays readable by itself.
   virtual void ReceiveLater() noexcept {}
 
@@ -195,10 +203,17 @@ class UdpSocketCore : public UdpSocket {
     std::string description;
     std::string where;
   };
-  struct Ready {};
+  struct Ready {
+    bool announces_rebind = false;  // OpenSocket("0") took the socket Rebind bound
+  };
   struct Sent {};
   struct Closed {};
-  using Outcome = std::variant<Failure, Ready, Sent, Closed>;
+  // A datagram read from a socket before Rebind replaced it.
+  struct Received {
+    Endpoint sender;
+    std::vector<std::uint8_t> bytes;
+  };
+  using Outcome = std::variant<Failure, Ready, Sent, Closed, Received>;
 
   struct PendingDatagram {
     Endpoint destination;
@@ -217,6 +232,10 @@ class UdpSocketCore : public UdpSocket {
   void Raise(const Outcome& outcome);
   // Closes the socket and reports pending datagrams as failed; raises nothing itself.
   void DropSocket();
+  // Reads what waits on the open socket into held_, before the socket is replaced.
+  void HoldWaitingDatagrams();
+  // Ends holding back: the held datagrams are queued, and reading goes on.
+  void ReleaseHeld();
   std::string CannotSendText(std::size_t size, std::string_view target, std::int32_t code) const;
 
   UdpSocketEvents& events_;
@@ -225,6 +244,12 @@ class UdpSocketCore : public UdpSocket {
   bool open_ = false;
   // Sockets Rebind bound that no OpenSocket("0") has announced yet.
   int unannounced_ = 0;
+  // From a Rebind until the SocketReady that announces its socket is raised, no datagram is:
+  // those of the sockets replaced wait in held_, those of the new one in the system.
+  bool holding_ = false;
+  std::deque<Received> held_;
+  // Held datagrams queued as outcomes and not raised yet: reading waits for them.
+  std::size_t released_ = 0;
   std::uint64_t generation_ = 0;
   bool wake_requested_ = false;
   std::deque<Outcome> outcomes_;

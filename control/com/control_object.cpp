@@ -200,24 +200,40 @@ std::vector<MEMBERID> ByteArrayByReferenceMembers(ITypeInfo* info) {
   return members;
 }
 
-// Script engines pass a variable by reference as VT_VARIANT|VT_BYREF. When the variable holds a
-// byte array, the type library's Invoke does not look through the reference to match a
-// SAFEARRAY(unsigned char)* parameter and answers with a type mismatch; so such arguments are
-// handed on as the array itself, by reference, still in the caller's variable.
-std::vector<VARIANTARG> ArgumentsWithArraysUnwrapped(const DISPPARAMS& params) {
-  std::vector<VARIANTARG> arguments(params.rgvarg, params.rgvarg + params.cArgs);
-  for (VARIANTARG& argument : arguments) {
-    if (V_VT(&argument) != (VT_VARIANT | VT_BYREF) || !V_VARIANTREF(&argument)) continue;
-    VARIANT* variable = V_VARIANTREF(&argument);
-    if (V_VT(variable) == (VT_ARRAY | VT_UI1)) {
+// The arguments of a member that takes a byte array by reference, as the type library's Invoke
+// reads them. It takes a byte array by value or by reference, and coerces other values given by
+// value (a String becomes its UTF-16 bytes), but it does not look through VT_VARIANT|VT_BYREF,
+// which is how script engines pass a variable. So a variable that holds a byte array is handed on
+// as that array, by reference, still in the caller's variable; any other value passed by
+// reference is handed on as a copy by value, so that it is read as the by-value form would be.
+struct ForwardedArguments {
+  std::vector<VARIANTARG> arguments;
+  std::vector<UniqueVariant> copies;  // what `arguments` holds by value
+};
+
+ForwardedArguments ArgumentsForByteArrayMembers(const DISPPARAMS& params) {
+  ForwardedArguments forwarded;
+  forwarded.arguments.assign(params.rgvarg, params.rgvarg + params.cArgs);
+  forwarded.copies.reserve(params.cArgs);
+  for (VARIANTARG& argument : forwarded.arguments) {
+    if ((V_VT(&argument) & VT_BYREF) == 0 || V_VT(&argument) == (VT_ARRAY | VT_UI1 | VT_BYREF)) {
+      continue;
+    }
+    VARIANT* variable =
+        V_VT(&argument) == (VT_VARIANT | VT_BYREF) ? V_VARIANTREF(&argument) : nullptr;
+    if (variable && V_VT(variable) == (VT_ARRAY | VT_UI1)) {
       V_VT(&argument) = VT_ARRAY | VT_UI1 | VT_BYREF;
       V_ARRAYREF(&argument) = &V_ARRAY(variable);
-    } else if (V_VT(variable) == (VT_ARRAY | VT_UI1 | VT_BYREF)) {
+    } else if (variable && V_VT(variable) == (VT_ARRAY | VT_UI1 | VT_BYREF)) {
       V_VT(&argument) = VT_ARRAY | VT_UI1 | VT_BYREF;
       V_ARRAYREF(&argument) = V_ARRAYREF(variable);
+    } else {
+      UniqueVariant& copy = forwarded.copies.emplace_back();
+      ThrowIfFailed(VariantCopyInd(copy.get(), &argument));
+      argument = *copy.get();
     }
   }
-  return arguments;
+  return forwarded;
 }
 
 }  // namespace
@@ -250,12 +266,12 @@ STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
   const HRESULT guard = Guarded(IID__kivOstrel, [&] {
     const ComPtr<ITypeInfo> info = TypeInfo();
     DISPPARAMS forwarded = params ? *params : DISPPARAMS{};
-    std::vector<VARIANTARG> arguments;
+    ForwardedArguments arguments;
     if (params && params->cArgs > 0 &&
         std::find(byte_array_members_->begin(), byte_array_members_->end(), id) !=
             byte_array_members_->end()) {
-      arguments = ArgumentsWithArraysUnwrapped(*params);
-      forwarded.rgvarg = arguments.data();
+      arguments = ArgumentsForByteArrayMembers(*params);
+      forwarded.rgvarg = arguments.arguments.data();
     }
     hr = info->Invoke(static_cast<_kivOstrel*>(this), id, flags, params ? &forwarded : nullptr,
                       result, exception, argument_error);

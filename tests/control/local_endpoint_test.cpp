@@ -43,7 +43,8 @@ TEST_F(EngineTest, LocalPortPutsRebindOrRaise) {
     EXPECT_EQ(ErrorNumberOf([&] { engine->LocalPort(c.value); }), c.error);
     EXPECT_EQ(log, c.rebind ? CallLog{c.rebind} : CallLog{});
     EXPECT_EQ(engine->LocalPort(), c.error ? 5000 : udp->bound_port);
-    EXPECT_EQ(engine->Stat(), c.stat);  // the rebind's own events change it later
+    // A put that took effect leaves the control not ready until the new socket's Ready.
+    EXPECT_EQ(engine->Stat(), c.error ? c.stat : 0);
   }
 }
 

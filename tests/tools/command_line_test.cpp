@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,15 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          EXPECT_FALSE(i.uptime);
          EXPECT_TRUE(i.bindings.empty());
        }},
+      // Time stamps the control sends from a negative TickCount, and "auto" for its -1.
+      {Words({"trap", "--uptime", "4294967294", "[::1]", "public", "1.3", "0", "0"}),
+       [](const Invocation& i) { EXPECT_EQ(i.uptime, -2); }},
+      {Words({"trap", "--uptime", "2147483648", "[::1]", "public", "1.3", "0", "0"}),
+       [](const Invocation& i) { EXPECT_EQ(i.uptime, std::numeric_limits<std::int32_t>::min()); }},
+      {Words({"trap", "--uptime", "auto", "[::1]", "public", "1.3", "0", "0"}),
+       [](const Invocation& i) { EXPECT_FALSE(i.uptime); }},
+      {Words({"trap", "--uptime", "-1", "[::1]", "public", "1.3", "0", "0"}),
+       [](const Invocation& i) { EXPECT_FALSE(i.uptime); }},
       {Words({"trap", "[::1]", "public", "1.3.6.1.4.1.9999", "0", "0"}),
        [](const Invocation& i) {
          EXPECT_EQ(i.target, (Target{"::1", "162"}));
@@ -217,6 +228,11 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
       {Words({"trap", "127.0.0.1", "public", "1.3.6.1.4.1.1", "x", "0"}), "GENERIC", "trap"},
       {Words({"trap", "--uptime", "1e3", "127.0.0.1", "public", "1.3", "0", "0"}), "--uptime",
        "trap"},
+      {Words({"trap", "--uptime", "-2", "127.0.0.1", "public", "1.3", "0", "0"}),
+       "from 0 to 4294967294", "trap"},
+      {Words({"trap", "--uptime", "4294967295", "127.0.0.1", "public", "1.3", "0", "0"}),
+       "automatic time stamp", "trap"},
+      {Words({"help", "bogus"}), "unknown command 'bogus'", ""},
       {Words({"listen", "extra"}), "unexpected argument 'extra'", "listen"},
       {Words({"listen", "--count", "0"}), "--count", "listen"},
       {Words({"listen", "--port", "65536"}), "--port", "listen"},

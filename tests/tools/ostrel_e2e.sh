@@ -3,7 +3,7 @@
 # 127.0.0.1 (or ::1) ports with configurations generated in a temporary folder, and stopped by
 # PID.
 #
-#   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO     (usage decode get walk set trap listen ipv6)
+#   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO     (usage decode get walk walk_ends set trap listen ipv6)
 #
 # Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing, or for ipv6, ::1
 # cannot be bound here).
@@ -187,6 +187,9 @@ scenario_usage() {
   run --help
   expect_rc 0
   expect_out "Exit status"
+  run help bogus
+  expect_rc 64
+  expect_err "unknown command 'bogus'"
   run --version
   expect_rc 0
   expect_out "KIVOSTREL SNMP CONTROL 2.04"
@@ -306,6 +309,54 @@ scenario_walk() {
   [ ! -s "$WORK/out" ] || fail "unexpected objects: $(cat "$WORK/out")"
 }
 
+# Starts scripted_agent.py with ARGS (OID=HEX rows, --echo); sets AGENT.
+start_scripted_agent() {
+  local i
+  rm -f "$WORK/agent.port"
+  python3 "$(dirname "$0")/scripted_agent.py" "$WORK/agent.port" "$@" &
+  PIDS+=("$!")
+  for i in $(seq 100); do
+    [ -s "$WORK/agent.port" ] && break
+    sleep 0.1
+  done
+  [ -s "$WORK/agent.port" ] || fail "the scripted agent did not start"
+  AGENT=127.0.0.1:$(cat "$WORK/agent.port")
+}
+
+# How a walk ends where agents misbehave, against an agent that serves raw values.
+scenario_walk_ends() {
+  local text=0406737472696E67 oid=06032B0601 ticks=43020539
+  # sysUpTime.0 carries an empty INTEGER: shown as undecodable, and the walk goes on.
+  start_scripted_agent 1.3.6.1.2.1.1.1.0=$text 1.3.6.1.2.1.1.2.0=$oid 1.3.6.1.2.1.1.3.0=0200 \
+    1.3.6.1.2.1.1.4.0=$text 1.3.6.1.2.1.1.5.0=$text 1.3.6.1.2.1.2.1.0=$ticks
+  run walk --timeout 0.5 "$AGENT" public system
+  expect_rc 0
+  [ "$(wc -l <"$WORK/out")" -eq 5 ] || fail "five objects expected: $(cat "$WORK/out")"
+  expect_out "$SYSTEM.sysUpTime.0 = (undecodable value)"
+  expect_out "$SYSTEM.sysName.0 = OctetString: string"
+  # The first row undecodable: the same.
+  run walk --timeout 0.5 "$AGENT" public sysUpTime
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "$SYSTEM.sysUpTime.0 = (undecodable value)" ] ||
+    fail "walk of sysUpTime gave: $(cat "$WORK/out")"
+  # A leaf: nothing below it, so it is asked for with a Get.
+  run walk --timeout 0.5 "$AGENT" public sysName.0
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "$SYSTEM.sysName.0 = OctetString: string" ] ||
+    fail "walk of a leaf gave: $(cat "$WORK/out")"
+  # Nothing below and no such object: said on standard error, as before.
+  run walk --timeout 0.5 "$AGENT" public 1.3.6.1.2.1.1.9
+  expect_rc 0
+  expect_err "no objects below"
+
+  # An agent that answers each GetNext with the OID it was asked for.
+  start_scripted_agent --echo 1.3.6.1.2.1.1.1.0=$text
+  run walk --timeout 0.5 "$AGENT" public system
+  expect_rc 1
+  expect_err "OID not increasing"
+  [ ! -s "$WORK/out" ] || fail "unexpected objects: $(cat "$WORK/out")"
+}
+
 scenario_set() {
   start_snmpd
   run set "$AGENT" private sysContact.0 s "ostrel <e2e> test"
@@ -352,6 +403,11 @@ scenario_trap() {
   expect_trap_log '127.0.0.1 [127.0.0.1] (via UDP: [127.0.0.1]'
   expect_trap_log 'community traps'
   expect_trap_log 'Cold Start Trap (0)'
+
+  # A time stamp past 2^31 - 1, which the control sends from a negative TickCount.
+  run trap --uptime 4294967294 "127.0.0.1:$TRAP_PORT" public enterprises.99999 6 19
+  expect_rc 0
+  expect_trap_log 'Enterprise Specific Trap (19) Uptime: 497 days, 2:27:52.94'
 
   run trap --agent-address not-an-address "127.0.0.1:$TRAP_PORT" public 1.3.6.1.4.1.1 0 0
   expect_rc 64
@@ -444,7 +500,7 @@ scenario_ipv6() {
 }
 
 case "$SCENARIO" in
-  usage | decode | get | walk | set | trap | listen | ipv6) "scenario_$SCENARIO" ;;
+  usage | decode | get | walk | walk_ends | set | trap | listen | ipv6) "scenario_$SCENARIO" ;;
   *) fail "unknown scenario" ;;
 esac
 echo "PASS ($SCENARIO)"

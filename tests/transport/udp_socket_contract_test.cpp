@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_support.h"
@@ -29,6 +30,7 @@ struct Recorder : UdpSocketEvents {
   std::int32_t error_code = 0;
   std::string error_description;
   std::function<void()> on_datagram;
+  std::function<void()> on_closed;
 
   void SocketError(std::int32_t code, const std::string& description,
                    const std::string& where) override {
@@ -42,7 +44,10 @@ struct Recorder : UdpSocketEvents {
     datagrams.push_back({address, port, Bytes(data.begin(), data.end())});
     if (on_datagram) on_datagram();
   }
-  void SocketClosed() override { log.push_back("SocketClosed"); }
+  void SocketClosed() override {
+    log.push_back("SocketClosed");
+    if (on_closed) on_closed();
+  }
   void SocketReady() override { log.push_back("SocketReady"); }
   void DatagramSent() override { log.push_back("DatagramSent"); }
 };
@@ -196,6 +201,8 @@ TEST(UdpSocketContract, LocalAddressTowardsLoopback) {
   const auto socket = MakeSocket(events);
   EXPECT_EQ(socket->LocalAddressFor("127.0.0.1"), "127.0.0.1");
   EXPECT_EQ(socket->LocalAddressFor("localhost"), "127.0.0.1");
+  // An IPv4-mapped IPv6 host is reached over IPv4, from an IPv4 address.
+  EXPECT_EQ(socket->LocalAddressFor("::ffff:127.0.0.1"), "127.0.0.1");
   for (const std::string& host : {kUnresolvableHost, std::string()}) {
     EXPECT_EQ(testing::ErrorNumberOf([&] { socket->LocalAddressFor(host); }), kErrHostNotFound);
   }
@@ -370,17 +377,17 @@ TEST(UdpSocketContract, RebindTakesEffectAtOnceOrChangesNothing) {
   EXPECT_EQ(ours.events.log, Log{"DatagramSent"});
 
   // A free port: the new socket is bound before anything closes, and OpenSocket("0") then
-  // takes it instead of binding again.
+  // takes it instead of binding again (as the control does on SocketClosed). What reaches the
+  // new socket is raised after its SocketReady.
+  ours.events.on_closed = [&] { ours.socket->OpenSocket("0"); };
   const std::uint16_t wanted = PlainPeer().Port();  // was free
   EXPECT_FALSE(ours.socket->Rebind("localhost", wanted));
   EXPECT_EQ(ours.socket->options().local_address, "localhost");
   EXPECT_EQ(ours.socket->LocalPort(), wanted);
   peer.SendTo(wanted, Bytes{2});
-  RunFor(*ours.socket, ours.events, 3);
-  EXPECT_EQ(ours.events.log, (Log{"DatagramSent", "SocketClosed", "DatagramReceived"}));
-  ours.socket->OpenSocket("0");
   RunFor(*ours.socket, ours.events, 4);
-  EXPECT_EQ(ours.events.log.back(), "SocketReady");
+  EXPECT_EQ(ours.events.log,
+            (Log{"DatagramSent", "SocketClosed", "SocketReady", "DatagramReceived"}));
   EXPECT_EQ(ours.socket->LocalPort(), wanted);
   EXPECT_EQ(ours.events.datagrams,
             (Datagrams{{"127.0.0.1", std::to_string(peer.Port()), Bytes{2}}}));
@@ -399,6 +406,34 @@ TEST(UdpSocketContract, RebindTakesEffectAtOnceOrChangesNothing) {
   RunUntil(*ours.socket, [&] { return ours.events.datagrams.size() == 2; });
   ASSERT_EQ(ours.events.datagrams.size(), 2u);
   EXPECT_EQ(ours.events.datagrams[1].bytes, Bytes{3});
+}
+
+TEST(UdpSocketContract, ARebindFromAHandlerLosesNoDatagramOfEitherSocket) {
+  // Ten datagrams wait on the socket when a handler of the first one rebinds it; ten more are
+  // sent to the new socket at once. Every one is raised once, in order, after the SocketReady
+  // that announces the new socket (a host sends only from then on).
+  for (const bool same_port : {true, false}) {
+    SCOPED_TRACE(same_port ? "the port it holds" : "another port");
+    OpenedSocket ours;
+    ours.events.on_closed = [&] { ours.socket->OpenSocket("0"); };
+    PlainPeer peer;
+    const std::uint16_t old_port = ours.socket->LocalPort();
+    const std::uint16_t new_port = same_port ? old_port : PlainPeer().Port();
+    for (std::uint8_t i = 0; i < 10; ++i) peer.SendTo(old_port, Bytes{i});
+    bool rebound = false;
+    ours.events.on_datagram = [&] {
+      if (std::exchange(rebound, true)) return;
+      ASSERT_FALSE(ours.socket->Rebind("127.0.0.1", new_port));
+      for (std::uint8_t i = 10; i < 20; ++i) peer.SendTo(new_port, Bytes{i});
+    };
+    RunFor(*ours.socket, ours.events, 22);
+    Log expected{"DatagramReceived", "SocketClosed", "SocketReady"};
+    expected.resize(22, "DatagramReceived");
+    EXPECT_EQ(ours.events.log, expected);
+    ASSERT_EQ(ours.events.datagrams.size(), 20u);
+    for (std::uint8_t i = 0; i < 20; ++i) EXPECT_EQ(ours.events.datagrams[i].bytes, Bytes{i});
+    EXPECT_EQ(ours.socket->LocalPort(), new_port);
+  }
 }
 
 TEST(UdpSocketContract, Ipv6BothWaysAndIpv4PeersAsDotted) {

@@ -110,6 +110,35 @@ TEST_F(ValueConstructors, ArrayInAVariantPassedByReference) {
   EXPECT_EQ(BytesOf(*variable.get()), mac);
 }
 
+// A String is read as its UTF-16 bytes in every form a host passes it: by value, in a variable
+// (VT_BYREF | VT_VARIANT, as script engines pass one) or as a typed reference.
+TEST_F(ValueConstructors, AStringInEveryFormIsReadAsItsBytes) {
+  UniqueVariant variable = Text(L"AB");
+  UniqueBstr text(SysAllocString(L"AB"));
+  BSTR slot = text.get();
+  UniqueVariant typed_reference;
+  V_VT(typed_reference.get()) = VT_BSTR | VT_BYREF;
+  V_BSTRREF(typed_reference.get()) = &slot;
+  UniqueVariant forms[3];
+  forms[0] = Text(L"AB");
+  forms[1] = RefTo(variable.get());
+  forms[2] = std::move(typed_reference);
+  for (UniqueVariant& form : forms) {
+    SCOPED_TRACE(V_VT(form.get()));
+    EXPECT_EQ(HexOf(BytesResult(
+                  Call(control_.get(), L"SNMPBinStringValue", Text(L"1.3"), std::move(form)))),
+              "30 09 06 01 2B 04 04 41 00 42 00");
+  }
+  EXPECT_EQ(TextOf(*variable.get()), L"AB");
+  // The same for the send operations' binding lists: taken, not refused with a type mismatch.
+  ASSERT_TRUE(
+      PumpUntil([&] { return LongOf(*Get(control_.get(), L"Stat").value.get()) == 1; }, 5000));
+  EXPECT_EQ(Call(control_.get(), L"SendGetRequest", Text(L"127.0.0.1"), Text(L"9"), Text(L"public"),
+                 Long(1), RefTo(variable.get()))
+                .hr,
+            S_OK);
+}
+
 class OidNames : public ControlTest {};
 
 struct TranslationCase {

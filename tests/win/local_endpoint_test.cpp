@@ -120,6 +120,7 @@ TEST(LocalEndpoint, PutsRebindAtOnceOrRaiseAndChangeNothing) {
   const std::uint16_t wanted = UdpPeer().port();  // was free
   ASSERT_EQ(Put(ready.control.get(), L"LocalPort", Long(wanted)).hr, S_OK);
   EXPECT_EQ(ready.Port(), wanted);
+  EXPECT_EQ(ready.Stat(), 0);  // until that Ready
   ASSERT_TRUE(PumpUntil([&] { return ready.sink.ready_count == 3; }, kEventTimeoutMs));
   EXPECT_EQ(ready.Stat(), 1);
   ASSERT_TRUE(ready.SendGetRequest(L"127.0.0.1", peer.port()).ok());

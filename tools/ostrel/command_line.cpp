@@ -172,6 +172,21 @@ double ParseSeconds(std::string_view text, std::string_view command) {
   return value;
 }
 
+// The control's TickCount for a time stamp: "auto" (or -1, as the control spells it) is the
+// system's tick count; 0 to 4294967294 are sent as they are. 4294967295 would be the control's
+// -1, which means automatic, so it cannot be given.
+std::optional<std::int32_t> ParseUptime(std::string_view text, std::string_view command) {
+  if (text == "auto" || text == "-1") return std::nullopt;
+  constexpr std::uint32_t kLargest = std::numeric_limits<std::uint32_t>::max() - 1;
+  if (text == std::to_string(kLargest + 1ULL)) {
+    throw UsageError("--uptime 4294967295 is the control's automatic time stamp; give 0 to " +
+                         std::to_string(kLargest) + " or auto",
+                     std::string(command));
+  }
+  return static_cast<std::int32_t>(
+      ParseInteger<std::uint32_t>(text, 0, kLargest, "--uptime (or auto)", command));
+}
+
 void ApplyOption(Invocation& invocation, std::string_view name, const std::string& value,
                  std::string_view command) {
   if (name == "json") {
@@ -187,9 +202,7 @@ void ApplyOption(Invocation& invocation, std::string_view name, const std::strin
   } else if (name == "agent-address") {
     invocation.agent_address = value;
   } else if (name == "uptime") {
-    invocation.uptime =
-        ParseInteger<std::int32_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                   std::numeric_limits<std::int32_t>::max(), "--uptime", command);
+    invocation.uptime = ParseUptime(value, command);
   } else if (name == "local") {
     LocalEndpoint local;
     WithUsageOf(command, [&] { local = ParseLocal(value); });
@@ -362,8 +375,8 @@ std::string HelpText() {
          "  --string-type N     1: OCTET STRING values as bytes, otherwise as text (default 0)\n"
          "  --agent-address A   trap: the agent address sent (default: the local address\n"
          "                      towards AGENT)\n"
-         "  --uptime TICKS      trap: the time stamp in hundredths of a second (default: the\n"
-         "                      system's tick count)\n"
+         "  --uptime TICKS      trap: the time stamp in hundredths of a second, 0 to 4294967294,\n"
+         "                      or auto (the default): the system's tick count\n"
          "  --local ADDRESS[:PORT]\n"
          "                      where to send from and listen: an IPv4 or IPv6 address of this\n"
          "                      machine or localhost; [::1]:1162 for IPv6, :1162 for a port on\n"
@@ -387,7 +400,10 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
   const std::string& first = args[0];
   if (first == "help" || first == "--help" || first == "-h") {
     invocation.command = Command::kHelp;
-    if (args.size() > 1) invocation.help_topic = args[1];
+    if (args.size() > 1) {
+      if (!FindCommand(args[1])) throw UsageError("unknown command '" + args[1] + "'");
+      invocation.help_topic = args[1];
+    }
     return invocation;
   }
   if (first == "--version") {

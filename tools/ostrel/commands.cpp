@@ -132,37 +132,59 @@ int RunGet(const Invocation& invocation, std::ostream& out) {
   return ShowResponse(response, oids, invocation, control, out);
 }
 
+// Walks with GetNext from the root as Net-SNMP's snmpwalk does: a row whose value cannot be
+// decoded is shown as such and the walk goes on from its name; an answer that does not increase,
+// or whose name cannot be read, ends the walk with an error. A root with nothing below it is
+// asked for with a Get, so that walking a leaf shows the leaf.
 int RunWalk(const Invocation& invocation, std::ostream& out) {
   auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
   const std::string root = ResolveOid(control, invocation.oids.at(0));
   const Target& to = invocation.target;
   Requester requester(*host, invocation);
+  const auto ask = [&](const std::string& oid, bool next) {
+    const Bytes binding = control.SNMPNullValue(oid);
+    return requester.Exchange([&](kivOstrel& c, std::int32_t id) {
+      if (next) {
+        c.SendGetNextRequest(to.host, to.port, invocation.community, id, binding);
+      } else {
+        c.SendGetRequest(to.host, to.port, invocation.community, id, binding);
+      }
+    });
+  };
+  const auto is_exception = [](const OstrelObject& row) {
+    return row.OIDType >= kFirstExceptionTag && row.OIDType <= kLastExceptionTag;
+  };
   std::string current = root;
   int shown = 0;
   while (true) {
-    const Bytes binding = control.SNMPNullValue(current);
-    const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
-      c.SendGetNextRequest(to.host, to.port, invocation.community, id, binding);
-    });
+    const Datagram response = ask(current, true);
     if (response.ErrorStatus == kNoSuchName) break;  // past the last object of the agent
     if (response.ErrorStatus != 0)
       return ShowResponse(response, {current}, invocation, control, out);
     if (response.Objects.empty()) break;
     const OstrelObject& row = response.Objects.front();
-    if (row.OIDType == -1 ||
-        (row.OIDType >= kFirstExceptionTag && row.OIDType <= kLastExceptionTag))
-      break;
-    if (!IsBelow(root, row.OIDName)) break;
+    if (is_exception(row)) break;
+    if (!IsNumericOid(row.OIDName)) {
+      throw ToolError(kExitFailure, "the agent's answer after " + current +
+                                        " has no readable object name: walk stopped");
+    }
     if (CompareOids(row.OIDName, current) != std::strong_ordering::greater) {
       throw ToolError(kExitFailure, "the agent answered " + row.OIDName + " after " + current +
-                                        ": OIDs do not increase, walk stopped");
+                                        ": OID not increasing, walk stopped");
     }
+    if (!IsBelow(root, row.OIDName)) break;
     ShowResponse(response, {current}, invocation, control, out);
     ++shown;
     current = row.OIDName;
   }
-  if (shown == 0) std::cerr << "ostrel: no objects below " << control.OID2Name(root) << "\n";
+  if (shown > 0) return kExitOk;
+  const Datagram leaf = ask(root, false);
+  if (leaf.ErrorStatus == 0 && !leaf.Objects.empty() && !is_exception(leaf.Objects.front()) &&
+      leaf.Objects.front().OIDName == root) {
+    return ShowResponse(leaf, {root}, invocation, control, out);
+  }
+  std::cerr << "ostrel: no objects below " << control.OID2Name(root) << "\n";
   return kExitOk;
 }
 

@@ -42,6 +42,13 @@ struct PosixUdpSocket::Batch {
     return bytes.get() + static_cast<std::size_t>(i) * kSlotSize;
   }
   bool Empty() const noexcept { return next == count; }
+  // The next datagram read; not Empty().
+  void Take(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender) noexcept {
+    const int i = next++;
+    size = std::min<std::size_t>(headers[i].msg_len, buffer.size());
+    std::memcpy(buffer.data(), Slot(i), size);
+    sender = EndpointFrom(senders[i]);
+  }
   void Forget() noexcept { next = count = 0, drained = false; }
 
   // False with `error` when the system gave nothing.
@@ -137,10 +144,14 @@ UdpSocketCore::Io PosixUdpSocket::ReceiveNative(std::span<std::uint8_t> buffer, 
     }
     if (batch.Empty()) return Io::kWouldBlock;
   }
-  const int i = batch.next++;
-  size = std::min<std::size_t>(batch.headers[i].msg_len, buffer.size());
-  std::memcpy(buffer.data(), batch.Slot(i), size);
-  sender = EndpointFrom(batch.senders[i]);
+  batch.Take(buffer, size, sender);
+  return Io::kDone;
+}
+
+UdpSocketCore::Io PosixUdpSocket::ReceiveWaiting(std::span<std::uint8_t> buffer, std::size_t& size,
+                                                 Endpoint& sender, std::int32_t& error) noexcept {
+  if (batch_->Empty()) return BerkeleyUdpSocket::ReceiveWaiting(buffer, size, sender, error);
+  batch_->Take(buffer, size, sender);
   return Io::kDone;
 }
 

@@ -41,6 +41,9 @@ class PosixUdpSocket final : public BerkeleyUdpSocket {
   // Hands out the datagrams of one recvmmsg, which reads a whole wake-up's worth at once.
   Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
                    std::int32_t& error) noexcept override;
+  // What the last recvmmsg left, then the socket.
+  Io ReceiveWaiting(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
+                    std::int32_t& error) noexcept override;
   void ReceiveLater() noexcept override;
   // Watches `fd` for reading, and for writing when `writable`.
   bool Watch(int operation, int fd, bool writable) noexcept;

@@ -219,6 +219,12 @@ UdpSocketCore::Io BerkeleyUdpSocket::ReceiveNative(std::span<std::uint8_t> buffe
   }
 }
 
+UdpSocketCore::Io BerkeleyUdpSocket::ReceiveWaiting(std::span<std::uint8_t> buffer,
+                                                    std::size_t& size, Endpoint& sender,
+                                                    std::int32_t& error) noexcept {
+  return BerkeleyUdpSocket::ReceiveNative(buffer, size, sender, error);
+}
+
 std::optional<UdpSocketCore::LookupFailure> BerkeleyUdpSocket::LookUpHost(const std::string& name,
                                                                           Endpoint& address) {
   addrinfo hints{};

@@ -35,6 +35,9 @@ class BerkeleyUdpSocket : public UdpSocketCore {
                 std::int32_t& error) noexcept override;
   Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
                    std::int32_t& error) noexcept override;
+  // One read of the socket, as ReceiveNative here.
+  Io ReceiveWaiting(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
+                    std::int32_t& error) noexcept override;
   std::optional<LookupFailure> LookUpHost(const std::string& name, Endpoint& address) override;
   std::optional<std::uint16_t> LookUpService(const std::string& name) override;
   std::int32_t LocalAddressTowards(const Endpoint& remote, Endpoint& local) override;

@@ -82,6 +82,12 @@ void WinsockUdpSocket::WatchWritable(bool wanted) noexcept {
   if (!Select()) watching_writable_ = !wanted;
 }
 
+// Asking for FD_READ anew posts it at once if datagrams wait. A burst being read asks anew when
+// it ends.
+void WinsockUdpSocket::ReceiveLater() noexcept {
+  if (IsOpen() && !reading_burst_) Select();
+}
+
 bool WinsockUdpSocket::Wake() noexcept {
   return ::PostMessageW(window_.get(), kOutcomesMessage, 0, 0) != FALSE;
 }

@@ -34,6 +34,8 @@ class WinsockUdpSocket final : private WinsockSession,
   std::string ErrorText(std::int32_t code) const override;
   bool Wake() noexcept override;
   void WatchWritable(bool wanted) noexcept override;
+  // Winsock posts FD_READ again only after a read, or when asked for it anew.
+  void ReceiveLater() noexcept override;
   Io SendNative(const Endpoint& to, std::span<const std::uint8_t> bytes,
                 std::int32_t& error) noexcept override;
   Io ReceiveNative(std::span<std::uint8_t> buffer, std::size_t& size, Endpoint& sender,
