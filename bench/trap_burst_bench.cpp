@@ -55,9 +55,7 @@ class CountingHost final : public HostEvents, public Label {
   int failures = 0;
   Clock::time_point last_response;
 
-  void Response(const std::string&, const std::string&, std::int16_t, const std::string&,
-                const std::string&, std::int32_t, std::int16_t, std::shared_ptr<ObjectsCollection>&,
-                Bytes&) override {
+  void Response(const ReceivedMessage&, std::shared_ptr<ObjectsCollection>&) override {
     ++responses;
     last_response = Clock::now();
   }

@@ -1,5 +1,5 @@
 // What a control needs from the host that holds it: somewhere to raise its events, the label
-// that is its face, and the container's property bag. The COM shell implements these over COM;
+// that is its face, and the code page of its texts. The COM shell implements these over COM;
 // native hosts and tests implement them directly.
 #pragma once
 
@@ -11,7 +11,6 @@
 #include "control/objects_collection.h"
 #include "encoding/ostrel_object.h"
 #include "encoding/received_message.h"
-#include "encoding/variant.h"
 
 namespace kivostrel {
 
@@ -23,26 +22,18 @@ class HostEvents {
  public:
   virtual ~HostEvents() = default;
 
-  // A datagram arrived. `Objects` and `RawData` are passed by reference: whatever collection
-  // `Objects` refers to when the handler returns is the one the control keeps.
-  virtual void Response(const std::string& RemoteIP, const std::string& RemotePort,
-                        std::int16_t Version, const std::string& Community,
-                        const std::string& Command, std::int32_t RequestId,
-                        std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
-                        Bytes& RawData) = 0;
+  // A datagram arrived: `message` as decoded, with the sender and the datagram itself (its
+  // Community through the code page). `Objects` is the collection of its rows the host sees,
+  // passed by reference: whatever collection it refers to when the handler returns is the one
+  // the control keeps. `message` lives until the handler returns.
+  virtual void Response(const ReceivedMessage& message,
+                        std::shared_ptr<ObjectsCollection>& Objects) = 0;
   // The control has become able to send.
   virtual void Ready() = 0;
   // The socket component reported an error.
   virtual void WsError(std::int32_t Ecode, const std::string& Description,
                        const std::string& Where) = 0;
 };
-
-// A Response's arguments as one value, the rows copied out of `Objects`.
-ReceivedMessage CopyOfResponse(const std::string& RemoteIP, const std::string& RemotePort,
-                               std::int16_t Version, const std::string& Community,
-                               const std::string& Command, std::int32_t RequestId,
-                               std::int16_t ErrorStatus, const ObjectsCollection& Objects,
-                               const Bytes& RawData);
 
 // The text label that fills the control's surface.
 class Label {
@@ -51,16 +42,6 @@ class Label {
   virtual void SetCaption(const std::string& caption) = 0;
   virtual void Move(std::int32_t left, std::int32_t top, std::int32_t width,
                     std::int32_t height) = 0;
-};
-
-// The container's property bag.
-class PropertyBag {
- public:
-  virtual ~PropertyBag() = default;
-  // The stored value, or `default_value` when there is none.
-  virtual Variant Read(const std::string& name, const Variant& default_value) = 0;
-  virtual void Write(const std::string& name, const Variant& value,
-                     const Variant& default_value) = 0;
 };
 
 // Texts cross the control's interface as UTF-8; OCTET STRING values are sent and received in

@@ -1,8 +1,6 @@
 #include "control/kivostrel.h"
 
 #include <chrono>
-#include <cmath>
-#include <limits>
 
 #include "encoding/automation_error.h"
 #include "encoding/message_decoder.h"
@@ -221,14 +219,6 @@ void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
   Send(RemoteIP, RemotePort, message);
 }
 
-void kivOstrel::ReadProperties(PropertyBag& bag) {
-  m_StringType = CoerceToLong(bag.Read("StringType", Variant(std::string("0"))));
-}
-
-void kivOstrel::WriteProperties(PropertyBag& bag) const {
-  bag.Write("StringType", Variant(m_StringType), Variant(std::string("0")));
-}
-
 void kivOstrel::Resize(std::int32_t width, std::int32_t height) noexcept {
   try {
     label_.Move(0, 0, width, height);
@@ -265,63 +255,18 @@ void kivOstrel::SocketError(std::int32_t code, const std::string& description,
 void kivOstrel::DatagramReceived(const std::string& remote_address, const std::string& remote_port,
                                  std::span<const std::uint8_t> data) {
   label_.SetCaption("Received");
-  ReceivedMessage message = DecodeReceivedMessage(data, m_StringType);
-
-  auto objects =
-      std::make_shared<ObjectsCollection>(std::move(message.Objects), options_.code_page);
+  auto message = std::make_shared<ReceivedMessage>(DecodeReceivedMessage(data, m_StringType));
+  message->RemoteIP = remote_address;
+  message->RemotePort = remote_port;
+  message->Community = options_.code_page->FromAnsi(message->Community);
+  message->RawData.assign(data.begin(), data.end());
+  auto objects = std::make_shared<ObjectsCollection>(message, options_.code_page);
   objects_ = objects;
-  Bytes raw(data.begin(), data.end());
   const std::weak_ptr<const bool> alive = alive_;
-  events_.Response(remote_address, remote_port, message.Version,
-                   options_.code_page->FromAnsi(message.Community), message.Command,
-                   message.RequestId, message.ErrorStatus, objects, raw);
+  events_.Response(*message, objects);
   if (alive.expired()) return;  // the host's handler destroyed the control
   // The host may have put another collection in `Objects`: that one is kept.
   objects_ = std::move(objects);
-}
-
-ReceivedMessage CopyOfResponse(const std::string& RemoteIP, const std::string& RemotePort,
-                               std::int16_t Version, const std::string& Community,
-                               const std::string& Command, std::int32_t RequestId,
-                               std::int16_t ErrorStatus, const ObjectsCollection& Objects,
-                               const Bytes& RawData) {
-  ReceivedMessage message{.RemoteIP = RemoteIP,
-                          .RemotePort = RemotePort,
-                          .Version = Version,
-                          .Community = Community,
-                          .Command = Command,
-                          .RequestId = RequestId,
-                          .ErrorStatus = ErrorStatus,
-                          .RawData = RawData};
-  message.Objects.reserve(static_cast<std::size_t>(Objects.Count()));
-  for (std::int32_t i = 1; i <= Objects.Count(); ++i) message.Objects.push_back(*Objects.Item(i));
-  return message;
-}
-
-std::int32_t CoerceToLong(const Variant& value) {
-  constexpr double kMin = std::numeric_limits<std::int32_t>::min();
-  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
-  double number = 0;
-  if (const auto* integer = std::get_if<std::int32_t>(&value)) return *integer;
-  if (const auto* real = std::get_if<double>(&value)) {
-    number = *real;
-  } else if (const auto* text = std::get_if<std::string>(&value)) {
-    // Blanks around the number are allowed; strtod reads sign, fraction and exponent.
-    const std::size_t begin = text->find_first_not_of(" \t");
-    const std::size_t end = text->find_last_not_of(" \t");
-    if (begin == std::string::npos) RaiseTypeMismatch();
-    const std::string trimmed = text->substr(begin, end - begin + 1);
-    if (trimmed.find_first_not_of("+-0123456789.eE") != std::string::npos) RaiseTypeMismatch();
-    char* parsed_end = nullptr;
-    number = std::strtod(trimmed.c_str(), &parsed_end);
-    if (parsed_end != trimmed.c_str() + trimmed.size()) RaiseTypeMismatch();
-  } else if (std::holds_alternative<Bytes>(value)) {
-    RaiseTypeMismatch();
-  }
-  if (std::isnan(number)) RaiseTypeMismatch();
-  const double rounded = std::nearbyint(number);  // the default rounding: half to even
-  if (rounded < kMin || rounded > kMax) RaiseOverflow();
-  return static_cast<std::int32_t>(rounded);
 }
 
 }  // namespace kivostrel

@@ -1,5 +1,6 @@
-// kivOstrel: the control engine. It holds the control's fields, offers its 26 members under
-// their interface names, and turns the UDP socket component's events into its own.
+// kivOstrel: the control engine. It holds the control's fields, offers the interface's 26 members
+// and the dispatch-only LocalPort and LocalAddress under their own names, and turns the UDP
+// socket component's events into its own.
 //
 // Texts are UTF-8, byte arrays std::vector<std::uint8_t>. Failures are AutomationErrors with the
 // number, source and description the host sees.
@@ -127,16 +128,9 @@ class kivOstrel final : private UdpSocketEvents {
                 std::string_view SpecificTrapType, const Variant& Objectval = Variant{});
 
   // --- Container notifications ---
-  // Reads "StringType" (default the text "0") with automation's conversion to a 32-bit integer;
-  // a value that does not convert raises its error and leaves `StringType` unchanged.
-  void ReadProperties(PropertyBag& bag);
-  // Writes "StringType" as a 32-bit integer, with the default "0".
-  void WriteProperties(PropertyBag& bag) const;
   // Moves the label over the whole client area; never fails.
   void Resize(std::int32_t width, std::int32_t height) noexcept;
 
-  // The socket component, for hosts that drive its pump.
-  UdpSocket& Udp1() noexcept { return *udp_; }
   // The objects collection of the last received message.
   const std::shared_ptr<ObjectsCollection>& Objects() const noexcept { return objects_; }
 
@@ -177,10 +171,5 @@ class kivOstrel final : private UdpSocketEvents {
 
   std::unique_ptr<UdpSocket> udp_;
 };
-
-// Automation's conversion of a property value to a 32-bit integer: whole numbers as they are,
-// fractions rounded half to even, texts read as numbers (blanks, a sign, a fraction and an
-// exponent allowed), empty as 0. Error 13 for what is not a number, 6 outside the range.
-std::int32_t CoerceToLong(const Variant& value);
 
 }  // namespace kivostrel

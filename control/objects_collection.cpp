@@ -22,9 +22,10 @@ std::optional<std::size_t> RowIndexText(std::string_view key) {
 
 }  // namespace
 
-ObjectsCollection::ObjectsCollection(ReceivedRows rows, std::shared_ptr<const CodePage> code_page)
-    : rows_(std::move(rows)), code_page_(std::move(code_page)) {
-  const std::size_t count = rows_.size();
+ObjectsCollection::ObjectsCollection(std::shared_ptr<const ReceivedMessage> message,
+                                     std::shared_ptr<const CodePage> code_page)
+    : message_(std::move(message)), code_page_(std::move(code_page)) {
+  const std::size_t count = message_->Objects.size();
   entries_.resize(count);
   for (std::size_t k = 0; k < count; ++k) entries_[k].row = k;
 }
@@ -46,7 +47,7 @@ const std::optional<std::string>& ObjectsCollection::KeyAt(std::int32_t position
 const ObjectsCollection::Object& ObjectsCollection::Rendered(std::ptrdiff_t index) const {
   Entry& entry = entries_[index];
   if (!entry.item && entry.row != kNoRow) {
-    auto object = std::make_shared<OstrelObject>(rows_[entry.row]);
+    auto object = std::make_shared<OstrelObject>(message_->Objects[entry.row]);
     if (auto* text = std::get_if<std::string>(&object->OIDValue);
         text && object->OIDType == kTagOctetString) {
       *text = code_page_->FromAnsi(*text);

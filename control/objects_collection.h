@@ -18,7 +18,7 @@
 
 #include "control/collection.h"
 #include "encoding/ostrel_object.h"
-#include "encoding/received_rows.h"
+#include "encoding/received_message.h"
 
 namespace kivostrel {
 
@@ -29,9 +29,10 @@ class ObjectsCollection {
   using Object = std::shared_ptr<OstrelObject>;
 
   ObjectsCollection() = default;
-  // Every row of `rows`, in order, keyed by its 0-based index in decimal; OCTET STRING texts
+  // Every row of `message`, in order, keyed by its 0-based index in decimal; OCTET STRING texts
   // come through `code_page` when a row is rendered.
-  ObjectsCollection(ReceivedRows rows, std::shared_ptr<const CodePage> code_page);
+  ObjectsCollection(std::shared_ptr<const ReceivedMessage> message,
+                    std::shared_ptr<const CodePage> code_page);
 
   std::int32_t Count() const noexcept { return static_cast<std::int32_t>(entries_.size()); }
 
@@ -56,7 +57,7 @@ class ObjectsCollection {
   struct Entry {
     std::optional<std::string> key;  // a row's key (its index) is written when first asked for
     Object item;                     // null until rendered
-    std::size_t row = kNoRow;        // the row of `rows_` it stands for, or kNoRow
+    std::size_t row = kNoRow;        // the row of the message it stands for, or kNoRow
   };
 
   const Object& Rendered(std::ptrdiff_t index) const;
@@ -70,7 +71,7 @@ class ObjectsCollection {
 
   // Rendering and key texts fill entries in; what a host sees does not change.
   mutable std::vector<Entry> entries_;
-  ReceivedRows rows_;
+  std::shared_ptr<const ReceivedMessage> message_;
   std::shared_ptr<const CodePage> code_page_;
 };
 

@@ -5,73 +5,14 @@
 #include <optional>
 
 #include "encoding/ber_tags.h"
-#include "encoding/integer_text.h"
 
 namespace kivostrel {
 
-DecodedElement DecodeElement(std::span<const std::uint8_t> data, std::int32_t string_type) {
-  DecodedElement element;
-  const auto header = ReadElementHeader(data);
-  if (!header) return element;
-  // From here on the element's extent is known, even if its content fails.
-  element.consumed = header->continue_at();
-  if (!ReadElementValue(*header, string_type, element.value)) return element;
-  element.tag = header->tag;
-  element.type_name = TypeNameOf(header->tag);
-  return element;
-}
-
 namespace {
 
-// Fills slots 1 to 8; returns false at the first element that fails. `position` ends after the
-// last element decoded.
-bool DecodeHeader(std::span<const std::uint8_t> data, std::int32_t string_type,
-                  DecodedMessage& message, std::size_t& position) {
-  for (std::size_t slot = 1; slot <= kHeaderSlots; ++slot) {
-    const auto header = ReadElementHeader(Rest(data, position));
-    HeaderSlot& target = message.slots[slot];
-    if (!header || !ReadElementValue(*header, string_type, target.value)) return false;
-    target.tag = header->tag;
-    target.type_name = TypeNameOf(header->tag);
-    position += header->continue_at();
-  }
-  return true;
-}
-
-// Reads (binding sequence, name, value) triples from `position` to the end of the data.
-void DecodeBindings(std::span<const std::uint8_t> data, std::size_t position,
-                    std::int32_t string_type, std::vector<OstrelObject>& objects) {
-  // A binding takes at least six octets; the guess is bounded by the octets present.
-  objects.reserve(objects.size() + std::min<std::size_t>(Rest(data, position).size() / 24, 256));
-  std::string name;
-  for (std::size_t k = 0; position < data.size(); ++k) {
-    const auto header = ReadElementHeader(Rest(data, position));
-    switch (k % 3) {
-      case 0:  // the binding's SEQUENCE: stepped into
-        break;
-      case 1:
-        name.clear();
-        if (header && !ReadNameText(*header, string_type, name)) name.clear();
-        break;
-      case 2: {
-        OstrelObject& row = objects.emplace_back();
-        row.OIDName = std::move(name);
-        if (header && ReadElementValue(*header, string_type, row.OIDValue)) {
-          row.OIDType = header->tag;
-          row.OIDTypeName = TypeNameOf(header->tag);
-        } else {
-          row.OIDType = -1;
-        }
-        break;
-      }
-    }
-    if (!header) return;  // not even a tag and a length: nothing more to read
-    position += header->continue_at();
-  }
-}
-
-// The same walk as DecodeBindings, recording where each row's name and value lie instead of
-// reading them: the rows render them when asked, with the same readers.
+// Reads (binding sequence, name, value) triples from `position` to the end of the data,
+// recording where each row's name and value lie: the rows read them when asked. A failed element
+// is gone past by its declared extent; one whose tag and length cannot be read ends the walk.
 void AddBindingRows(std::span<const std::uint8_t> data, std::size_t position, ReceivedRows& rows) {
   ReceivedRows::Piece name;
   for (std::size_t k = 0; position < data.size(); ++k) {
@@ -134,7 +75,7 @@ struct HeaderElements {
   ReceivedRows::Piece Piece(std::size_t slot) const {
     return ReceivedRows::ElementAt(slots[slot].position, Element(slot));
   }
-  // A slot's value as DecodeMessage gives it (0 for a slot not reached).
+  // A slot's value (0 for a slot not reached).
   Variant Value(std::size_t slot, std::int32_t string_type) const {
     Variant value = std::int32_t{0};
     if (slot <= decoded) ReadElementValue(Element(slot), string_type, value);
@@ -143,7 +84,7 @@ struct HeaderElements {
   std::uint8_t Tag(std::size_t slot) const { return slot <= decoded ? slots[slot].tag : 0; }
 };
 
-// Locates slots 1 to 8 as DecodeHeader decodes them; returns false at the first element that
+// Locates slots 1 to 8, each read as a value would be; returns false at the first element that
 // fails. `position` ends after the last element decoded.
 bool LocateHeader(std::int32_t string_type, HeaderElements& header, std::size_t& position) {
   for (std::size_t slot = 1; slot <= kHeaderSlots; ++slot) {
@@ -161,18 +102,10 @@ bool LocateHeader(std::int32_t string_type, HeaderElements& header, std::size_t&
 // it does not convert.
 std::optional<std::int32_t> ToWholeNumber(const Variant& value, std::int64_t low,
                                           std::int64_t high) {
-  std::int64_t number = 0;
-  if (const auto* integer = std::get_if<std::int32_t>(&value)) {
-    number = *integer;
-  } else if (const auto* text = std::get_if<std::string>(&value)) {
-    const IntegerText read = ReadIntegerText(*text);
-    if (read.error != IntegerTextError::kNone) return std::nullopt;
-    number = read.value;
-  } else if (std::holds_alternative<Bytes>(value)) {
-    return std::nullopt;
-  }
-  if (number < low || number > high) return std::nullopt;
-  return static_cast<std::int32_t>(number);
+  std::int32_t error = 0;
+  const std::optional<std::int32_t> number = ToLong(value, error);
+  if (!number || *number < low || *number > high) return std::nullopt;
+  return number;
 }
 
 // The same for a header slot, as `number` (0 when it does not convert) and whether it
@@ -268,15 +201,6 @@ bool AddTrapRows(std::span<const std::uint8_t> data, std::size_t position, std::
 
 }  // namespace
 
-DecodedMessage DecodeMessage(std::span<const std::uint8_t> data, std::int32_t string_type) {
-  DecodedMessage message;
-  std::size_t position = 0;
-  if (!DecodeHeader(data, string_type, message, position)) return message;
-  message.ok = true;
-  DecodeBindings(data, position, string_type, message.objects);
-  return message;
-}
-
 ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
                                       std::int32_t string_type) {
   // The rows locate their pieces with 32-bit offsets; no datagram comes near that size.
@@ -303,6 +227,9 @@ ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
   const bool error_status_ok =
       SlotWholeNumber(header, 6, string_type, kShortMin, kShortMax, error_status);
   received.ErrorStatus = static_cast<std::int16_t>(error_status);
+  if (header_ok && IsIntegerTag(header.Tag(7))) {
+    received.ErrorIndex = ReadIntegerContent(header.Element(7)).value_or(0);
+  }
   if (!header_ok || !version_ok || !request_id_ok || !error_status_ok) {
     received.ErrorStatus = -1;
     return received;

@@ -1,6 +1,5 @@
-// ReceivedMessage: one received datagram as the control's Response event reports it, its nine
-// arguments in one value: the rows as the decoder located them, or copied out of the objects
-// collection.
+// ReceivedMessage: one received datagram as the control's Response event reports it, in one
+// value: its header fields, its rows as the decoder located them, and the datagram itself.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +19,9 @@ struct ReceivedMessage {
   std::string Command;
   std::int32_t RequestId = 0;
   std::int16_t ErrorStatus = 0;  // -1 ("FormatError") when the message could not be read
+  std::int32_t ErrorIndex = 0;   // not an argument of Response
+  // OCTET STRING values render as the datagram's octets; the objects collection a host is
+  // handed converts their texts through its code page.
   ReceivedRows Objects;
   Bytes RawData;  // the datagram, unchanged
 };

@@ -31,17 +31,10 @@ void ReceivedRows::AddFixedRow(std::string_view name, std::int16_t type, const P
   row.type = type;
 }
 
-void ReceivedRows::push_back(OstrelObject object) {
-  const auto index = static_cast<std::uint32_t>(materialised_.size());
-  materialised_.push_back(std::move(object));
-  NewRow(Row::kMaterialised).name.offset = index;
-}
-
 void ReceivedRows::clear() {
   block_.clear();
   rows_start_ = 0;
   texts_.clear();
-  materialised_.clear();
 }
 
 std::span<const std::uint8_t> ReceivedRows::ContentOf(const Piece& piece) const {
@@ -86,7 +79,6 @@ ReceivedRows::Row ReceivedRows::RowAt(std::size_t index) const {
 
 OstrelObject ReceivedRows::operator[](std::size_t index) const {
   const Row row = RowAt(index);
-  if (row.kind == Row::kMaterialised) return materialised_[row.name.offset];
   OstrelObject object;
   object.OIDName = NameOf(row);
   if (row.kind == Row::kFixed) {

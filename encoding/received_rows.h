@@ -9,8 +9,7 @@
 //
 // Rows whose texts are not in the datagram as they stand (the constant names of a trap's
 // notification form, its snmpTrapOID.0) keep them in a small text store of the same table.
-// Materialised OstrelObjects may be appended too (a copy of what a host was handed); they are
-// kept as given, in order with the decoded rows.
+// Once decoded, the table is only read.
 //
 // Copies and moves are deep and self-contained: rows refer to their own table by offsets only.
 #pragma once
@@ -103,9 +102,6 @@ class ReceivedRows {
   }
   // A row of a fixed type (its type name from the tag table) whose value `value` always gives.
   void AddFixedRow(std::string_view name, std::int16_t type, const Piece& value);
-  // A materialised row, kept as given.
-  void push_back(OstrelObject object);
-  void reserve(std::size_t rows) { block_.reserve(rows_start_ + rows * sizeof(Row)); }
   void clear();
 
   std::size_t size() const noexcept { return (block_.size() - rows_start_) / sizeof(Row); }
@@ -123,8 +119,8 @@ class ReceivedRows {
 
  private:
   struct Row {
-    enum Kind : std::uint8_t { kBinding, kFixed, kMaterialised };
-    Piece name;  // for kMaterialised, name.offset indexes materialised_
+    enum Kind : std::uint8_t { kBinding, kFixed };
+    Piece name;
     Piece value;
     std::int16_t type = 0;  // for kFixed
     Kind kind = kBinding;
@@ -145,7 +141,6 @@ class ReceivedRows {
   RowBlock block_;                // the datagram, then the row records
   std::uint32_t rows_start_ = 0;  // where the records start: after the datagram, aligned
   std::string texts_;
-  std::vector<OstrelObject> materialised_;
   std::int32_t string_type_ = 0;
 };
 

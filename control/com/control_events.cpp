@@ -66,11 +66,8 @@ void ControlObject::Raise(DISPID id, DISPPARAMS& params) noexcept {
   }
 }
 
-void ControlObject::Response(const std::string& RemoteIP, const std::string& RemotePort,
-                             std::int16_t Version, const std::string& Community,
-                             const std::string& Command, std::int32_t RequestId,
-                             std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
-                             Bytes& RawData) {
+void ControlObject::Response(const ReceivedMessage& message,
+                             std::shared_ptr<ObjectsCollection>& Objects) {
   if (frozen_events_ > 0 || !connection_point_.HasSinks()) {
     kept_objects_.reset();  // no handler leaves anything in `Objects`
     return;
@@ -83,19 +80,19 @@ void ControlObject::Response(const std::string& RemoteIP, const std::string& Rem
     const SlotsOwner owner{objects_slot, raw_slot};
     const ComPtr<IDispatch> made = MakeObjectsCollection(Objects, row_type_info_);
     objects_slot = ComPtr<IDispatch>(made).Detach();
-    raw_slot = SafeArrayFromBytes(RawData).Detach();
+    raw_slot = SafeArrayFromBytes(message.RawData).Detach();
 
     EventArguments<9> arguments;
-    SetText(arguments[0], RemoteIP);
-    SetText(arguments[1], RemotePort);
+    SetText(arguments[0], message.RemoteIP);
+    SetText(arguments[1], message.RemotePort);
     arguments[2].vt = VT_I2;
-    arguments[2].iVal = Version;
-    SetText(arguments[3], Community);
-    SetText(arguments[4], Command);
+    arguments[2].iVal = message.Version;
+    SetText(arguments[3], message.Community);
+    SetText(arguments[4], message.Command);
     arguments[5].vt = VT_I4;
-    arguments[5].lVal = RequestId;
+    arguments[5].lVal = message.RequestId;
     arguments[6].vt = VT_I2;
-    arguments[6].iVal = ErrorStatus;
+    arguments[6].iVal = message.ErrorStatus;
     arguments[7].vt = VT_DISPATCH | VT_BYREF;
     arguments[7].ppdispVal = &objects_slot;
     arguments[8].vt = VT_ARRAY | VT_UI1 | VT_BYREF;
@@ -109,11 +106,6 @@ void ControlObject::Response(const std::string& RemoteIP, const std::string& Rem
     ComPtr<IDispatch> left(objects_slot);
     if (left.get() != made.get()) Objects = ObjectsOf(left.get());
     kept_objects_ = std::move(left);
-    try {
-      RawData = BytesFromSafeArray(raw_slot);
-    } catch (...) {
-      // A handler put something other than bytes there; the engine keeps its copy.
-    }
   } catch (...) {
     // An event that cannot be built (memory) is not raised.
   }

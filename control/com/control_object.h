@@ -242,10 +242,8 @@ class ControlObject final : public _kivOstrel,
   ~ControlObject();
 
   // HostEvents: raised to every sink by DISPID.
-  void Response(const std::string& RemoteIP, const std::string& RemotePort, std::int16_t Version,
-                const std::string& Community, const std::string& Command, std::int32_t RequestId,
-                std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
-                Bytes& RawData) override;
+  void Response(const ReceivedMessage& message,
+                std::shared_ptr<ObjectsCollection>& Objects) override;
   void Ready() override;
   void WsError(std::int32_t Ecode, const std::string& Description,
                const std::string& Where) override;

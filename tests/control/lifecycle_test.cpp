@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "control/kivostrel.h"
 #include "engine_fixture.h"
 
@@ -82,85 +80,6 @@ TEST_F(EngineTest, ResizeCoversTheClientAreaAndNeverFails) {
   EXPECT_EQ(log.back(), "Move(0,0,320,45)");
   label.fail_move = true;
   engine->Resize(10, 10);  // no exception
-}
-
-class MemoryBag final : public PropertyBag {
- public:
-  Variant Read(const std::string& name, const Variant& default_value) override {
-    const auto it = values.find(name);
-    return it == values.end() ? default_value : it->second;
-  }
-  void Write(const std::string& name, const Variant& value, const Variant& default_value) override {
-    values[name] = value;
-    defaults[name] = default_value;
-  }
-  std::map<std::string, Variant> values;
-  std::map<std::string, Variant> defaults;
-};
-
-TEST_F(EngineTest, LoadingStringType) {
-  const struct {
-    const char* what;
-    std::optional<Variant> stored;
-    std::int32_t expected;
-  } cases[] = {
-      {"no entry", std::nullopt, 0},
-      {"text 1", Variant(std::string("1")), 1},
-      {"long", Variant(std::int32_t{7}), 7},
-      {"half rounds to even, down", Variant(std::string("2.5")), 2},
-      {"half rounds to even, up", Variant(std::string("3.5")), 4},
-      {"double", Variant(1.5), 2},
-      {"blanks and sign", Variant(std::string(" -12 ")), -12},
-      {"exponent", Variant(std::string("1e3")), 1000},
-      {"empty", Variant(), 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    MemoryBag bag;
-    if (c.stored) bag.values["StringType"] = *c.stored;
-    engine->StringType(99);
-    engine->ReadProperties(bag);
-    EXPECT_EQ(engine->StringType(), c.expected);
-  }
-}
-
-TEST_F(EngineTest, LoadingAValueThatDoesNotConvertKeepsTheField) {
-  const struct {
-    Variant stored;
-    std::int32_t error;
-  } cases[] = {
-      {Variant(std::string("abc")), kErrTypeMismatch},
-      {Variant(std::string("")), kErrTypeMismatch},
-      {Variant(std::string("1 2")), kErrTypeMismatch},
-      {Variant(Bytes{1}), kErrTypeMismatch},
-      {Variant(std::string("3000000000")), kErrOverflow},
-      {Variant(-2147483648.6), kErrOverflow},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(ValueToText(c.stored));
-    MemoryBag bag;
-    bag.values["StringType"] = c.stored;
-    engine->StringType(5);
-    EXPECT_EQ(ErrorNumberOf([&] { engine->ReadProperties(bag); }), c.error);
-    EXPECT_EQ(engine->StringType(), 5);
-  }
-}
-
-TEST_F(EngineTest, SavedStringTypeSurvivesAndNothingElseDoes) {
-  engine->StringType(1);
-  engine->AgentAddress("10.0.0.1");
-  engine->TickCount(12345);
-  MemoryBag bag;
-  engine->WriteProperties(bag);
-  ASSERT_EQ(bag.values.size(), 1u);
-  EXPECT_EQ(bag.values["StringType"], Variant(std::int32_t{1}));
-  EXPECT_EQ(bag.defaults["StringType"], Variant(std::string("0")));
-
-  Create();
-  engine->ReadProperties(bag);
-  EXPECT_EQ(engine->StringType(), 1);
-  EXPECT_EQ(engine->AgentAddress(), "");
-  EXPECT_EQ(engine->TickCount(), -1);
 }
 
 TEST_F(EngineTest, TwoControlsHaveTheirOwnTables) {

@@ -20,7 +20,7 @@ TEST_F(EngineTest, ResponseCarriesTheDecodedMessage) {
   udp->events().DatagramReceived("127.0.0.1", "161", datagram);
   EXPECT_EQ(log, (std::vector<std::string>{"Caption(Received)", "Response"}));
   ASSERT_EQ(events.responses.size(), 1u);
-  const ResponseArgs& r = events.responses[0];
+  const RecordedResponse& r = events.responses[0];
   EXPECT_EQ(r.RemoteIP, "127.0.0.1");
   EXPECT_EQ(r.RemotePort, "161");
   EXPECT_EQ(r.Version, 0);
@@ -29,12 +29,12 @@ TEST_F(EngineTest, ResponseCarriesTheDecodedMessage) {
   EXPECT_EQ(r.RequestId, 42);
   EXPECT_EQ(r.ErrorStatus, 0);
   EXPECT_EQ(r.RawData, datagram);
-  ASSERT_EQ(r.Objects->Count(), 2);
-  EXPECT_EQ(*r.Objects->Item("0"), (OstrelObject{"1.3.6.1.2.1.2.2.1.7.1", 2, "Integer", 2}));
-  EXPECT_EQ(*r.Objects->Item("1"),
+  ASSERT_EQ(r.collection->Count(), 2);
+  EXPECT_EQ(*r.collection->Item("0"), (OstrelObject{"1.3.6.1.2.1.2.2.1.7.1", 2, "Integer", 2}));
+  EXPECT_EQ(*r.collection->Item("1"),
             (OstrelObject{"1.3.6.1.2.1.1.5.0", 4, "OctetString", std::string("AB")}));
-  EXPECT_EQ(r.Objects->Item(2), r.Objects->Item("1"));
-  EXPECT_EQ(engine->Objects(), r.Objects);
+  EXPECT_EQ(r.collection->Item(2), r.collection->Item("1"));
+  EXPECT_EQ(engine->Objects(), r.collection);
   EXPECT_EQ(engine->Stat(), 0);  // receiving leaves the link state alone
 }
 
@@ -51,7 +51,7 @@ TEST_F(EngineTest, StringTypeSelectsByteArrays) {
     SCOPED_TRACE(c.string_type);
     engine->StringType(c.string_type);
     udp->events().DatagramReceived("127.0.0.1", "161", TwoBindingResponse(*engine));
-    EXPECT_EQ(events.responses.back().Objects->Item(2)->OIDValue, c.value);
+    EXPECT_EQ(events.responses.back().collection->Item(2)->OIDValue, c.value);
     EXPECT_EQ(events.responses.back().Community, "public");
   }
 }
@@ -59,14 +59,14 @@ TEST_F(EngineTest, StringTypeSelectsByteArrays) {
 TEST_F(EngineTest, UndecodableDatagramIsStillReported) {
   for (const Bytes& datagram : {Bytes{}, Hex("30"), Hex("30 03 02 01")}) {
     udp->events().DatagramReceived("127.0.0.1", "5000", datagram);
-    const ResponseArgs& r = events.responses.back();
+    const RecordedResponse& r = events.responses.back();
     EXPECT_EQ(r.ErrorStatus, -1);
     EXPECT_EQ(engine->Err2Str(r.ErrorStatus), "FormatError");
     EXPECT_EQ(r.Version, 0);
     EXPECT_EQ(r.Community, "0");
     EXPECT_EQ(r.Command, "");
     EXPECT_EQ(r.RequestId, 0);
-    EXPECT_EQ(r.Objects->Count(), 0);
+    EXPECT_EQ(r.collection->Count(), 0);
     EXPECT_EQ(r.RawData, datagram);
   }
 }
@@ -88,16 +88,16 @@ TEST_F(EngineTest, HandlerMayDestroyTheControlInsideResponse) {
 
 TEST_F(EngineTest, EachDatagramGetsANewCollection) {
   udp->events().DatagramReceived("127.0.0.1", "161", TwoBindingResponse(*engine));
-  const auto first = events.responses[0].Objects;
+  const auto first = events.responses[0].collection;
   udp->events().DatagramReceived("127.0.0.1", "161", BuildRequestMessage({}));
-  EXPECT_NE(events.responses[1].Objects, first);
+  EXPECT_NE(events.responses[1].collection, first);
   EXPECT_EQ(first->Count(), 2);  // the earlier message's rows stay with whoever kept them
 }
 
 // The rows are made into objects only when asked for; nothing of that may show.
 TEST_F(EngineTest, ResponseRowsAreOneObjectUnderEveryKey) {
   udp->events().DatagramReceived("127.0.0.1", "161", TwoBindingResponse(*engine));
-  ObjectsCollection& objects = *events.responses[0].Objects;
+  ObjectsCollection& objects = *events.responses[0].collection;
   const struct {
     const char* key;
     std::int32_t position;  // 0: error 5
@@ -114,7 +114,6 @@ TEST_F(EngineTest, ResponseRowsAreOneObjectUnderEveryKey) {
   EXPECT_EQ(objects.Item(1), objects.Item(1));
   objects.Item(2)->OIDName = "1.3.6";  // a host's write stays with the row
   EXPECT_EQ(objects.Item("1")->OIDName, "1.3.6");
-  EXPECT_EQ(CopyOfResponse("", "", 0, "", "", 0, 0, objects, {}).Objects[1].OIDName, "1.3.6");
   EXPECT_EQ(objects.KeyAt(2), "1");
   EXPECT_EQ(ErrorNumberOf([&] { objects.Add(nullptr, "0"); }), 457);
   objects.Remove(1);
@@ -128,7 +127,7 @@ TEST_F(EngineTest, ResponseRowsAreOneObjectUnderEveryKey) {
 TEST_F(EngineTest, HandlerMayAnswerFromResponse) {
   ReadyEngine();
   events.on_response = [&](std::shared_ptr<ObjectsCollection>&) {
-    const ResponseArgs& r = events.responses.back();
+    const RecordedResponse& r = events.responses.back();
     engine->SendGetResponse(r.RemoteIP, r.RemotePort, r.Community, r.RequestId, 0, 0,
                             engine->SNMPStringValue("1.3.6.1.2.1.1.5.0", "agent"));
   };

@@ -2,9 +2,12 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "encoding/ber_encode.h"
+#include "encoding/ber_tags.h"
+#include "encoding/ber_writer.h"
+#include "encoding/bytes.h"
 
 namespace kivostrel {
 namespace {
@@ -18,7 +21,9 @@ std::int64_t DecodeContent(const Bytes& element) {
 
 void CheckShortestAndRoundTrip(std::int64_t value) {
   SCOPED_TRACE(value);
-  const Bytes element = EncodeInteger(std::to_string(value));
+  BerWriter writer;
+  writer.PrependInteger(kTagInteger, value);
+  const Bytes element = std::move(writer).Finish();
   ASSERT_GE(element.size(), 3u);
   ASSERT_LE(element.size(), 10u);
   EXPECT_EQ(element[0], 0x02);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
-#include "encoding/ber_encode.h"
+#include "encoding/ber_writer.h"
 #include "encoding/messages.h"
+#include "encoding/object_id.h"
 #include "encoding/value_constructors.h"
 #include "support/test_support.h"
 
@@ -72,51 +74,71 @@ const ElementCase kElementCases[] = {
     {"04 84 7F FF FF FF", 0, 4, "OctetString", std::string(), 6 + 2147483647u},
 };
 
-TEST(DecodeElementTest, Vectors) {
-  for (const auto& c : kElementCases) {
-    SCOPED_TRACE(c.hex);
-    const Bytes data = Hex(c.hex);
-    const DecodedElement element = DecodeElement(data, c.string_type);
-    EXPECT_EQ(element.tag, c.tag);
-    EXPECT_EQ(element.type_name, c.type_name);
-    EXPECT_EQ(element.value, c.value);
-    EXPECT_EQ(element.consumed, c.consumed);
-  }
-}
-
-TEST(DecodeElementTest, FailuresWriteNothingAndTellTheExtentWhenKnown) {
-  const struct {
-    const char* hex;
-    std::size_t consumed;  // 0: tag and length could not be read
-  } cases[] = {
-      {"", 0},
-      {"02", 0},
-      {"04 82 01", 0},                 // a long length cut short
-      {"04 84 80 00 00 00", 0},        // length past 2^31 - 1
-      {"04 85 00 80 00 00 00", 0},     // the same in five octets
-      {"02 00", 2},                    // INTEGER without content
-      {"02 03", 5},                    // declared content missing
-      {"06 00", 2},                    // empty object identifier
-      {"06 06 2B 88 80 80 80 00", 8},  // subidentifier 2^31
-      {"06 05 88 80 80 80 00", 7},     // first subidentifier 2^31
-      {"06 01 81", 3},                 // first subidentifier cut short
-      {"06 02 88 B7", 4},              // the same after two octets
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.hex);
-    const Bytes data = Hex(c.hex);
-    const DecodedElement element = DecodeElement(data, 0);
-    EXPECT_EQ(element.tag, -1);
-    EXPECT_EQ(element.type_name, "");
-    EXPECT_TRUE(IsEmpty(element.value));
-    EXPECT_EQ(element.consumed, c.consumed);
-  }
-}
-
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
+}
+
+// A GetResponse whose one binding has the name 1.3 and the value `element`, as it stands.
+Bytes ResponseWithValue(const Bytes& element, const Bytes& then = {}) {
+  const Bytes binding = Concat(
+      {Hex("30"), Bytes{static_cast<std::uint8_t>(3 + element.size())}, Hex("06 01 2B"), element});
+  return BuildRequestMessage({.pdu = kTagGetResponse, .bindings = Concat({binding, then})});
+}
+
+bool Constructed(std::int16_t tag) {
+  return tag == kTagSequence || (tag >= kTagGetRequest && tag <= kTagTrap);
+}
+
+TEST(DecodeReceivedMessageTest, ElementVectorsAsBindingValues) {
+  // Each element is a binding's value. Where the walk goes on past it (a primitive element whose
+  // content is all there), a second binding follows and must be read whole.
+  const Bytes next = SNMPIntegerValue("1.4", "9");
+  for (const auto& c : kElementCases) {
+    SCOPED_TRACE(c.hex);
+    const Bytes element = Hex(c.hex);
+    if (element.size() > 120) continue;  // kept to a one-octet binding length
+    const bool followed = !Constructed(c.tag) && c.consumed == element.size();
+    const ReceivedMessage m =
+        DecodeReceivedMessage(ResponseWithValue(element, followed ? next : Bytes{}), c.string_type);
+    ASSERT_EQ(m.ErrorStatus, 0);
+    ASSERT_EQ(m.Objects.size(), followed ? 2u : 1u);
+    EXPECT_EQ(m.Objects[0], (OstrelObject{"1.3", c.tag, c.type_name, c.value}));
+    if (followed) {
+      EXPECT_EQ(m.Objects[1], (OstrelObject{"1.4", 2, "Integer", 9}));
+    }
+  }
+}
+
+TEST(DecodeReceivedMessageTest, FailedValuesGiveOIDTypeMinusOneAndTheWalkGoesOnByTheirExtent) {
+  const struct {
+    const char* hex;
+    bool followed;  // a binding after it is read; else the walk cannot go on or nothing follows
+  } cases[] = {
+      {"02", false},
+      {"04 82 01", false},                // a long length cut short
+      {"04 84 80 00 00 00", false},       // length past 2^31 - 1
+      {"04 85 00 80 00 00 00", false},    // the same in five octets
+      {"02 03", false},                   // declared content missing
+      {"02 00", true},                    // INTEGER without content
+      {"06 00", true},                    // empty object identifier
+      {"06 06 2B 88 80 80 80 00", true},  // subidentifier 2^31
+      {"06 05 88 80 80 80 00", true},     // first subidentifier 2^31
+      {"06 01 81", true},                 // first subidentifier cut short
+      {"06 02 88 B7", true},              // the same after two octets
+  };
+  const Bytes next = SNMPIntegerValue("1.4", "9");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hex);
+    const ReceivedMessage m =
+        DecodeReceivedMessage(ResponseWithValue(Hex(c.hex), c.followed ? next : Bytes{}), 0);
+    ASSERT_EQ(m.Objects.size(), c.followed ? 2u : 1u);
+    EXPECT_EQ(m.Objects[0], (OstrelObject{"1.3", -1, "", std::monostate{}}));
+    if (c.followed) {
+      EXPECT_EQ(m.Objects[1], (OstrelObject{"1.4", 2, "Integer", 9}));
+    }
+  }
 }
 
 TEST(DecodeReceivedMessageTest, ObjectIdTextsGoBackOutAsTheSameIdentifier) {
@@ -126,9 +148,14 @@ TEST(DecodeReceivedMessageTest, ObjectIdTextsGoBackOutAsTheSameIdentifier) {
     if (c.tag != kTagObjectId) continue;
     const std::string& text = std::get<std::string>(c.value);
     SCOPED_TRACE(text);
-    const Bytes oid = EncodeObjectId(text);
-    const Bytes datagram = BuildRequestMessage(
-        {.pdu = kTagGetResponse, .bindings = EncodeSequence(Concat({oid, oid}))});
+    BerWriter writer;
+    const std::size_t end = writer.size();
+    const Subidentifiers arcs = ParseObjectIdText(text);
+    writer.PrependObjectId(arcs.span());
+    writer.PrependObjectId(arcs.span());
+    writer.PrependConstructed(kTagSequence, end);
+    const Bytes binding = std::move(writer).Finish();
+    const Bytes datagram = BuildRequestMessage({.pdu = kTagGetResponse, .bindings = binding});
     EXPECT_EQ(DecodeReceivedMessage(datagram, 0).Objects,
               (std::vector<OstrelObject>{{text, kTagObjectId, "ObjectID", text}}));
   }
@@ -149,13 +176,14 @@ TEST(DecodeReceivedMessageTest, GetResponseWithTwoBindings) {
   EXPECT_EQ(m.Command, "GetResponse");
   EXPECT_EQ(m.RequestId, 4711);
   EXPECT_EQ(m.ErrorStatus, 2);
+  EXPECT_EQ(m.ErrorIndex, 1);
   ASSERT_EQ(m.Objects.size(), 2u);
   EXPECT_EQ(m.Objects[0], (OstrelObject{"1.3.6.1.2.1.2.2.1.7.1", 2, "Integer", 2}));
   EXPECT_EQ(m.Objects[1],
             (OstrelObject{"1.3.6.1.2.1.1.5.0", 4, "OctetString", std::string("router")}));
 }
 
-TEST(DecodeReceivedMessageTest, CopiesMovesAndAppendedRowsRenderTheSameRows) {
+TEST(DecodeReceivedMessageTest, CopiesAndMovesRenderTheSameRows) {
   // A trap's rows come from the datagram and from the table's own texts. The datagram and the
   // decoded message are freed before the copies are read: ASan catches any row left pointing
   // into either.
@@ -179,15 +207,7 @@ TEST(DecodeReceivedMessageTest, CopiesMovesAndAppendedRowsRenderTheSameRows) {
   assigned = copy;
   EXPECT_EQ(moved.Objects, expected);
   EXPECT_EQ(assigned.Objects, expected);
-
-  // Materialised rows follow the decoded ones in order, and touch no other copy.
-  const OstrelObject host_row{"1.3.6.1.2.1.1.5.0", 5, "Null", 2.5};
-  copy.Objects.push_back(host_row);
-  copy.Objects.push_back(expected[0]);
-  expected.push_back(host_row);
-  expected.push_back(expected[0]);
   EXPECT_EQ(copy.Objects, expected);
-  EXPECT_EQ(assigned.Objects.size(), 6u);
 }
 
 TEST(DecodeReceivedMessageTest, EveryRequestKindAndValueType) {

@@ -20,7 +20,7 @@
 
 namespace kivostrel::testing {
 
-// One Response event with its arguments copied out, and the keys of its rows.
+// One Response event's message, and the keys of the rows in its collection.
 struct ResponseEvent : ReceivedMessage {
   std::vector<std::string> keys;
 };
@@ -84,12 +84,9 @@ class EngineHarness final : public HostEvents, public Label {
   std::string caption;
 
  private:
-  void Response(const std::string& RemoteIP, const std::string& RemotePort, std::int16_t Version,
-                const std::string& Community, const std::string& Command, std::int32_t RequestId,
-                std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
-                Bytes& RawData) override {
-    ResponseEvent event{CopyOfResponse(RemoteIP, RemotePort, Version, Community, Command, RequestId,
-                                       ErrorStatus, *Objects, RawData)};
+  void Response(const ReceivedMessage& message,
+                std::shared_ptr<ObjectsCollection>& Objects) override {
+    ResponseEvent event{message};
     for (std::int32_t i = 1; i <= Objects->Count(); ++i) {
       event.keys.push_back(Objects->KeyAt(i).value_or("<no key>"));
     }

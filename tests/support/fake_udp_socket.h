@@ -90,26 +90,18 @@ class RecordingLabel final : public Label {
   CallLog& log_;
 };
 
-struct ResponseArgs {
-  std::string RemoteIP, RemotePort;
-  std::int16_t Version;
-  std::string Community, Command;
-  std::int32_t RequestId;
-  std::int16_t ErrorStatus;
-  std::shared_ptr<ObjectsCollection> Objects;
-  Bytes RawData;
+// A Response as a host saw it: the message, and the collection it was handed.
+struct RecordedResponse : ReceivedMessage {
+  std::shared_ptr<ObjectsCollection> collection;
 };
 
 class RecordingEvents final : public HostEvents {
  public:
   explicit RecordingEvents(CallLog& log) : log_(log) {}
-  void Response(const std::string& RemoteIP, const std::string& RemotePort, std::int16_t Version,
-                const std::string& Community, const std::string& Command, std::int32_t RequestId,
-                std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
-                Bytes& RawData) override {
+  void Response(const ReceivedMessage& message,
+                std::shared_ptr<ObjectsCollection>& Objects) override {
     log_.push_back("Response");
-    responses.push_back({RemoteIP, RemotePort, Version, Community, Command, RequestId, ErrorStatus,
-                         Objects, RawData});
+    responses.push_back({message, Objects});
     if (on_response) on_response(Objects);
   }
   void Ready() override {
@@ -121,7 +113,7 @@ class RecordingEvents final : public HostEvents {
     log_.push_back("WsError(" + std::to_string(Ecode) + "," + Description + "," + Where + ")");
   }
 
-  std::vector<ResponseArgs> responses;
+  std::vector<RecordedResponse> responses;
   std::function<void(std::shared_ptr<ObjectsCollection>&)> on_response;
   std::function<void()> on_ready;
 

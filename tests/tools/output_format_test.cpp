@@ -145,13 +145,13 @@ TEST_F(OstrelFormatTest, JsonOfBytesAndOfAnUndecodableDatagram) {
   EXPECT_EQ(DatagramHeader(garbage, control_).rfind("(undecodable) from 127.0.0.1:161", 0), 0u);
 }
 
-TEST_F(OstrelFormatTest, ErrorIndexIsReadFromTheRawBytes) {
+TEST_F(OstrelFormatTest, ErrorIndexComesWithTheDatagram) {
   const Datagram datagram = Receive(
       "30 1C 02 01 00 04 06 70 75 62 6C 69 63 A2 0F 02 01 07 02 01 02 02 01 01 30 04"
       " 30 02 06 00");
   EXPECT_EQ(datagram.ErrorStatus, 2);
-  EXPECT_EQ(ErrorIndexOf(datagram), 1);
-  EXPECT_EQ(ErrorIndexOf(Datagram{}), std::nullopt);
+  EXPECT_EQ(datagram.ErrorIndex, 1);
+  EXPECT_EQ(Datagram{}.ErrorIndex, 0);
 }
 
 }  // namespace

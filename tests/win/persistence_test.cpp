@@ -121,64 +121,51 @@ TEST_F(Persistence, BagWithoutTheEntryGivesZero) {
   EXPECT_EQ(empty.reads, std::vector<std::wstring>{L"StringType"});
 }
 
+UniqueVariant Double(double value) {
+  UniqueVariant v;
+  V_VT(v.get()) = VT_R8;
+  V_R8(v.get()) = value;
+  return v;
+}
+
+// What a bag may hold under "StringType": automation's conversion to a 32-bit integer.
 struct StoredCase {
   const char* what;
   UniqueVariant (*make)();
-  long expected;
+  long expected;  // what StringType becomes
+  HRESULT hr;     // what Load answers; on failure StringType keeps its value
 };
 
-TEST_F(Persistence, StoredValuesAreCoercedToLong) {
-  const StoredCase cases[] = {
-      {"text 1", [] { return Text(L"1"); }, 1},
-      {"text 0", [] { return Text(L"0"); }, 0},
-      {"short 1", [] { return Short(1); }, 1},
-      {"double 2.5 rounds to even",
-       [] {
-         UniqueVariant v;
-         V_VT(v.get()) = VT_R8;
-         V_R8(v.get()) = 2.5;
-         return v;
-       },
-       2},
-      {"double 3.5 rounds to even",
-       [] {
-         UniqueVariant v;
-         V_VT(v.get()) = VT_R8;
-         V_R8(v.get()) = 3.5;
-         return v;
-       },
-       4},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    RecordingBag bag;
-    bag.Set(L"StringType", c.make());
-    auto loaded = NewControl();
-    EXPECT_EQ(LoadFromBag(loaded.get(), bag), S_OK);
-    EXPECT_EQ(StringType(loaded.get()), c.expected);
-  }
-}
+const StoredCase kStoredCases[] = {
+    {"text 1", [] { return Text(L"1"); }, 1, S_OK},
+    {"text 0", [] { return Text(L"0"); }, 0, S_OK},
+    {"short 1", [] { return Short(1); }, 1, S_OK},
+    {"long 7", [] { return Long(7); }, 7, S_OK},
+    {"double 2.5 rounds to even", [] { return Double(2.5); }, 2, S_OK},
+    {"double 3.5 rounds to even", [] { return Double(3.5); }, 4, S_OK},
+    {"double 1.5", [] { return Double(1.5); }, 2, S_OK},
+    {"text 2.5 rounds to even", [] { return Text(L"2.5"); }, 2, S_OK},
+    {"text with blanks and sign", [] { return Text(L" -12 "); }, -12, S_OK},
+    {"text with an exponent", [] { return Text(L"1e3"); }, 1000, S_OK},
+    {"empty", [] { return UniqueVariant(); }, 0, S_OK},
+    {"text abc", [] { return Text(L"abc"); }, 3, DISP_E_TYPEMISMATCH},
+    {"empty text", [] { return Text(L""); }, 3, DISP_E_TYPEMISMATCH},
+    {"two numbers", [] { return Text(L"1 2"); }, 3, DISP_E_TYPEMISMATCH},
+    {"bytes", [] { return ByteArray({1}); }, 3, DISP_E_TYPEMISMATCH},
+    {"text past 32 bits", [] { return Text(L"3000000000"); }, 3, DISP_E_OVERFLOW},
+    {"double rounding past 32 bits", [] { return Double(-2147483648.6); }, 3, DISP_E_OVERFLOW},
+    {"double beyond 32 bits", [] { return Double(1e12); }, 3, DISP_E_OVERFLOW},
+};
 
-TEST_F(Persistence, UnconvertibleEntryFailsAndKeepsTheValue) {
-  const StoredCase cases[] = {
-      {"text abc", [] { return Text(L"abc"); }, 0},
-      {"double beyond 32 bits",
-       [] {
-         UniqueVariant v;
-         V_VT(v.get()) = VT_R8;
-         V_R8(v.get()) = 1e12;
-         return v;
-       },
-       0},
-  };
-  for (const auto& c : cases) {
+TEST_F(Persistence, StoredValuesAreCoercedToLongOrFailTheLoad) {
+  for (const auto& c : kStoredCases) {
     SCOPED_TRACE(c.what);
     RecordingBag bag;
     bag.Set(L"StringType", c.make());
     auto loaded = NewControl();
     ASSERT_EQ(Put(loaded.get(), L"StringType", Long(3)).hr, S_OK);
-    EXPECT_TRUE(FAILED(LoadFromBag(loaded.get(), bag)));
-    EXPECT_EQ(StringType(loaded.get()), 3);
+    EXPECT_EQ(LoadFromBag(loaded.get(), bag), c.hr);
+    EXPECT_EQ(StringType(loaded.get()), c.expected);
   }
 }
 

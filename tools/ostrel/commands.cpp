@@ -100,10 +100,10 @@ int ShowResponse(const Datagram& response, const std::vector<std::string>& reque
   std::string message =
       "error in response from " + EndpointText(response.RemoteIP, response.RemotePort) + ": " +
       control.Err2Str(response.ErrorStatus) + " (" + std::to_string(response.ErrorStatus) + ")";
-  if (const auto index = ErrorIndexOf(response);
-      index && *index >= 1 && static_cast<std::size_t>(*index) <= requested.size()) {
-    message += ", failed object " + std::to_string(*index) + ": " +
-               control.OID2Name(requested[static_cast<std::size_t>(*index) - 1]);
+  if (const std::int32_t index = response.ErrorIndex;
+      index >= 1 && static_cast<std::size_t>(index) <= requested.size()) {
+    message += ", failed object " + std::to_string(index) + ": " +
+               control.OID2Name(requested[static_cast<std::size_t>(index) - 1]);
   }
   std::cerr << "ostrel: " << message << "\n";
   return kExitErrorStatus;

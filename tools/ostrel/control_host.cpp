@@ -101,15 +101,6 @@ void ControlHost::ThrowOnSocketFailure() {
   }
 }
 
-void ControlHost::Response(const std::string& RemoteIP, const std::string& RemotePort,
-                           std::int16_t Version, const std::string& Community,
-                           const std::string& Command, std::int32_t RequestId,
-                           std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
-                           Bytes& RawData) {
-  received_.push_back(CopyOfResponse(RemoteIP, RemotePort, Version, Community, Command, RequestId,
-                                     ErrorStatus, *Objects, RawData));
-}
-
 void ControlHost::WsError(std::int32_t Ecode, const std::string& Description,
                           const std::string& Where) {
   failures_.push_back({Ecode, Description, Where});

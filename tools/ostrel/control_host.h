@@ -85,10 +85,10 @@ class ControlHost final : private HostEvents, private Label {
   Label& AsLabel() noexcept { return *this; }
 
   // HostEvents
-  void Response(const std::string& RemoteIP, const std::string& RemotePort, std::int16_t Version,
-                const std::string& Community, const std::string& Command, std::int32_t RequestId,
-                std::int16_t ErrorStatus, std::shared_ptr<ObjectsCollection>& Objects,
-                Bytes& RawData) override;
+  void Response(const ReceivedMessage& message,
+                std::shared_ptr<ObjectsCollection>& /*Objects*/) override {
+    received_.push_back(message);
+  }
   void Ready() override {}
   void WsError(std::int32_t Ecode, const std::string& Description,
                const std::string& Where) override;
