@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "control/kivostrel.h"
-#include "support/fake_udp_socket.h"
-#include "support/test_support.h"
+#include "tests/support/fake_udp_socket.h"
+#include "tests/support/test_support.h"
 
 namespace kivostrel::testing {
 

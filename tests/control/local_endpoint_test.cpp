@@ -2,8 +2,8 @@
 // once, or raise and change nothing.
 #include <optional>
 
-#include "control/engine_fixture.h"
 #include "encoding/hex.h"
+#include "engine_fixture.h"
 
 namespace kivostrel::testing {
 namespace {

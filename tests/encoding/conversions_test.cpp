@@ -2,7 +2,7 @@
 
 #include "encoding/conversions.h"
 #include "encoding/integer_text.h"
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace kivostrel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace kivostrel {
 namespace {

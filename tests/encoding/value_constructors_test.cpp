@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "encoding/value_constructors.h"
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace kivostrel {
 namespace {

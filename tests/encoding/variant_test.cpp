@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "encoding/automation_error.h"
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace kivostrel {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine_harness.h"
-#include "support/netsnmp_peers.h"
+#include "tests/support/netsnmp_peers.h"
 
 namespace kivostrel::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine_harness.h"
-#include "support/netsnmp_peers.h"
+#include "tests/support/netsnmp_peers.h"
 #include "transport/sockets/unique_fd.h"
 
 namespace kivostrel::testing {

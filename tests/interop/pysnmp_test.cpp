@@ -13,7 +13,7 @@
 #include "encoding/hex.h"
 #include "engine_harness.h"
 #include "sent_messages.h"
-#include "support/netsnmp_peers.h"
+#include "tests/support/netsnmp_peers.h"
 
 namespace kivostrel::testing {
 namespace {

@@ -13,8 +13,8 @@
 
 #include "engine_harness.h"
 #include "sent_messages.h"
-#include "support/netsnmp_peers.h"
-#include "support/test_support.h"
+#include "tests/support/netsnmp_peers.h"
+#include "tests/support/test_support.h"
 
 namespace kivostrel::testing {
 namespace {

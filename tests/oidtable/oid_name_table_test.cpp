@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace kivostrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/netsnmp_peers.h"
+#include "tests/support/netsnmp_peers.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

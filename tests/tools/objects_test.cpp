@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "encoding/hex.h"
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 #include "tools/ostrel/control_host.h"
 
 namespace kivostrel::ostrel {

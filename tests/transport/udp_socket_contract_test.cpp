@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 #include "udp_socket_contract.h"
 
 namespace kivostrel::contract {

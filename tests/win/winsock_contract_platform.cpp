@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "transport/udp_socket_contract.h"
+#include "tests/transport/udp_socket_contract.h"
 #include "transport/win/winsock_udp_socket.h"
 #include "udp_peer.h"
 #include "win/win32_handles.h"

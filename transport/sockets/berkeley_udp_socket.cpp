@@ -5,12 +5,6 @@
 #include <memory>
 #include <vector>
 
-#ifdef _WIN32
-#include <iphlpapi.h>
-#else
-#include <ifaddrs.h>
-#endif
-
 namespace kivostrel {
 namespace {
 
@@ -97,37 +91,10 @@ bool IsLoopback(const Endpoint& address) noexcept {
 // Every unicast address of this machine's interfaces.
 std::vector<Endpoint> MachineAddresses() {
   std::vector<Endpoint> found;
-#ifdef _WIN32
-  ULONG size = 16 * 1024;
-  std::vector<std::uint8_t> buffer;
-  ULONG status = ERROR_BUFFER_OVERFLOW;
-  // The list may grow between the calls; the system says how much room it needs each time.
-  for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
-    buffer.resize(size);
-    status = ::GetAdaptersAddresses(
-        AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-        nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
-  }
-  if (status != NO_ERROR) return found;
-  for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
-       adapter = adapter->Next) {
-    for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
-         unicast = unicast->Next) {
-      Endpoint address;
-      if (EndpointOf(unicast->Address.lpSockaddr, address)) found.push_back(address);
-    }
-  }
-#else
-  ifaddrs* list = nullptr;
-  if (::getifaddrs(&list) != 0) return found;
-  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-    Endpoint address;
-    if (entry->ifa_addr != nullptr && EndpointOf(entry->ifa_addr, address)) {
-      found.push_back(address);
-    }
-  }
-  ::freeifaddrs(list);
-#endif
+  native::ForEachInterfaceAddress([&](const sockaddr* address) {
+    Endpoint endpoint;
+    if (EndpointOf(address, endpoint)) found.push_back(endpoint);
+  });
   return found;
 }
 
@@ -233,13 +200,11 @@ std::optional<UdpSocketCore::LookupFailure> BerkeleyUdpSocket::LookUpHost(const 
   addrinfo* found = nullptr;
   const int status = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
   const std::unique_ptr<addrinfo, AddrinfoFree> list(found);
-#ifdef _WIN32
-  // The resolver's codes are WSA numbers like any other.
-  if (status != 0) return LookupFailure{status, ErrorText(status)};
-#else
-  if (status == EAI_SYSTEM) return LookupFailure{errno, ErrorText(errno)};
-  if (status != 0) return LookupFailure{status, ::gai_strerror(status)};
-#endif
+  if (status != 0) {
+    const int code = native::LookupErrorCode(status);
+    const char* reason = native::LookupErrorReason(status);
+    return LookupFailure{code, reason != nullptr ? std::string(reason) : ErrorText(code)};
+  }
   // IPv4 first: a peer known by name most often listens there, and every socket reaches it.
   for (const int family : {AF_INET, AF_INET6}) {
     for (const addrinfo* entry = list.get(); entry != nullptr; entry = entry->ai_next) {
@@ -250,19 +215,7 @@ std::optional<UdpSocketCore::LookupFailure> BerkeleyUdpSocket::LookUpHost(const 
 }
 
 std::optional<std::uint16_t> BerkeleyUdpSocket::LookUpService(const std::string& name) {
-#ifdef _WIN32
-  // Windows keeps the answer per thread; it is read before any other Winsock call.
-  const servent* found = ::getservbyname(name.c_str(), "udp");
-#else
-  servent entry{};
-  servent* found = nullptr;
-  std::array<char, 1024> scratch{};
-  if (::getservbyname_r(name.c_str(), "udp", &entry, scratch.data(), scratch.size(), &found) != 0) {
-    found = nullptr;
-  }
-#endif
-  if (found == nullptr) return std::nullopt;
-  return ntohs(static_cast<std::uint16_t>(found->s_port));
+  return native::UdpServicePort(name);
 }
 
 std::int32_t BerkeleyUdpSocket::LocalAddressTowards(const Endpoint& remote, Endpoint& local) {

@@ -1,16 +1,25 @@
 // The few places where the Berkeley socket calls of Linux and of Windows Sockets differ: the
 // error numbers, the handle type and its owner, how an error is read, which errors mean "try
-// again". Everything else in this folder is written once for both.
+// again", how the resolver and the service database answer, how the machine's addresses are
+// listed. Everything else in this folder is written once for both.
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <winsock2.h>
 // After winsock2.h, so that it does not bring in the old winsock.h.
+#include <iphlpapi.h>
 #include <ws2tcpip.h>
 
 #include "win/winsock_handles.h"
 #else
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -60,6 +69,41 @@ inline bool WouldBlock(int error) noexcept {
 inline bool IcmpReport(int error) noexcept {
   return error == WSAECONNRESET || error == WSAENETRESET;
 }
+// A failed getaddrinfo's status is a WSA number like any other, worded by the caller.
+inline int LookupErrorCode(int status) noexcept {
+  return status;
+}
+inline const char* LookupErrorReason(int) noexcept {
+  return nullptr;
+}
+inline std::optional<std::uint16_t> UdpServicePort(const std::string& name) {
+  // Windows keeps the answer per thread; it is read before any other Winsock call.
+  const servent* found = ::getservbyname(name.c_str(), "udp");
+  if (found == nullptr) return std::nullopt;
+  return ntohs(static_cast<std::uint16_t>(found->s_port));
+}
+// Calls `visit` with the sockaddr of every unicast address of this machine's interfaces.
+template <typename Visit>
+void ForEachInterfaceAddress(Visit&& visit) {
+  ULONG size = 16 * 1024;
+  std::vector<std::uint8_t> buffer;
+  ULONG status = ERROR_BUFFER_OVERFLOW;
+  // The list may grow between the calls; the system says how much room it needs each time.
+  for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+    buffer.resize(size);
+    status = ::GetAdaptersAddresses(
+        AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+        nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+  }
+  if (status != NO_ERROR) return;
+  for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
+       adapter = adapter->Next) {
+    for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
+         unicast = unicast->Next) {
+      visit(static_cast<const sockaddr*>(unicast->Address.lpSockaddr));
+    }
+  }
+}
 #else
 inline constexpr UdpSocketCore::Platform kPlatform{
     .component = "PosixUdpSocket",
@@ -94,6 +138,33 @@ inline bool WouldBlock(int error) noexcept {
 }
 inline bool IcmpReport(int) noexcept {
   return false;
+}
+// A failed getaddrinfo: EAI_SYSTEM means errno says why; other codes have their own words.
+inline int LookupErrorCode(int status) noexcept {
+  return status == EAI_SYSTEM ? errno : status;
+}
+inline const char* LookupErrorReason(int status) noexcept {
+  return status == EAI_SYSTEM ? nullptr : ::gai_strerror(status);
+}
+inline std::optional<std::uint16_t> UdpServicePort(const std::string& name) {
+  servent entry{};
+  servent* found = nullptr;
+  std::array<char, 1024> scratch{};
+  if (::getservbyname_r(name.c_str(), "udp", &entry, scratch.data(), scratch.size(), &found) != 0 ||
+      found == nullptr) {
+    return std::nullopt;
+  }
+  return ntohs(static_cast<std::uint16_t>(found->s_port));
+}
+// Calls `visit` with the sockaddr of every address of this machine's interfaces.
+template <typename Visit>
+void ForEachInterfaceAddress(Visit&& visit) {
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return;
+  for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if (entry->ifa_addr != nullptr) visit(static_cast<const sockaddr*>(entry->ifa_addr));
+  }
+  ::freeifaddrs(list);
 }
 #endif
 
