@@ -36,8 +36,7 @@ Bytes EncodeIntegerTagged(BerTag tag, std::string_view value_text) {
 }
 
 Bytes EncodeOctetString(std::string_view ansi_text) {
-  const auto* data = reinterpret_cast<const std::uint8_t*>(ansi_text.data());
-  return EncodeOctetBytes({data, ansi_text.size()});
+  return EncodeOctetBytes(AsBytes(ansi_text));
 }
 
 Bytes EncodeOctetBytes(std::span<const std::uint8_t> bytes) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "encoding/quoted.h"
 #include "transport/endpoint.h"
 
 namespace kivostrel::ostrel {
@@ -88,13 +89,6 @@ void WithUsageOf(std::string_view command, const Read& read) {
   }
 }
 
-// 'text'. Built by appending: g++ 12 warns falsely (-Wrestrict) on "'" + text + "'".
-std::string Quoted(std::string_view text) {
-  std::string quoted = "'";
-  quoted.append(text).push_back('\'');
-  return quoted;
-}
-
 // An endpoint's host and port texts, as Net-SNMP's tools write them: after an optional "udp:"
 // (IPv4) or "udp6:" (IPv6) prefix, HOST, HOST:PORT, [IPV6] or [IPV6]:PORT. A host with two
 // colons or more is an IPv6 literal without a port: "::1:161" is itself an address, so a port
@@ -154,7 +148,7 @@ Integer ParseInteger(std::string_view text, Integer min, Integer max, std::strin
   const auto result = std::from_chars(begin, end, value);
   if (text.empty() || result.ec != std::errc() || result.ptr != end || value < min || value > max) {
     throw UsageError(std::string(what) + " must be a whole number from " + std::to_string(min) +
-                         " to " + std::to_string(max) + ", not '" + std::string(text) + "'",
+                         " to " + std::to_string(max) + ", not " + Quoted(text),
                      std::string(command));
   }
   return static_cast<Integer>(value);
@@ -165,9 +159,8 @@ double ParseSeconds(std::string_view text, std::string_view command) {
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
       !std::isfinite(value) || value <= 0 || value > 86400.0 * 365) {
-    throw UsageError(
-        "--timeout must be a positive number of seconds, not '" + std::string(text) + "'",
-        std::string(command));
+    throw UsageError("--timeout must be a positive number of seconds, not " + Quoted(text),
+                     std::string(command));
   }
   return value;
 }
@@ -233,7 +226,7 @@ std::vector<BindingArgument> ReadTriples(std::span<const std::string> args,
     const std::string& type = args[i + 1];
     if (type.size() != 1 || std::string_view("icgtsxan").find(type[0]) == std::string_view::npos) {
       throw UsageError(
-          "unknown value type '" + type + "' for " + args[i] + " (one of i c g t s x a n)",
+          "unknown value type " + Quoted(type) + " for " + args[i] + " (one of i c g t s x a n)",
           std::string(command));
     }
     bindings.push_back({args[i], type[0], args[i + 2]});
@@ -245,7 +238,7 @@ void RequireCount(std::span<const std::string> positionals, std::size_t min, std
                   std::string_view command) {
   if (positionals.size() < min) throw UsageError("missing arguments", std::string(command));
   if (positionals.size() > max) {
-    throw UsageError("unexpected argument '" + positionals[max] + "'", std::string(command));
+    throw UsageError("unexpected argument " + Quoted(positionals[max]), std::string(command));
   }
 }
 
@@ -401,7 +394,7 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
   if (first == "help" || first == "--help" || first == "-h") {
     invocation.command = Command::kHelp;
     if (args.size() > 1) {
-      if (!FindCommand(args[1])) throw UsageError("unknown command '" + args[1] + "'");
+      if (!FindCommand(args[1])) throw UsageError("unknown command " + Quoted(args[1]));
       invocation.help_topic = args[1];
     }
     return invocation;
@@ -411,7 +404,7 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
     return invocation;
   }
   const CommandInfo* info = FindCommand(first);
-  if (info == nullptr) throw UsageError("unknown command '" + first + "'");
+  if (info == nullptr) throw UsageError("unknown command " + Quoted(first));
   invocation.command = info->command;
   const std::string_view command = info->name;
   // A trap receiver is found at the traps' port unless told otherwise.
