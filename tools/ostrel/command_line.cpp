@@ -15,31 +15,37 @@ namespace {
 struct CommandInfo {
   Command command;
   std::string_view name;
-  std::string_view usage;  // after "ostrel NAME "
+  std::string_view options;  // as the usage line shows them
+  std::string_view operands;
 };
 
+constexpr std::string_view kRequestOptions =
+    "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
+
 constexpr std::array kCommands{
-    CommandInfo{Command::kGet, "get",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY OID..."},
-    CommandInfo{Command::kGetNext, "getnext",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY OID..."},
-    CommandInfo{Command::kWalk, "walk",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY [OID]"},
-    CommandInfo{Command::kSet, "set",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY OID TYPE VALUE..."},
+    CommandInfo{Command::kGet, "get", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kGetNext, "getnext", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kWalk, "walk", kRequestOptions, "AGENT[:PORT] COMMUNITY [OID]"},
+    CommandInfo{Command::kSet, "set", kRequestOptions, "AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
     CommandInfo{Command::kTrap, "trap",
-                "[--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
+                "[--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
     CommandInfo{Command::kListen, "listen",
-                "[--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]"},
-    CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N] (--hex HEX | FILE...)"},
-    CommandInfo{Command::kTranslate, "translate", "OID-OR-NAME..."},
-    CommandInfo{Command::kFind, "find", "[--ignore-case] TEXT"},
+                "[--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]",
+                ""},
+    CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N]", "(--hex HEX | FILE...)"},
+    CommandInfo{Command::kTranslate, "translate", "", "OID-OR-NAME..."},
+    CommandInfo{Command::kFind, "find", "[--ignore-case]", "TEXT"},
 };
+
+// "ostrel get [--json] ... AGENT[:PORT] COMMUNITY OID..."
+std::string UsageLine(const CommandInfo& info) {
+  std::string line = "ostrel " + std::string(info.name);
+  for (const std::string_view part : {info.options, info.operands}) {
+    if (!part.empty()) line.append(" ").append(part);
+  }
+  return line;
+}
 
 const CommandInfo* FindCommand(std::string_view name) {
   for (const CommandInfo& info : kCommands) {
@@ -381,11 +387,11 @@ std::string EndpointText(std::string_view host, std::string_view port) {
 
 std::string UsageText(std::string_view command) {
   if (const CommandInfo* info = FindCommand(command)) {
-    return "usage: ostrel " + std::string(info->name) + " " + std::string(info->usage) + "\n";
+    return "usage: " + UsageLine(*info) + "\n";
   }
   std::string text = "usage:\n";
   for (const CommandInfo& info : kCommands) {
-    text += "  ostrel " + std::string(info.name) + " " + std::string(info.usage) + "\n";
+    text += "  " + UsageLine(info) + "\n";
   }
   text += "  ostrel help [COMMAND] | --version\n";
   return text;
