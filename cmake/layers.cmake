@@ -5,14 +5,18 @@
 # `#include "encoding/ber_tags.h"` resolves only in a target that links the library owning
 # encoding/. An include of a layer that a target does not link fails to compile.
 
-# kivostrel_publish_headers(<target> <folder> [PRIVATE]): the headers directly in <folder>
-# (not its subfolders, which belong to libraries of their own) become reachable as
-# "<folder>/<name>.h" for <target> and, unless PRIVATE, for everything that links it.
+# kivostrel_publish_headers(<target> <folder> [PRIVATE] [HEADERS <name>...]): the headers directly
+# in <folder> (not its subfolders, which belong to libraries of their own), or only the named
+# ones, become reachable as "<folder>/<name>.h" for <target> and, unless PRIVATE, for everything
+# that links it.
 function(kivostrel_publish_headers target folder)
-  cmake_parse_arguments(arg "PRIVATE" "" "" ${ARGN})
+  cmake_parse_arguments(arg "PRIVATE" "" "HEADERS" ${ARGN})
   set(source ${PROJECT_SOURCE_DIR}/${folder})
   set(root ${CMAKE_BINARY_DIR}/include/${target})
-  file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${source} ${source}/*.h)
+  set(headers ${arg_HEADERS})
+  if(NOT headers)
+    file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${source} ${source}/*.h)
+  endif()
   file(REMOVE_RECURSE ${root})
   file(MAKE_DIRECTORY ${root}/${folder})
   foreach(header IN LISTS headers)

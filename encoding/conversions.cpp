@@ -17,30 +17,37 @@ std::int32_t BytesToLong(std::span<const std::uint8_t> bytes) {
   return static_cast<std::int32_t>(v);
 }
 
+std::optional<DottedAddress> ReadDottedAddress(std::string_view text) noexcept {
+  DottedAddress address;
+  std::size_t position = 0;
+  for (std::size_t part = 0; part < address.octets.size(); ++part) {
+    if (part > 0) {
+      if (position >= text.size() || text[position] != '.') return std::nullopt;
+      ++position;
+    }
+    const std::size_t start = position;
+    unsigned value = 0;
+    while (position < text.size() && text[position] >= '0' && text[position] <= '9' &&
+           position - start < 3) {
+      value = value * 10 + static_cast<unsigned>(text[position] - '0');
+      ++position;
+    }
+    const std::size_t digits = position - start;
+    if (digits == 0) return std::nullopt;
+    address.above_255 |= value > 255;
+    address.leading_zero |= digits > 1 && text[start] == '0';
+    address.octets[part] = static_cast<std::uint8_t>(value);
+  }
+  if (position != text.size()) return std::nullopt;
+  return address;
+}
+
 std::int32_t AddressValueOf(std::string_view text) {
   if (text.empty()) return 0;
-  std::uint32_t value = 0;
-  std::size_t pos = 0;
-  bool overflow = false;
-  for (int octet = 0; octet < 4; ++octet) {
-    if (octet > 0) {
-      if (pos >= text.size() || text[pos] != '.') RaiseTypeMismatch();
-      ++pos;
-    }
-    std::size_t digits = 0;
-    unsigned part = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 3) {
-      part = part * 10 + static_cast<unsigned>(text[pos] - '0');
-      ++pos;
-      ++digits;
-    }
-    if (digits == 0) RaiseTypeMismatch();
-    if (part > 255) overflow = true;
-    value = (value << 8) | (part & 0xFF);
-  }
-  if (pos != text.size()) RaiseTypeMismatch();
-  if (overflow) RaiseOverflow();
-  return static_cast<std::int32_t>(value);
+  const std::optional<DottedAddress> address = ReadDottedAddress(text);
+  if (!address) RaiseTypeMismatch();
+  if (address->above_255) RaiseOverflow();
+  return BytesToLong(address->octets);
 }
 
 }  // namespace kivostrel

@@ -16,12 +16,12 @@ bool IsSpace(char c) {
 
 }  // namespace
 
-std::string ToHex(std::span<const std::uint8_t> bytes) {
+std::string ToHex(std::span<const std::uint8_t> bytes, std::string_view separator) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
-  text.reserve(bytes.size() * 3);
+  text.reserve(bytes.size() * (2 + separator.size()));
   for (const std::uint8_t b : bytes) {
-    if (!text.empty()) text.push_back(' ');
+    if (!text.empty()) text.append(separator);
     text.push_back(kDigits[b >> 4]);
     text.push_back(kDigits[b & 0x0F]);
   }

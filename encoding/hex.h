@@ -9,8 +9,8 @@
 
 namespace kivostrel {
 
-// "30 0C 06 08 ..." : upper-case octets separated by one blank.
-std::string ToHex(std::span<const std::uint8_t> bytes);
+// "30 0C 06 08 ..." : upper-case octets separated by one blank, or by `separator`.
+std::string ToHex(std::span<const std::uint8_t> bytes, std::string_view separator = " ");
 
 // Reads pairs of hex digits, with blanks, line breaks or colons allowed between pairs.
 // Returns false, leaving `out` unchanged, on a lone digit or any other character.

@@ -8,10 +8,6 @@
 namespace kivostrel {
 namespace {
 
-std::span<const std::uint8_t> AsBytes(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 void PrependBindingList(BerWriter& w, std::span<const std::uint8_t> bindings) {
   const std::size_t end = w.size();
   w.PrependBytes(bindings);

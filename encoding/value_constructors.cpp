@@ -28,10 +28,6 @@ Bytes IntegerBinding(std::string_view object_id, BerTag tag, std::string_view va
                      [&](BerWriter& w) { w.PrependInteger(tag, number); });
 }
 
-std::span<const std::uint8_t> AsBytes(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
 }  // namespace
 
 Bytes SNMPNullValue(std::string_view object_id) {

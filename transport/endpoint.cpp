@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "encoding/conversions.h"
+
 namespace kivostrel {
 namespace {
 
@@ -17,26 +19,11 @@ int HexValue(char c) {
   return -1;
 }
 
+// As the system's inet_pton reads it: no part above 255 or written with a leading zero.
 std::optional<std::array<std::uint8_t, 4>> ReadDotted(std::string_view text) {
-  std::array<std::uint8_t, 4> address{};
-  std::size_t position = 0;
-  for (std::size_t part = 0; part < address.size(); ++part) {
-    if (part > 0) {
-      if (position >= text.size() || text[position] != '.') return std::nullopt;
-      ++position;
-    }
-    const std::size_t start = position;
-    unsigned value = 0;
-    while (position < text.size() && IsDigit(text[position]) && position - start < 3) {
-      value = value * 10 + static_cast<unsigned>(text[position] - '0');
-      ++position;
-    }
-    const std::size_t digits = position - start;
-    if (digits == 0 || value > 255 || (digits > 1 && text[start] == '0')) return std::nullopt;
-    address[part] = static_cast<std::uint8_t>(value);
-  }
-  if (position != text.size()) return std::nullopt;
-  return address;
+  const std::optional<DottedAddress> dotted = ReadDottedAddress(text);
+  if (!dotted || dotted->above_255 || dotted->leading_zero) return std::nullopt;
+  return dotted->octets;
 }
 
 // Eight 16-bit groups; a "::" stands for one or more zero groups, a dotted IPv4 part for the

@@ -15,14 +15,11 @@
 // oversized or unroutable datagram): every send is reported afterwards.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-
-#include "encoding/conversions.h"
 
 namespace kivostrel {
 
@@ -75,20 +72,6 @@ class UdpSocket {
   // "localhost"; `local_port` 0 lets the system choose.
   virtual std::optional<SocketFailure> Rebind(std::string_view local_address,
                                               std::uint16_t local_port) = 0;
-
-  // The conversions every implementation shares.
-  std::array<std::uint8_t, 4> LongToBytes(std::int32_t value) const noexcept {
-    return kivostrel::LongToBytes(value);
-  }
-  std::int32_t BytesToLong(std::span<const std::uint8_t> bytes) const {
-    return kivostrel::BytesToLong(bytes);
-  }
-  // Property put `AddressText`, then get `AddressValue`. The text is checked when it is written.
-  void AddressText(std::string_view text) { address_value_ = AddressValueOf(text); }
-  std::int32_t AddressValue() const noexcept { return address_value_; }
-
- private:
-  std::int32_t address_value_ = 0;
 };
 
 }  // namespace kivostrel

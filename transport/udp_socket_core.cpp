@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "encoding/automation_error.h"
+#include "encoding/quoted.h"
 
 namespace kivostrel {
 namespace {
@@ -25,13 +26,6 @@ struct Overloaded : Handlers... {
 };
 template <class... Handlers>
 Overloaded(Handlers...) -> Overloaded<Handlers...>;
-
-// 'text'. Filled in place: g++ 12 warns falsely (-Wrestrict) on concatenating small strings.
-std::string Quoted(std::string_view text) {
-  std::string quoted(text.size() + 2, '\'');
-  text.copy(quoted.data() + 1, text.size());
-  return quoted;
-}
 
 // "ADDRESS port PORT": how messages name a destination, in the host's own texts.
 std::string Target(std::string_view address, std::string_view port) {

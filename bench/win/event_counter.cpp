@@ -1,15 +1,13 @@
 #include "event_counter.h"
 
 #include "bench_clock.h"
+#include "control/com/event_dispids.h"
 #include "kivOstrel_h.h"
 
 namespace kivostrel::winbench {
 
 namespace {
 
-constexpr DISPID kResponseEvent = 1;
-constexpr DISPID kReadyEvent = 2;
-constexpr DISPID kWsErrorEvent = 3;
 constexpr UINT kResponseArguments = 9;
 constexpr UINT kRequestIdArgument = 5;  // in parameter order
 
@@ -41,7 +39,7 @@ HRESULT EventCounter::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, 
                              EXCEPINFO*, UINT*) {
   if (result != nullptr) ::VariantInit(result);
   switch (id) {
-    case kResponseEvent:
+    case com::kDispidResponse:
       ++responses;
       last_response_ticks = Ticks();
       if (first_response_ticks == 0) first_response_ticks = last_response_ticks;
@@ -50,10 +48,10 @@ HRESULT EventCounter::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, 
         if (V_VT(&request_id) == VT_I4) last_request_id = V_I4(&request_id);
       }
       return S_OK;
-    case kReadyEvent:
+    case com::kDispidReady:
       ++readies;
       return S_OK;
-    case kWsErrorEvent:
+    case com::kDispidWsError:
       ++ws_errors;
       return S_OK;
     default:

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bench_clock.h"
+#include "encoding/hex.h"
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
 #include "event_counter.h"
@@ -86,16 +87,6 @@ class SenderReport {
   std::unique_ptr<WorkerThread> thread_;
 };
 
-std::string Hex(const Bytes& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (const std::uint8_t byte : bytes) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
-  }
-  return hex;
-}
-
 // `count` traps to a new control from trap_sender.py, a Linux process that sends without the
 // wineserver, `per_second` apart (0: flat out). The burst ends when every trap has raised its
 // Response, or when none has come for a second after the sender reported its end.
@@ -111,7 +102,7 @@ bool RunBurst(const BenchOptions& options, const CLSID& clsid, long count, long 
   SenderReport report;
   if (port == 0 || report.port() == 0) return false;
   if (!StartLinuxProgram({"/usr/bin/python3", options.sender, std::to_string(port),
-                          std::to_string(count), std::to_string(per_second), Hex(BurstTrap()),
+                          std::to_string(count), std::to_string(per_second), ToHex(BurstTrap(), ""),
                           std::to_string(report.port())}))
     return false;
 

@@ -48,7 +48,7 @@ HRESULT ControlObject::ActivateInPlace(IOleClientSite* site, HWND parent, LPCREC
       frame.Receive(), document.Receive(), &site_position, &clip, &frame_info));
   RECT rectangle = position ? *position : site_position;
   if (!position && !have_context) {
-    rectangle = RECT{0, 0, MulDiv(extent_.cx, 96, 2540), MulDiv(extent_.cy, 96, 2540)};
+    rectangle = RECT{0, 0, HimetricToPixels(extent_.cx), HimetricToPixels(extent_.cy)};
   }
   hr = Guarded(IID_IOleObject, [&] {
     label_.Create(parent, POINT{rectangle.left, rectangle.top});
@@ -155,7 +155,7 @@ STDMETHODIMP ControlObject::SetExtent(DWORD aspect, SIZEL* size) {
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   extent_ = *size;
   if (!label_.window() && engine_) {
-    engine_->Resize(MulDiv(extent_.cx, 96, 2540), MulDiv(extent_.cy, 96, 2540));
+    engine_->Resize(HimetricToPixels(extent_.cx), HimetricToPixels(extent_.cy));
   }
   ViewChanged();
   return S_OK;
@@ -226,8 +226,8 @@ STDMETHODIMP ControlObject::UIDeactivate() {
 STDMETHODIMP ControlObject::SetObjectRects(LPCRECT position, LPCRECT) {
   if (!position) return E_POINTER;
   // Keep the HIMETRIC extent in step with what the container shows.
-  extent_.cx = MulDiv(position->right - position->left, 2540, 96);
-  extent_.cy = MulDiv(position->bottom - position->top, 2540, 96);
+  extent_.cx = PixelsToHimetric(position->right - position->left);
+  extent_.cy = PixelsToHimetric(position->bottom - position->top);
   Resize(*position);
   return S_OK;
 }

@@ -6,14 +6,11 @@
 #include "control/com/collection_object.h"
 #include "control/com/control_object.h"
 #include "control/com/error_guard.h"
+#include "control/com/event_dispids.h"
 #include "control/com/snapshot_enumerator.h"
 
 namespace kivostrel::com {
 namespace {
-
-constexpr DISPID kDispidResponse = 1;
-constexpr DISPID kDispidReady = 2;
-constexpr DISPID kDispidWsError = 3;
 
 // Arguments for IDispatch::Invoke, which takes them last first; each is cleared when it goes.
 template <std::size_t N>

@@ -50,8 +50,8 @@ void SocketEventRelay::DatagramSent() {
 
 ControlObject::ControlObject() noexcept : connection_point_(*this) {
   // 100 by 30 pixels at 96 dots per inch, in HIMETRIC, until creation measures the banner.
-  extent_.cx = MulDiv(100, 2540, 96);
-  extent_.cy = MulDiv(30, 2540, 96);
+  extent_.cx = PixelsToHimetric(100);
+  extent_.cy = PixelsToHimetric(30);
 }
 
 ControlObject::~ControlObject() = default;
@@ -79,8 +79,8 @@ HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
     // The first extent shows the whole banner, broken at words within 200 pixels.
     const SIZE face = LabelFaceSize(control->label_, 200);
     if (face.cx > 0 && face.cy > 0) {
-      control->extent_.cx = MulDiv(face.cx, 2540, 96);
-      control->extent_.cy = MulDiv(face.cy, 2540, 96);
+      control->extent_.cx = PixelsToHimetric(face.cx);
+      control->extent_.cy = PixelsToHimetric(face.cy);
     }
   });
   if (FAILED(created)) return created;

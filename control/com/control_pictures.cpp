@@ -38,8 +38,8 @@ UniqueEnhMetaFile FacePicture(const LabelWindow& label, SIZEL extent) {
   const RECT frame{0, 0, extent.cx, extent.cy};  // HIMETRIC is 0.01 mm, the frame's unit
   const HDC dc = CreateEnhMetaFileW(nullptr, nullptr, &frame, L"kivOstrel\0face\0");
   if (!dc) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
-  const int width = (std::max)(1, MulDiv(extent.cx, 96, 2540));
-  const int height = (std::max)(1, MulDiv(extent.cy, 96, 2540));
+  const int width = (std::max)(1, HimetricToPixels(extent.cx));
+  const int height = (std::max)(1, HimetricToPixels(extent.cy));
   SetMapMode(dc, MM_ANISOTROPIC);
   SetWindowExtEx(dc, width, height, nullptr);
   SetViewportExtEx(dc,

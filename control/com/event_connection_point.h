@@ -29,11 +29,6 @@ class EventConnectionPoint final : public IConnectionPoint {
   using SinkList = std::vector<ComPtr<IDispatch>>;
   std::shared_ptr<const SinkList> Sinks() const noexcept { return sink_list_; }
   bool HasSinks() const noexcept { return !sinks_.empty(); }
-  // Lets every sink go (the control is closing).
-  void DisconnectAll() noexcept {
-    sink_list_.reset();
-    sinks_.clear();
-  }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;

@@ -9,6 +9,14 @@
 
 namespace kivostrel::com {
 
+// The face is laid out in pixels at 96 dots per inch; containers measure it in HIMETRIC, 0.01 mm.
+inline int HimetricToPixels(int himetric) noexcept {
+  return MulDiv(himetric, 96, 2540);
+}
+inline int PixelsToHimetric(int pixels) noexcept {
+  return MulDiv(pixels, 2540, 96);
+}
+
 // Paints the label over `area`. On a device whose mapping mode is not MM_TEXT the area is taken
 // to device pixels first, so the text keeps its screen size; metafile DCs are painted in their
 // logical units as given. The DC's state is as it was afterwards.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "control/com/event_dispids.h"
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
 
@@ -75,7 +76,7 @@ HRESULT StrictSink::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
     return E_INVALIDARG;
   }
   switch (id) {
-    case kReadyEvent:
+    case com::kDispidReady:
       ++ready_count;
       if (!on_ready) {
         ADD_FAILURE() << "sink: unexpected Ready";
@@ -83,7 +84,7 @@ HRESULT StrictSink::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
       }
       if (ExpectTypes(*params, {}, "Ready")) on_ready();
       return S_OK;
-    case kWsErrorEvent:
+    case com::kDispidWsError:
       ++ws_error_count;
       if (!on_ws_error) {
         ADD_FAILURE() << "sink: unexpected WsError";
@@ -92,7 +93,7 @@ HRESULT StrictSink::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* 
       if (ExpectTypes(*params, {VT_I4, VT_BSTR, VT_BSTR}, "WsError"))
         on_ws_error(V_I4(&Arg(*params, 0)), V_BSTR(&Arg(*params, 1)), V_BSTR(&Arg(*params, 2)));
       return S_OK;
-    case kResponseEvent: {
+    case com::kDispidResponse: {
       ++response_count;
       if (!on_response) {
         ADD_FAILURE() << "sink: unexpected Response";

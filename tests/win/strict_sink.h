@@ -16,10 +16,6 @@
 
 namespace kivostrel::wintest {
 
-inline constexpr DISPID kResponseEvent = 1;
-inline constexpr DISPID kReadyEvent = 2;
-inline constexpr DISPID kWsErrorEvent = 3;
-
 // The arguments of one Response, copied out of the call. `params` points at the live
 // arguments during the handler only.
 struct ResponseArgs {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "control/com/event_dispids.h"
 #include "dispatch_client.h"
 #include "kivOstrel_h.h"
 #include "win/type_info_handles.h"
@@ -468,6 +469,28 @@ TEST_F(TypeLibrary, EventInterfaceListsTheThreeEvents) {
   EXPECT_TRUE(first == 0 || first == 7) << count << " functions";
   for (UINT i = 0; i < kEvents.size(); ++i) {
     ExpectMember(events.get(), first + i, kEvents[i], true);
+  }
+}
+
+// The control raises its events, and the tests' and benchmarks' sinks take them, by the DISPIDs
+// of event_dispids.h: they must be the library's.
+TEST_F(TypeLibrary, EventDispidsOfTheSharedHeaderAreTheLibrarys) {
+  const struct {
+    const wchar_t* name;
+    DISPID id;
+  } rows[] = {
+      {L"Response", com::kDispidResponse},
+      {L"Ready", com::kDispidReady},
+      {L"WsError", com::kDispidWsError},
+  };
+  auto events = InfoAt(4);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Utf8(row.name));
+    std::wstring name = row.name;
+    LPOLESTR names[] = {name.data()};
+    MEMBERID id = DISPID_UNKNOWN;
+    ASSERT_EQ(events->GetIDsOfNames(names, 1, &id), S_OK);
+    EXPECT_EQ(id, row.id);
   }
 }
 

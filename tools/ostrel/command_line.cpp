@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "encoding/quoted.h"
 #include "transport/endpoint.h"
 
 namespace kivostrel::ostrel {
@@ -14,31 +15,37 @@ namespace {
 struct CommandInfo {
   Command command;
   std::string_view name;
-  std::string_view usage;  // after "ostrel NAME "
+  std::string_view options;  // as the usage line shows them
+  std::string_view operands;
 };
 
+constexpr std::string_view kRequestOptions =
+    "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
+
 constexpr std::array kCommands{
-    CommandInfo{Command::kGet, "get",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY OID..."},
-    CommandInfo{Command::kGetNext, "getnext",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY OID..."},
-    CommandInfo{Command::kWalk, "walk",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY [OID]"},
-    CommandInfo{Command::kSet, "set",
-                "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY OID TYPE VALUE..."},
+    CommandInfo{Command::kGet, "get", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kGetNext, "getnext", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kWalk, "walk", kRequestOptions, "AGENT[:PORT] COMMUNITY [OID]"},
+    CommandInfo{Command::kSet, "set", kRequestOptions, "AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
     CommandInfo{Command::kTrap, "trap",
-                "[--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]] AGENT[:PORT] "
-                "COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
+                "[--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
     CommandInfo{Command::kListen, "listen",
-                "[--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]"},
-    CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N] (--hex HEX | FILE...)"},
-    CommandInfo{Command::kTranslate, "translate", "OID-OR-NAME..."},
-    CommandInfo{Command::kFind, "find", "[--ignore-case] TEXT"},
+                "[--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]",
+                ""},
+    CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N]", "(--hex HEX | FILE...)"},
+    CommandInfo{Command::kTranslate, "translate", "", "OID-OR-NAME..."},
+    CommandInfo{Command::kFind, "find", "[--ignore-case]", "TEXT"},
 };
+
+// "ostrel get [--json] ... AGENT[:PORT] COMMUNITY OID..."
+std::string UsageLine(const CommandInfo& info) {
+  std::string line = "ostrel " + std::string(info.name);
+  for (const std::string_view part : {info.options, info.operands}) {
+    if (!part.empty()) line.append(" ").append(part);
+  }
+  return line;
+}
 
 const CommandInfo* FindCommand(std::string_view name) {
   for (const CommandInfo& info : kCommands) {
@@ -55,28 +62,6 @@ constexpr unsigned kRequests =
     Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) | Bit(Command::kSet);
 constexpr unsigned kNetwork = kRequests | Bit(Command::kTrap) | Bit(Command::kListen);
 
-struct OptionInfo {
-  std::string_view name;
-  bool takes_value;
-  unsigned commands;
-};
-
-constexpr std::array kOptions{
-    OptionInfo{"json", false, kRequests | Bit(Command::kListen) | Bit(Command::kDecode)},
-    OptionInfo{"timeout", true, kRequests | Bit(Command::kTrap) | Bit(Command::kListen)},
-    OptionInfo{"retries", true, kRequests},
-    OptionInfo{"string-type", true, kRequests | Bit(Command::kListen) | Bit(Command::kDecode)},
-    OptionInfo{"agent-address", true, Bit(Command::kTrap)},
-    OptionInfo{"uptime", true, Bit(Command::kTrap)},
-    OptionInfo{"local", true, kNetwork},
-    // What listen took before --local, kept for the scripts that use them.
-    OptionInfo{"address", true, Bit(Command::kListen)},
-    OptionInfo{"port", true, Bit(Command::kListen)},
-    OptionInfo{"count", true, Bit(Command::kListen)},
-    OptionInfo{"hex", true, Bit(Command::kDecode)},
-    OptionInfo{"ignore-case", false, Bit(Command::kFind)},
-};
-
 // Runs `read`; a UsageError it throws without a command gets `command`'s usage.
 template <typename Read>
 void WithUsageOf(std::string_view command, const Read& read) {
@@ -86,13 +71,6 @@ void WithUsageOf(std::string_view command, const Read& read) {
     if (!error.command().empty()) throw;
     throw UsageError(error.what(), std::string(command));
   }
-}
-
-// 'text'. Built by appending: g++ 12 warns falsely (-Wrestrict) on "'" + text + "'".
-std::string Quoted(std::string_view text) {
-  std::string quoted = "'";
-  quoted.append(text).push_back('\'');
-  return quoted;
 }
 
 // An endpoint's host and port texts, as Net-SNMP's tools write them: after an optional "udp:"
@@ -154,7 +132,7 @@ Integer ParseInteger(std::string_view text, Integer min, Integer max, std::strin
   const auto result = std::from_chars(begin, end, value);
   if (text.empty() || result.ec != std::errc() || result.ptr != end || value < min || value > max) {
     throw UsageError(std::string(what) + " must be a whole number from " + std::to_string(min) +
-                         " to " + std::to_string(max) + ", not '" + std::string(text) + "'",
+                         " to " + std::to_string(max) + ", not " + Quoted(text),
                      std::string(command));
   }
   return static_cast<Integer>(value);
@@ -165,9 +143,8 @@ double ParseSeconds(std::string_view text, std::string_view command) {
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
       !std::isfinite(value) || value <= 0 || value > 86400.0 * 365) {
-    throw UsageError(
-        "--timeout must be a positive number of seconds, not '" + std::string(text) + "'",
-        std::string(command));
+    throw UsageError("--timeout must be a positive number of seconds, not " + Quoted(text),
+                     std::string(command));
   }
   return value;
 }
@@ -187,40 +164,101 @@ std::optional<std::int32_t> ParseUptime(std::string_view text, std::string_view 
       ParseInteger<std::uint32_t>(text, 0, kLargest, "--uptime (or auto)", command));
 }
 
-void ApplyOption(Invocation& invocation, std::string_view name, const std::string& value,
-                 std::string_view command) {
-  if (name == "json") {
-    invocation.json = true;
-  } else if (name == "timeout") {
-    invocation.timeout_seconds = ParseSeconds(value, command);
-  } else if (name == "retries") {
-    invocation.retries = ParseInteger<int>(value, 0, 100, "--retries", command);
-  } else if (name == "string-type") {
-    invocation.string_type = ParseInteger<std::int32_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
-        "--string-type", command);
-  } else if (name == "agent-address") {
-    invocation.agent_address = value;
-  } else if (name == "uptime") {
-    invocation.uptime = ParseUptime(value, command);
-  } else if (name == "local") {
-    LocalEndpoint local;
-    WithUsageOf(command, [&] { local = ParseLocal(value); });
-    invocation.local_address = std::move(local.address);
-    if (local.port) invocation.local_port = *local.port;
-  } else if (name == "address") {
-    invocation.local_address = value;
-  } else if (name == "port") {
-    // 0 lets the system choose; the port in use is reported when listening starts.
-    invocation.local_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
-  } else if (name == "count") {
-    invocation.count =
-        ParseInteger<long>(value, 1, std::numeric_limits<std::int32_t>::max(), "--count", command);
-  } else if (name == "hex") {
-    invocation.hex.push_back(value);
-  } else if (name == "ignore-case") {
-    invocation.ignore_case = true;
+// An option: the commands it applies to, its help (lines broken with '\n') and what it sets.
+struct OptionInfo {
+  std::string_view name;
+  std::string_view value;  // what the help calls its value; empty for an option without one
+  unsigned commands;
+  std::string_view help;
+  void (*apply)(Invocation& to, const std::string& value, std::string_view command);
+};
+
+constexpr std::array kOptions{
+    OptionInfo{"json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
+               "one JSON object per datagram instead of text lines",
+               [](Invocation& to, const std::string&, std::string_view) { to.json = true; }},
+    OptionInfo{"timeout", "S", kRequests | Bit(Command::kTrap) | Bit(Command::kListen),
+               "seconds to wait for each answer (default 2); for listen, the\n"
+               "whole run (default: no limit)",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.timeout_seconds = ParseSeconds(value, command);
+               }},
+    OptionInfo{"retries", "N", kRequests,
+               "times to send a request again when no answer came (default 1)",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.retries = ParseInteger<int>(value, 0, 100, "--retries", command);
+               }},
+    OptionInfo{"string-type", "N", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
+               "1: OCTET STRING values as bytes, otherwise as text (default 0)",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.string_type = ParseInteger<std::int32_t>(
+                     value, std::numeric_limits<std::int32_t>::min(),
+                     std::numeric_limits<std::int32_t>::max(), "--string-type", command);
+               }},
+    OptionInfo{"agent-address", "A", Bit(Command::kTrap),
+               "trap: the agent address sent (default: the local address\n"
+               "towards AGENT)",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 to.agent_address = value;
+               }},
+    OptionInfo{"uptime", "TICKS", Bit(Command::kTrap),
+               "trap: the time stamp in hundredths of a second, 0 to 4294967294,\n"
+               "or auto (the default): the system's tick count",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.uptime = ParseUptime(value, command);
+               }},
+    OptionInfo{"local", "ADDRESS[:PORT]", kNetwork,
+               "where to send from and listen: an IPv4 or IPv6 address of this\n"
+               "machine or localhost; [::1]:1162 for IPv6, :1162 for a port on\n"
+               "every address. Default: every address, IPv4 and IPv6, and port\n"
+               "162 for listen, else one the system chooses (as does port 0)",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 LocalEndpoint local;
+                 WithUsageOf(command, [&] { local = ParseLocal(value); });
+                 to.local_address = std::move(local.address);
+                 if (local.port) to.local_port = *local.port;
+               }},
+    // What listen took before --local, kept for the scripts that use them.
+    OptionInfo{"address", "A", Bit(Command::kListen), "listen: the same as --local A",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 to.local_address = value;
+               }},
+    OptionInfo{"port", "N", Bit(Command::kListen), "listen: the same as --local :N",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 // 0 lets the system choose; the port in use is reported when listening starts.
+                 to.local_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
+               }},
+    OptionInfo{"count", "N", Bit(Command::kListen), "listen: stop after N datagrams",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.count = ParseInteger<long>(value, 1, std::numeric_limits<std::int32_t>::max(),
+                                               "--count", command);
+               }},
+    OptionInfo{"hex", "HEX", Bit(Command::kDecode),
+               "decode: one datagram given in hex (repeatable)",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 to.hex.push_back(value);
+               }},
+    OptionInfo{"ignore-case", "", Bit(Command::kFind),
+               "find: compare without regard to letter case",
+               [](Invocation& to, const std::string&, std::string_view) { to.ignore_case = true; }},
+};
+
+// "  --timeout S         seconds to wait ...": the help in a column of its own, which starts on
+// the next line after a long name.
+std::string OptionHelp(const OptionInfo& option) {
+  constexpr std::size_t kHelpColumn = 22;
+  std::string text = "  --" + std::string(option.name);
+  if (!option.value.empty()) text.append(" ").append(option.value);
+  if (text.size() < kHelpColumn) {
+    text.resize(kHelpColumn, ' ');
+  } else {
+    text.append("\n").append(kHelpColumn, ' ');
   }
+  for (const char c : option.help) {
+    text += c;
+    if (c == '\n') text.append(kHelpColumn, ' ');
+  }
+  return text + "\n";
 }
 
 std::vector<BindingArgument> ReadTriples(std::span<const std::string> args,
@@ -233,7 +271,7 @@ std::vector<BindingArgument> ReadTriples(std::span<const std::string> args,
     const std::string& type = args[i + 1];
     if (type.size() != 1 || std::string_view("icgtsxan").find(type[0]) == std::string_view::npos) {
       throw UsageError(
-          "unknown value type '" + type + "' for " + args[i] + " (one of i c g t s x a n)",
+          "unknown value type " + Quoted(type) + " for " + args[i] + " (one of i c g t s x a n)",
           std::string(command));
     }
     bindings.push_back({args[i], type[0], args[i + 2]});
@@ -245,7 +283,7 @@ void RequireCount(std::span<const std::string> positionals, std::size_t min, std
                   std::string_view command) {
   if (positionals.size() < min) throw UsageError("missing arguments", std::string(command));
   if (positionals.size() > max) {
-    throw UsageError("unexpected argument '" + positionals[max] + "'", std::string(command));
+    throw UsageError("unexpected argument " + Quoted(positionals[max]), std::string(command));
   }
 }
 
@@ -349,44 +387,29 @@ std::string EndpointText(std::string_view host, std::string_view port) {
 
 std::string UsageText(std::string_view command) {
   if (const CommandInfo* info = FindCommand(command)) {
-    return "usage: ostrel " + std::string(info->name) + " " + std::string(info->usage) + "\n";
+    return "usage: " + UsageLine(*info) + "\n";
   }
   std::string text = "usage:\n";
   for (const CommandInfo& info : kCommands) {
-    text += "  ostrel " + std::string(info.name) + " " + std::string(info.usage) + "\n";
+    text += "  " + UsageLine(info) + "\n";
   }
   text += "  ostrel help [COMMAND] | --version\n";
   return text;
 }
 
 std::string HelpText() {
-  return "ostrel: SNMPv1 requests, traps and decoding through the kivOstrel control.\n\n" +
-         UsageText("") +
+  std::string text =
+      "ostrel: SNMPv1 requests, traps and decoding through the kivOstrel control.\n\n" +
+      UsageText("") +
+      "\n"
+      "Objects may be given as numbers (1.3.6.1.2.1.1.1.0), as dotted names from the root\n"
+      "(iso.org.dod.internet.mgmt.mib.system.sysDescr.0) or as a unique last name with its\n"
+      "suffix (sysDescr.0). Value types: i integer, c counter, g gauge, t timeticks,\n"
+      "s string, x hex bytes, a IP address, n null.\n\n"
+      "Options:\n";
+  for (const OptionInfo& option : kOptions) text += OptionHelp(option);
+  return text +
          "\n"
-         "Objects may be given as numbers (1.3.6.1.2.1.1.1.0), as dotted names from the root\n"
-         "(iso.org.dod.internet.mgmt.mib.system.sysDescr.0) or as a unique last name with its\n"
-         "suffix (sysDescr.0). Value types: i integer, c counter, g gauge, t timeticks,\n"
-         "s string, x hex bytes, a IP address, n null.\n\n"
-         "Options:\n"
-         "  --json              one JSON object per datagram instead of text lines\n"
-         "  --timeout S         seconds to wait for each answer (default 2); for listen, the\n"
-         "                      whole run (default: no limit)\n"
-         "  --retries N         times to send a request again when no answer came (default 1)\n"
-         "  --string-type N     1: OCTET STRING values as bytes, otherwise as text (default 0)\n"
-         "  --agent-address A   trap: the agent address sent (default: the local address\n"
-         "                      towards AGENT)\n"
-         "  --uptime TICKS      trap: the time stamp in hundredths of a second, 0 to 4294967294,\n"
-         "                      or auto (the default): the system's tick count\n"
-         "  --local ADDRESS[:PORT]\n"
-         "                      where to send from and listen: an IPv4 or IPv6 address of this\n"
-         "                      machine or localhost; [::1]:1162 for IPv6, :1162 for a port on\n"
-         "                      every address. Default: every address, IPv4 and IPv6, and port\n"
-         "                      162 for listen, else one the system chooses (as does port 0)\n"
-         "  --address A         listen: the same as --local A\n"
-         "  --port N            listen: the same as --local :N\n"
-         "  --count N           listen: stop after N datagrams\n"
-         "  --hex HEX           decode: one datagram given in hex (repeatable)\n"
-         "  --ignore-case       find: compare without regard to letter case\n\n"
          "Agents: HOST, HOST:PORT, [IPV6]:PORT or an IPv6 address alone, optionally after\n"
          "udp: (IPv4) or udp6: (IPv6), as Net-SNMP's tools take them. Default ports: 161 for\n"
          "requests, 162 for traps.\n"
@@ -401,7 +424,7 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
   if (first == "help" || first == "--help" || first == "-h") {
     invocation.command = Command::kHelp;
     if (args.size() > 1) {
-      if (!FindCommand(args[1])) throw UsageError("unknown command '" + args[1] + "'");
+      if (!FindCommand(args[1])) throw UsageError("unknown command " + Quoted(args[1]));
       invocation.help_topic = args[1];
     }
     return invocation;
@@ -411,7 +434,7 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
     return invocation;
   }
   const CommandInfo* info = FindCommand(first);
-  if (info == nullptr) throw UsageError("unknown command '" + first + "'");
+  if (info == nullptr) throw UsageError("unknown command " + Quoted(first));
   invocation.command = info->command;
   const std::string_view command = info->name;
   // A trap receiver is found at the traps' port unless told otherwise.
@@ -452,16 +475,17 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
           "option '--" + std::string(name) + "' does not apply to " + std::string(command),
           std::string(command));
     }
-    if (option->takes_value && !value) {
+    const bool takes_value = !option->value.empty();
+    if (takes_value && !value) {
       if (i + 1 == args.size()) {
         throw UsageError("option '--" + std::string(name) + "' needs a value",
                          std::string(command));
       }
       value = args[++i];
-    } else if (!option->takes_value && value) {
+    } else if (!takes_value && value) {
       throw UsageError("option '--" + std::string(name) + "' takes no value", std::string(command));
     }
-    ApplyOption(invocation, name, value.value_or(std::string()), command);
+    option->apply(invocation, value.value_or(std::string()), command);
   }
   WithUsageOf(command, [&] { ReadPositionals(invocation, positionals, command); });
   return invocation;

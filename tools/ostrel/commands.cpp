@@ -8,6 +8,7 @@
 
 #include "encoding/automation_error.h"
 #include "encoding/hex.h"
+#include "encoding/quoted.h"
 #include "tools/ostrel/control_host.h"
 #include "tools/ostrel/objects.h"
 #include "tools/ostrel/output_format.h"
@@ -295,7 +296,7 @@ int RunDecode(const Invocation& invocation, std::ostream& out) {
   std::vector<Bytes> datagrams;
   for (const std::string& hex : invocation.hex) {
     Bytes bytes;
-    if (!FromHex(hex, bytes)) throw UsageError("'" + hex + "' is not hex octets", "decode");
+    if (!FromHex(hex, bytes)) throw UsageError(Quoted(hex) + " is not hex octets", "decode");
     datagrams.push_back(std::move(bytes));
   }
   for (const std::string& path : invocation.files) datagrams.push_back(ReadDatagramFile(path));

@@ -7,6 +7,7 @@
 
 #include "encoding/automation_error.h"
 #include "encoding/hex.h"
+#include "encoding/quoted.h"
 
 namespace kivostrel::ostrel {
 namespace {
@@ -78,7 +79,7 @@ std::string ResolveOid(const kivOstrel& control, std::string_view text) {
   } catch (const AutomationError&) {
     // Too many pieces for the table's translation: not an object we know.
   }
-  throw UsageError("unknown object '" + std::string(text) + "'");
+  throw UsageError("unknown object " + Quoted(text));
 }
 
 Bytes BuildBinding(const kivOstrel& control, const BindingArgument& argument) {
@@ -102,15 +103,16 @@ Bytes BuildBinding(const kivOstrel& control, const BindingArgument& argument) {
         return control.SNMPNullValue(oid);
       case 'x': {
         Bytes bytes;
-        if (!FromHex(value, bytes)) throw UsageError("'" + value + "' is not hex octets");
+        if (!FromHex(value, bytes)) throw UsageError(Quoted(value) + " is not hex octets");
         return control.SNMPBinStringValue(oid, bytes);
       }
       default:
         break;
     }
   } catch (const AutomationError& error) {
-    throw UsageError("bad value '" + value + "' of type " + argument.type + " for " + argument.oid +
-                     ": " + error.description() + " (" + std::to_string(error.number()) + ")");
+    throw UsageError("bad value " + Quoted(value) + " of type " + argument.type + " for " +
+                     argument.oid + ": " + error.description() + " (" +
+                     std::to_string(error.number()) + ")");
   }
   throw UsageError(std::string("unknown value type '") + argument.type + "'");
 }

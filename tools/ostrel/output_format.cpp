@@ -33,17 +33,6 @@ std::string NameOf(const kivOstrel& control, const std::string& oid) {
   }
 }
 
-std::string CompactHex(const Bytes& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (const std::uint8_t byte : bytes) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0x0F];
-  }
-  return text;
-}
-
 std::string JsonValue(const Variant& value) {
   struct {
     std::string operator()(std::monostate) const { return "null"; }
@@ -53,7 +42,7 @@ std::string JsonValue(const Variant& value) {
     }
     std::string operator()(const std::string& text) const { return JsonString(text); }
     std::string operator()(const Bytes& bytes) const {
-      return "{\"bytes\":\"" + CompactHex(bytes) + "\"}";
+      return "{\"bytes\":\"" + ToHex(bytes, "") + "\"}";
     }
   } visitor;
   return std::visit(visitor, value);
@@ -69,10 +58,6 @@ std::string TypeLabel(const std::string& type_name) {
 std::string HexValue(const std::string& type_name, std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return type_name + ": \"\"";
   return type_name + ": Hex: " + ToHex(bytes);
-}
-
-std::span<const std::uint8_t> BytesOf(const std::string& text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 }  // namespace
@@ -221,7 +206,7 @@ std::string ValueText(const OstrelObject& row, const kivOstrel& control) {
     if (row.OIDType == kTagObjectId) return type + ": " + NameOf(control, *text);
     if (text->empty()) return type + ": \"\"";
     if (IsDisplayableText(*text)) return type + ": " + *text;
-    return HexValue(type, BytesOf(*text));
+    return HexValue(type, AsBytes(*text));
   }
   return type + ": " + ValueToText(row.OIDValue);
 }
