@@ -19,11 +19,19 @@ enum BerTag : std::uint8_t {
   kTagGauge = 0x42,
   kTagTimeTicks = 0x43,
   kTagOpaque = 0x44,
+  kTagCounter64 = 0x46,
+  kTagNoSuchObject = 0x80,
+  kTagNoSuchInstance = 0x81,
+  kTagEndOfMibView = 0x82,
   kTagGetRequest = 0xA0,
   kTagGetNextRequest = 0xA1,
   kTagGetResponse = 0xA2,
   kTagSetRequest = 0xA3,
   kTagTrap = 0xA4,
+  kTagGetBulkRequest = 0xA5,
+  kTagInformRequest = 0xA6,
+  kTagSnmpV2Trap = 0xA7,
+  kTagReport = 0xA8,
 };
 
 struct TagName {
@@ -31,8 +39,8 @@ struct TagName {
   std::string_view name;
 };
 
-// The fifteen tags in table order.
-inline constexpr std::array<TagName, 15> kTagNames{{
+// The SNMPv1 tags in table order, then those SNMPv2 added.
+inline constexpr std::array<TagName, 23> kTagNames{{
     {kTagInteger, "Integer"},
     {kTagOctetString, "OctetString"},
     {kTagNull, "Null"},
@@ -48,7 +56,20 @@ inline constexpr std::array<TagName, 15> kTagNames{{
     {kTagGetResponse, "GetResponse"},
     {kTagSetRequest, "SetRequest"},
     {kTagTrap, "Trap"},
+    {kTagCounter64, "Counter64"},
+    {kTagNoSuchObject, "NoSuchObject"},
+    {kTagNoSuchInstance, "NoSuchInstance"},
+    {kTagEndOfMibView, "EndOfMibView"},
+    {kTagGetBulkRequest, "GetBulkRequest"},
+    {kTagInformRequest, "InformRequest"},
+    {kTagSnmpV2Trap, "SNMPv2-Trap"},
+    {kTagReport, "Report"},
 }};
+
+// A PDU: a constructed element that decoding steps into.
+constexpr bool IsPduTag(std::uint8_t tag) noexcept {
+  return tag >= kTagGetRequest && tag <= kTagReport;
+}
 
 // The type name of a known tag; empty for a tag outside the table.
 constexpr std::string_view TagTypeName(std::uint8_t tag) noexcept {

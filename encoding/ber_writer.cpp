@@ -69,6 +69,16 @@ void BerWriter::PrependInteger(std::uint8_t tag, std::int64_t value) {
   }
 }
 
+void BerWriter::PrependUnsigned(std::uint8_t tag, std::uint64_t value) {
+  const std::size_t octets = UnsignedContentSize(value);
+  std::uint8_t* out = Reserve(octets + 2);
+  out[0] = tag;
+  out[1] = static_cast<std::uint8_t>(octets);
+  for (std::size_t i = 0; i < octets; ++i) {
+    out[octets + 1 - i] = i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : 0;
+  }
+}
+
 void BerWriter::PrependObjectId(std::span<const std::uint32_t> subidentifiers) {
   const std::size_t end = size();
   for (auto it = subidentifiers.rbegin(); it != subidentifiers.rend(); ++it) {

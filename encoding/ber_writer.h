@@ -39,6 +39,8 @@ class BerWriter {
 
   // Tag, length and the shortest two's-complement content of `value`.
   void PrependInteger(std::uint8_t tag, std::int64_t value);
+  // The same for an unsigned value: a leading zero octet where the top bit is set (Counter64).
+  void PrependUnsigned(std::uint8_t tag, std::uint64_t value);
 
   // Tag 0x06, length and the subidentifiers, each in base 128.
   void PrependObjectId(std::span<const std::uint32_t> subidentifiers);
@@ -81,6 +83,9 @@ constexpr std::size_t IntegerContentSize(std::int64_t value) noexcept {
   const auto bits = static_cast<std::uint64_t>(value);
   const std::uint64_t magnitude = value < 0 ? ~bits : bits;
   return static_cast<std::size_t>(64 - std::countl_zero(magnitude)) / 8 + 1;
+}
+constexpr std::size_t UnsignedContentSize(std::uint64_t value) noexcept {
+  return static_cast<std::size_t>(64 - std::countl_zero(value)) / 8 + 1;
 }
 // Octets of the base-128 subidentifiers.
 std::size_t ObjectIdContentSize(std::span<const std::uint32_t> subidentifiers) noexcept;

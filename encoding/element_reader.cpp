@@ -89,6 +89,9 @@ bool ReadElementValue(const ElementHeader& header, std::int32_t string_type, Var
       value = *number;
       return true;
     }
+    case kTagCounter64:
+      value = ReadCounter64Content(content);
+      return true;
     case kTagOctetString:
       if (string_type == kStringTypeBytes) {
         value = Bytes(content.begin(), content.end());
@@ -108,15 +111,16 @@ bool ReadElementValue(const ElementHeader& header, std::int32_t string_type, Var
     case kTagNull:
     case kTagOpaque:
     case kTagSequence:
-    case kTagGetRequest:
-    case kTagGetNextRequest:
-    case kTagGetResponse:
-    case kTagSetRequest:
-    case kTagTrap:
       value = std::string();
       return true;
     default:
-      value = std::monostate{};  // an unknown tag: no value, skipped by its length
+      if (IsPduTag(header.tag)) {
+        value = std::string();
+      } else {
+        // An exception value (noSuchObject, noSuchInstance, endOfMibView) or an unknown tag: no
+        // value, skipped by its length.
+        value = std::monostate{};
+      }
       return true;
   }
 }

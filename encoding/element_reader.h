@@ -40,7 +40,7 @@ struct ElementHeader {
   // Where decoding goes on: into a SEQUENCE or PDU, past anything else. A value that fails to
   // decode is always primitive, so a failed element goes on from here too.
   std::size_t continue_at() const {
-    const bool constructed = tag == kTagSequence || (tag >= kTagGetRequest && tag <= kTagTrap);
+    const bool constructed = tag == kTagSequence || IsPduTag(tag);
     return constructed ? content_start : after_content();
   }
 };
@@ -84,7 +84,17 @@ inline std::optional<std::int32_t> ReadIntegerContent(const ElementHeader& heade
   return static_cast<std::int32_t>(value);
 }
 
-// True for the tags whose value is a number.
+// A Counter64's number: the last eight content octets, unsigned (so content longer than eight
+// octets keeps only its last eight, as the 32-bit types keep four).
+inline std::uint64_t ReadCounter64Content(std::span<const std::uint8_t> content) {
+  std::uint64_t value = 0;
+  for (const std::uint8_t octet : content.last(content.size() < 8 ? content.size() : 8)) {
+    value = value << 8 | octet;
+  }
+  return value;
+}
+
+// True for the tags whose value is a 32-bit number.
 constexpr bool IsIntegerTag(std::int16_t tag) {
   return tag == kTagInteger || tag == kTagCounter || tag == kTagGauge || tag == kTagTimeTicks;
 }

@@ -20,6 +20,10 @@ struct IntegerText {
 };
 IntegerText ReadIntegerText(std::string_view text) noexcept;
 
+// A whole number from 0 to 2^64 - 1, read as ParseIntegerText reads (blanks, one sign; "-0" is
+// 0). Not a number: error 13; negative or past 2^64 - 1: error 6.
+std::uint64_t ParseUnsigned64Text(std::string_view text);
+
 // The number of UTF-16 code units of a UTF-8 text: the character count a host's string has.
 std::size_t Utf16Length(std::string_view utf8) noexcept;
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "encoding/ber_tags.h"
+#include "encoding/messages.h"
 
 namespace kivostrel {
 
@@ -158,7 +159,6 @@ constexpr std::string_view kSnmpTrapOid0 = "1.3.6.1.6.3.1.1.4.1.0";
 constexpr std::string_view kSnmpTrapAddress0 = "1.3.6.1.6.3.18.1.3.0";
 constexpr std::string_view kSnmpTrapCommunity0 = "1.3.6.1.6.3.18.1.4.0";
 constexpr std::string_view kSnmpTrapEnterprise0 = "1.3.6.1.6.3.1.1.4.3.0";
-constexpr std::string_view kStandardTraps = "1.3.6.1.6.3.1.1.5.";
 
 // A trap's rows in the SNMPv2 notification form. Returns false when its header cannot be read.
 bool AddTrapRows(std::span<const std::uint8_t> data, std::size_t position, std::int32_t string_type,
@@ -182,13 +182,11 @@ bool AddTrapRows(std::span<const std::uint8_t> data, std::size_t position, std::
   // gives the arc of its unsigned 32-bit value, so the text stays an object identifier.
   const auto specific_arc =
       static_cast<std::uint32_t>(std::get<std::int32_t>(header.Value(8, string_type)));
-  std::string trap_oid;
-  if (generic_trap >= 0 && generic_trap <= 5) {
-    trap_oid = std::string(kStandardTraps) + std::to_string(generic_trap + 1);
-  } else {
-    AppendObjectIdText(header.Element(5).content, trap_oid);
-    trap_oid += ".0." + std::to_string(specific_arc);
+  std::string enterprise;  // read only where the identifier needs it
+  if (generic_trap < 0 || generic_trap > 5) {
+    AppendObjectIdText(header.Element(5).content, enterprise);
   }
+  const std::string trap_oid = TrapOidOf(enterprise, generic_trap, specific_arc);
 
   rows.AddFixedRow(kSysUpTime0, kTagTimeTicks, ReceivedRows::ElementAt(stamp_position, *stamp));
   rows.AddFixedRow(kSnmpTrapOid0, kTagObjectId, rows.StoreText(trap_oid));

@@ -20,10 +20,10 @@ std::size_t MessageSize(std::size_t community, std::size_t pdu_content) {
 }
 
 // Version and community in front of the PDU, and the message SEQUENCE around all three.
-Bytes FinishMessage(BerWriter& w, std::string_view community) {
+Bytes FinishMessage(BerWriter& w, std::int32_t version, std::string_view community) {
   w.PrependBytes(AsBytes(community));
   w.PrependHeader(kTagOctetString, community.size());
-  w.PrependInteger(kTagInteger, 0);
+  w.PrependInteger(kTagInteger, version);
   w.PrependConstructed(kTagSequence, 0);
   return std::move(w).Finish();
 }
@@ -41,7 +41,7 @@ Bytes BuildRequestMessage(const RequestMessage& m) {
   w.PrependInteger(kTagInteger, m.error_status);
   w.PrependInteger(kTagInteger, m.request_id);
   w.PrependConstructed(m.pdu, 0);
-  return FinishMessage(w, m.community);
+  return FinishMessage(w, m.version, m.community);
 }
 
 Bytes BuildTrapMessage(const TrapMessage& m) {
@@ -63,7 +63,39 @@ Bytes BuildTrapMessage(const TrapMessage& m) {
   w.PrependHeader(kTagIpAddress, agent.size());
   w.PrependObjectId(enterprise.span());
   w.PrependConstructed(kTagTrap, 0);
-  return FinishMessage(w, m.community);
+  return FinishMessage(w, 0, m.community);
+}
+
+std::string TrapOidOf(std::string_view enterprise, std::int64_t generic_trap,
+                      std::uint32_t specific_trap) {
+  if (generic_trap >= 0 && generic_trap <= 5) {
+    return "1.3.6.1.6.3.1.1.5." + std::to_string(generic_trap + 1);
+  }
+  return std::string(enterprise) + ".0." + std::to_string(specific_trap);
+}
+
+Bytes NotificationBindings(std::int64_t time_stamp, std::string_view trap_oid,
+                           std::span<const std::uint8_t> bindings, std::string_view enterprise) {
+  static constexpr std::uint32_t kSysUpTime0[] = {43, 6, 1, 2, 1, 1, 3, 0};
+  static constexpr std::uint32_t kSnmpTrapOid0[] = {43, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+  static constexpr std::uint32_t kSnmpTrapEnterprise0[] = {43, 6, 1, 6, 3, 1, 1, 4, 3, 0};
+  const Subidentifiers trap = ParseObjectIdText(trap_oid);
+  const Subidentifiers from = ParseObjectIdText(enterprise);
+  const std::int64_t ticks = WireValueOf(kTagTimeTicks, time_stamp);
+  BerWriter w(64 + bindings.size());
+  const auto binding = [&w](std::span<const std::uint32_t> name, const auto& write_value) {
+    const std::size_t end = w.size();
+    write_value();
+    w.PrependObjectId(name);
+    w.PrependConstructed(kTagSequence, end);
+  };
+  if (!enterprise.empty()) {
+    binding(kSnmpTrapEnterprise0, [&] { w.PrependObjectId(from.span()); });
+  }
+  w.PrependBytes(bindings);
+  binding(kSnmpTrapOid0, [&] { w.PrependObjectId(trap.span()); });
+  binding(kSysUpTime0, [&] { w.PrependInteger(kTagTimeTicks, ticks); });
+  return std::move(w).Finish();
 }
 
 }  // namespace kivostrel

@@ -1,4 +1,4 @@
-// SNMPv1 message layouts: SEQUENCE { version 0, community, PDU }.
+// Message layouts of SNMPv1 and SNMPv2c: SEQUENCE { version, community, PDU }.
 //
 // The binding list bytes (one or more variable bindings end to end) become the content of the
 // PDU's binding-list SEQUENCE unchanged. The binding list, the PDU and the message each hold at
@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,10 +16,12 @@
 
 namespace kivostrel {
 
-// GetRequest, GetNextRequest, SetRequest or GetResponse.
+// Every PDU of request-id, error-status, error-index and bindings: GetRequest, GetNextRequest,
+// SetRequest, GetResponse, and SNMPv2's GetBulkRequest (non-repeaters and max-repetitions in
+// the error fields), InformRequest, SNMPv2-Trap and Report.
 struct RequestMessage {
-  BerTag pdu =
-      kTagGetRequest;  // kTagGetRequest, kTagGetNextRequest, kTagGetResponse, kTagSetRequest
+  BerTag pdu = kTagGetRequest;
+  std::int32_t version = 0;    // 0 SNMPv1, 1 SNMPv2c
   std::string_view community;  // octets in the host's narrow code page
   std::int32_t request_id = 0;
   std::int32_t error_status = 0;  // 0 except in a GetResponse
@@ -27,6 +30,20 @@ struct RequestMessage {
 };
 
 Bytes BuildRequestMessage(const RequestMessage& message);
+
+// snmpTrapOID.0 of an SNMPv1 trap, as SNMPv2 names it: a standard trap's identifier under
+// 1.3.6.1.6.3.1.1.5 for generic traps 0 to 5, otherwise the enterprise, ".0." and the
+// specific-trap number.
+std::string TrapOidOf(std::string_view enterprise, std::int64_t generic_trap,
+                      std::uint32_t specific_trap);
+
+// The bindings of an SNMPv2 notification (SNMPv2-Trap or InformRequest): sysUpTime.0 as
+// TimeTicks (WireValueOf), snmpTrapOID.0, then `bindings`, then snmpTrapEnterprise.0 when
+// `enterprise` is given (a trap translated from SNMPv1). Errors: those of the identifiers (13 or
+// 6); a message built from them fails with 6 past 32767 octets.
+Bytes NotificationBindings(std::int64_t time_stamp, std::string_view trap_oid,
+                           std::span<const std::uint8_t> bindings,
+                           std::string_view enterprise = {});
 
 struct TrapMessage {
   std::string_view community;

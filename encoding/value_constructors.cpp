@@ -51,6 +51,13 @@ Bytes SnmpTimeTicksValue(std::string_view object_id, std::string_view value) {
   return IntegerBinding(object_id, kTagTimeTicks, value);
 }
 
+Bytes SNMPCounter64Value(std::string_view object_id, std::string_view value) {
+  const Subidentifiers subs = ParseObjectIdText(object_id);
+  const std::uint64_t number = ParseUnsigned64Text(value);
+  return WrapBinding(subs, ElementSize(UnsignedContentSize(number)),
+                     [&](BerWriter& w) { w.PrependUnsigned(kTagCounter64, number); });
+}
+
 Bytes SNMPStringValue(std::string_view object_id, std::string_view value) {
   return SNMPBinStringValue(object_id, AsBytes(value));
 }

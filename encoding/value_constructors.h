@@ -29,5 +29,7 @@ Bytes SNMPStringValue(std::string_view object_id, std::string_view value);
 Bytes SNMPBinStringValue(std::string_view object_id, std::span<const std::uint8_t> value);
 // `value` is a dotted IPv4 address (see AddressValueOf).
 Bytes SNMPIpAddrValue(std::string_view object_id, std::string_view value);
+// A Counter64 (SNMPv2): `value` from 0 to 18446744073709551615 (ParseUnsigned64Text).
+Bytes SNMPCounter64Value(std::string_view object_id, std::string_view value);
 
 }  // namespace kivostrel

@@ -21,6 +21,7 @@ std::string ValueToText(const Variant& value) {
     }
     std::string operator()(const std::string& text) const { return text; }
     std::string operator()(const Bytes& bytes) const { return {bytes.begin(), bytes.end()}; }
+    std::string operator()(std::uint64_t number) const { return std::to_string(number); }
   } visitor;
   return std::visit(visitor, value);
 }
@@ -31,7 +32,13 @@ std::optional<std::int32_t> ToLong(const Variant& value, std::int32_t& error) {
   if (const auto* integer = std::get_if<std::int32_t>(&value)) return *integer;
   error = kErrTypeMismatch;
   double number = 0;
-  if (const auto* real = std::get_if<double>(&value)) {
+  if (const auto* wide = std::get_if<std::uint64_t>(&value)) {
+    if (*wide > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+      error = kErrOverflow;
+      return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*wide);
+  } else if (const auto* real = std::get_if<double>(&value)) {
     number = *real;
   } else if (const auto* text = std::get_if<std::string>(&value)) {
     // Blanks around the number are allowed; strtod reads sign, fraction and exponent.

@@ -12,9 +12,10 @@
 
 namespace kivostrel {
 
-// Empty, a signed 32-bit integer, a double, a text, or an array of bytes. The decoder produces
-// all but doubles; a host may store any of them.
-using Variant = std::variant<std::monostate, std::int32_t, double, std::string, Bytes>;
+// Empty, a signed 32-bit integer, a double, a text, an array of bytes, or an unsigned 64-bit
+// number (a Counter64). The decoder produces all but doubles; a host may store any of them.
+using Variant =
+    std::variant<std::monostate, std::int32_t, double, std::string, Bytes, std::uint64_t>;
 
 inline bool IsEmpty(const Variant& value) {
   return std::holds_alternative<std::monostate>(value);

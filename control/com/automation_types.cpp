@@ -74,6 +74,16 @@ std::optional<Variant> EngineValueOf(const VARIANT& value) {
     }
     case VT_ARRAY | VT_UI1:
       return Variant{BytesFromSafeArray(by_ref ? *v->pparray : v->parray)};
+    case VT_DECIMAL: {
+      // A whole number from 0 to 2^64 - 1 (a Counter64 handed back) stays exact.
+      const DECIMAL& decimal = by_ref ? *v->pdecVal : v->decVal;
+      if (decimal.scale == 0 && decimal.sign == 0 && decimal.Hi32 == 0) {
+        return Variant{static_cast<std::uint64_t>(decimal.Lo64)};
+      }
+      UniqueVariant number;
+      ThrowIfFailed(VariantChangeType(number.get(), const_cast<VARIANT*>(v), 0, VT_R8));
+      return Variant{number->dblVal};
+    }
     default:
       return std::nullopt;
   }
@@ -99,6 +109,16 @@ void StoreEngineValue(const Variant& value, VARIANT* target) {
     void operator()(const Bytes& bytes) const {
       target->parray = SafeArrayFromBytes(bytes).Detach();
       target->vt = VT_ARRAY | VT_UI1;
+    }
+    // A Counter64 as a Decimal, exact to 2^64 - 1: script engines print it and compute with
+    // it, where a VT_UI8 is refused.
+    void operator()(std::uint64_t number) const {
+      DECIMAL& decimal = target->decVal;
+      decimal.scale = 0;
+      decimal.sign = 0;
+      decimal.Hi32 = 0;
+      decimal.Lo64 = number;
+      target->vt = VT_DECIMAL;
     }
   } store{target};
   std::visit(store, value);

@@ -44,6 +44,8 @@ std::string JsonValue(const Variant& value) {
     std::string operator()(const Bytes& bytes) const {
       return "{\"bytes\":\"" + ToHex(bytes, "") + "\"}";
     }
+    // Exact: a JSON number has no limit of its own.
+    std::string operator()(std::uint64_t number) const { return std::to_string(number); }
   } visitor;
   return std::visit(visitor, value);
 }
