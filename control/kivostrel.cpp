@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "encoding/automation_error.h"
+#include "encoding/integer_text.h"
 #include "encoding/message_decoder.h"
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
@@ -145,6 +146,7 @@ void kivOstrel::SendRequest(std::string_view source_prefix, BerTag pdu, std::str
   RequireReady(source_prefix);
   const std::string community = options_.code_page->ToAnsi(std::string(Community));
   const Bytes message = BuildRequestMessage({.pdu = pdu,
+                                             .version = m_SnmpVersion,
                                              .community = community,
                                              .request_id = RequestId,
                                              .error_status = ErrorStatus,
@@ -193,6 +195,20 @@ void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
     RaiseTypeMismatch();
   }
   RequireReady("ORVAN:SendTrap:m_Ready=");
+  const std::string community = options_.code_page->ToAnsi(std::string(Community));
+  if (m_SnmpVersion == 1) {
+    // SNMPv2 has no agent address: the trap's identity is its snmpTrapOID.0.
+    const auto specific = static_cast<std::uint32_t>(ParseIntegerText(SpecificTrapType));
+    const Bytes list = NotificationBindings(
+        TimeStamp(), TrapOidOf(Enterprise, GenericTrapType, specific), bindings, Enterprise);
+    Send(RemoteIP, RemotePort,
+         BuildRequestMessage({.pdu = kTagSnmpV2Trap,
+                              .version = 1,
+                              .community = community,
+                              .request_id = ++m_NotificationId,
+                              .bindings = list}));
+    return;
+  }
 
   std::string agent_address = m_AgentAddress;
   if (agent_address.empty()) {
@@ -206,9 +222,7 @@ void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
       agent_address.clear();
     }
   }
-  const std::int64_t time_stamp =
-      m_TickCount == -1 ? TimeStampFromTickCount(options_.tick_count()) : m_TickCount;
-  const std::string community = options_.code_page->ToAnsi(std::string(Community));
+  const std::int64_t time_stamp = TimeStamp();
   const Bytes message = BuildTrapMessage({.community = community,
                                           .enterprise = Enterprise,
                                           .agent_address = agent_address,
@@ -217,6 +231,92 @@ void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
                                           .time_stamp = time_stamp,
                                           .bindings = bindings});
   Send(RemoteIP, RemotePort, message);
+}
+
+std::int64_t kivOstrel::TimeStamp() const {
+  return m_TickCount == -1 ? TimeStampFromTickCount(options_.tick_count()) : m_TickCount;
+}
+
+void kivOstrel::SnmpVersion(const Variant& vNewValue) {
+  const std::int32_t version = CoerceToLong(vNewValue);
+  if (version != 0 && version != 1) {
+    throw AutomationError(kErrInvalidPropertyValue, kLibraryName, "Invalid property value");
+  }
+  m_SnmpVersion = version;
+}
+
+Bytes kivOstrel::SNMPCounter64Value(std::string_view ObjectID, std::string_view Value) const {
+  return kivostrel::SNMPCounter64Value(ObjectID, Value);
+}
+
+Bytes kivOstrel::JoinBindings(std::span<const Bytes> Bindings) {
+  Bytes list;
+  for (const Bytes& binding : Bindings) list.insert(list.end(), binding.begin(), binding.end());
+  return list;
+}
+
+void kivOstrel::RequireSnmpV2(std::string_view member) const {
+  if (m_SnmpVersion != 1) {
+    throw AutomationError(kErrInvalidCall, kLibraryName,
+                          std::string(member) + " needs SNMPv2c: set SnmpVersion to 1 first");
+  }
+}
+
+void kivOstrel::SendGetBulkRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                                   std::string_view Community, std::int32_t RequestId,
+                                   std::int32_t NonRepeaters, std::int32_t MaxRepetitions,
+                                   std::span<const std::uint8_t> Objectvalue) {
+  RequireSnmpV2("SendGetBulkRequest");
+  SendRequest("ORVAN:SendGetBulkRequest:m_Ready=", kTagGetBulkRequest, RemoteIP, RemotePort,
+              Community, RequestId, NonRepeaters, MaxRepetitions, Objectvalue);
+}
+
+void kivOstrel::SendNotification(std::string_view RemoteIP, std::string_view RemotePort,
+                                 std::string_view Community, std::string_view TrapOID,
+                                 const Variant& Objectval) {
+  RequireSnmpV2("SendNotification");
+  SendNotificationPdu("ORVAN:SendNotification:m_Ready=", kTagSnmpV2Trap, RemoteIP, RemotePort,
+                      Community, m_NotificationId + 1, TrapOID, Objectval);
+  ++m_NotificationId;
+}
+
+void kivOstrel::SendInformRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                                  std::string_view Community, std::int32_t RequestId,
+                                  std::string_view TrapOID, const Variant& Objectval) {
+  RequireSnmpV2("SendInformRequest");
+  SendNotificationPdu("ORVAN:SendInformRequest:m_Ready=", kTagInformRequest, RemoteIP, RemotePort,
+                      Community, RequestId, TrapOID, Objectval);
+}
+
+void kivOstrel::SendNotificationPdu(std::string_view source_prefix, BerTag pdu,
+                                    std::string_view RemoteIP, std::string_view RemotePort,
+                                    std::string_view Community, std::int32_t RequestId,
+                                    std::string_view TrapOID, const Variant& Objectval) {
+  std::span<const std::uint8_t> bindings;
+  if (const auto* bytes = std::get_if<Bytes>(&Objectval)) {
+    bindings = *bytes;
+  } else if (!IsEmpty(Objectval)) {
+    RaiseTypeMismatch();
+  }
+  RequireReady(source_prefix);
+  const Bytes list = NotificationBindings(TimeStamp(), TrapOID, bindings);
+  const std::string community = options_.code_page->ToAnsi(std::string(Community));
+  Send(RemoteIP, RemotePort,
+       BuildRequestMessage({.pdu = pdu,
+                            .version = 1,
+                            .community = community,
+                            .request_id = RequestId,
+                            .bindings = list}));
+}
+
+void kivOstrel::Acknowledge(const ReceivedMessage& message, std::span<const std::uint8_t> data) {
+  if (message.Command != TagTypeName(kTagInformRequest) || message.ErrorStatus == -1) return;
+  for (const OstrelObject& row : message.Objects) {
+    if (row.OIDType == -1 || row.OIDName.empty()) return;  // not all of it was understood
+  }
+  if (const auto acknowledgement = AcknowledgementOf(data)) {
+    udp_->SendUnreported(message.RemoteIP, message.RemotePort, *acknowledgement);
+  }
 }
 
 void kivOstrel::Resize(std::int32_t width, std::int32_t height) noexcept {
@@ -260,6 +360,8 @@ void kivOstrel::DatagramReceived(const std::string& remote_address, const std::s
   message->RemotePort = remote_port;
   message->Community = options_.code_page->FromAnsi(message->Community);
   message->RawData.assign(data.begin(), data.end());
+  Acknowledge(*message, data);
+  m_ErrorIndex = message->ErrorIndex;
   auto objects = std::make_shared<ObjectsCollection>(message, options_.code_page);
   objects_ = objects;
   const std::weak_ptr<const bool> alive = alive_;

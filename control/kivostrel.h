@@ -83,6 +83,35 @@ class kivOstrel final : private UdpSocketEvents {
   // LocalPort put is, with the configured port.
   void LocalAddress(std::string_view vNewValue);
 
+  // --- SNMPv2c: dispatch-only members, outside the type library; not persisted ---
+  // The error-index field of the message whose Response is being raised or was raised last
+  // (a GetBulkRequest's max-repetitions); 0 before any.
+  std::int32_t ErrorIndex() const noexcept { return m_ErrorIndex; }
+  // The version field of every message sent from now on: 0 SNMPv1 (the default), 1 SNMPv2c.
+  std::int32_t SnmpVersion() const noexcept { return m_SnmpVersion; }
+  // As automation converts it (13, 6); any value but 0 and 1: error 380 "Invalid property value".
+  void SnmpVersion(const Variant& vNewValue);
+  // A Counter64 binding: `Value` a whole number from 0 to 18446744073709551615 (13, 6).
+  Bytes SNMPCounter64Value(std::string_view ObjectID, std::string_view Value) const;
+  // One binding list: the bindings end to end.
+  static Bytes JoinBindings(std::span<const Bytes> Bindings);
+  // The SNMPv2 sends. Each needs SnmpVersion 1 (error 5 under 0, before the ready check), then
+  // refuses as the others do with 20001 "Not Ready" unless `Stat` is 1. `Objectval`: omitted or
+  // empty for no bindings, else a byte array (13). A notification's sysUpTime.0 is `TickCount`
+  // (automatic at -1), as a trap's time stamp is.
+  void SendGetBulkRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                          std::string_view Community, std::int32_t RequestId,
+                          std::int32_t NonRepeaters, std::int32_t MaxRepetitions,
+                          std::span<const std::uint8_t> Objectvalue);
+  // An SNMPv2-Trap with snmpTrapOID.0 `TrapOID`; its request id is the control's own count.
+  void SendNotification(std::string_view RemoteIP, std::string_view RemotePort,
+                        std::string_view Community, std::string_view TrapOID,
+                        const Variant& Objectval = Variant{});
+  // Its acknowledgement arrives as a Response with Command "GetResponse" and `RequestId`.
+  void SendInformRequest(std::string_view RemoteIP, std::string_view RemotePort,
+                         std::string_view Community, std::int32_t RequestId,
+                         std::string_view TrapOID, const Variant& Objectval = Variant{});
+
   // --- The OID name table ---
   void ClearOID() noexcept { table_.ClearOID(); }
   void SetOID(std::string_view OID, std::string_view Name) { table_.SetOID(OID, Name); }
@@ -122,7 +151,9 @@ class kivOstrel final : private UdpSocketEvents {
                       std::string_view Community, std::int32_t RequestId,
                       std::span<const std::uint8_t> Objectvalue);
   // `Objectval`: omitted or empty for an empty binding list, else a byte array; any other value
-  // is error 13, raised before the ready check.
+  // is error 13, raised before the ready check. Under SnmpVersion 1 the trap goes out as an
+  // SNMPv2-Trap translated from these arguments: sysUpTime.0, snmpTrapOID.0 (TrapOidOf), the
+  // bindings, snmpTrapEnterprise.0; no agent address.
   void SendTrap(std::string_view RemoteIP, std::string_view RemotePort, std::string_view Community,
                 std::string_view Enterprise, std::int16_t GenericTrapType,
                 std::string_view SpecificTrapType, const Variant& Objectval = Variant{});
@@ -151,6 +182,14 @@ class kivOstrel final : private UdpSocketEvents {
                    std::span<const std::uint8_t> Objectvalue);
   void Send(std::string_view RemoteIP, std::string_view RemotePort, const Bytes& message);
   void Rebind(std::string_view source_prefix, std::string_view address, std::uint16_t port);
+  void RequireSnmpV2(std::string_view member) const;
+  std::int64_t TimeStamp() const;
+  void SendNotificationPdu(std::string_view source_prefix, BerTag pdu, std::string_view RemoteIP,
+                           std::string_view RemotePort, std::string_view Community,
+                           std::int32_t RequestId, std::string_view TrapOID,
+                           const Variant& Objectval);
+  // An InformRequest that decoded whole is acknowledged at once, unreported.
+  void Acknowledge(const ReceivedMessage& message, std::span<const std::uint8_t> data);
 
   HostEvents& events_;
   Label& label_;
@@ -163,6 +202,9 @@ class kivOstrel final : private UdpSocketEvents {
   std::int16_t m_Ready = 0;
   std::string m_LocalAddress;
   std::uint16_t m_LocalPort = 0;  // as put; the bound port is the socket's
+  std::int32_t m_SnmpVersion = 0;
+  std::int32_t m_ErrorIndex = 0;
+  std::int32_t m_NotificationId = 0;  // the request id of the last notification sent
   OidNameTable table_;
   std::shared_ptr<ObjectsCollection> objects_;
 

@@ -14,11 +14,13 @@ namespace kivostrel {
 // The library name, used as the source of the standard run-time errors.
 inline constexpr const char* kLibraryName = "kivOstrelCtrl";
 
-// Run-time error numbers the control raises. 6 and 13 are the platform's standard numbers and
-// keep their standard descriptions; 20001 is the control's own.
+// Run-time error numbers the control raises. 5, 6, 13 and 380 are the platform's standard
+// numbers; 20001 is the control's own.
 enum ErrorNumber : std::int32_t {
+  kErrInvalidCall = 5,
   kErrOverflow = 6,
   kErrTypeMismatch = 13,
+  kErrInvalidPropertyValue = 380,
   kErrNotReady = 20001,
 };
 

@@ -2,6 +2,7 @@
 
 #include "encoding/ber_writer.h"
 #include "encoding/conversions.h"
+#include "encoding/element_reader.h"
 #include "encoding/integer_text.h"
 #include "encoding/object_id.h"
 
@@ -64,6 +65,21 @@ Bytes BuildTrapMessage(const TrapMessage& m) {
   w.PrependObjectId(enterprise.span());
   w.PrependConstructed(kTagTrap, 0);
   return FinishMessage(w, 0, m.community);
+}
+
+std::optional<Bytes> AcknowledgementOf(std::span<const std::uint8_t> inform) {
+  const auto message = ReadElementHeader(inform);
+  if (!message || message->tag != kTagSequence) return std::nullopt;
+  std::size_t position = message->content_start;
+  for (const BerTag tag : {kTagInteger, kTagOctetString}) {
+    const auto element = ReadElementHeader(Rest(inform, position));
+    if (!element || element->tag != tag) return std::nullopt;
+    position += element->after_content();
+  }
+  if (position >= inform.size() || inform[position] != kTagInformRequest) return std::nullopt;
+  Bytes acknowledgement(inform.begin(), inform.end());
+  acknowledgement[position] = kTagGetResponse;
+  return acknowledgement;
 }
 
 std::string TrapOidOf(std::string_view enterprise, std::int64_t generic_trap,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,12 @@ struct RequestMessage {
 };
 
 Bytes BuildRequestMessage(const RequestMessage& message);
+
+// The acknowledgement of an InformRequest, as notification receivers send it: the same message
+// with the PDU tag of a GetResponse, so that version, community, request id and bindings are
+// repeated. Nullopt unless `inform` begins with a message SEQUENCE, a version, a community and
+// an InformRequest PDU.
+std::optional<Bytes> AcknowledgementOf(std::span<const std::uint8_t> inform);
 
 // snmpTrapOID.0 of an SNMPv1 trap, as SNMPv2 names it: a standard trap's identifier under
 // 1.3.6.1.6.3.1.1.5 for generic traps 0 to 5, otherwise the enterprise, ".0." and the

@@ -10,6 +10,7 @@
 //   OpenSocket   -> SocketReady (or SocketError)
 //   CloseSocket  -> SocketClosed
 //   SendDatagram -> DatagramSent, or SocketError (where "SendDatagram") followed by SocketReady.
+//   SendUnreported -> nothing, whether it went out or not
 //   Rebind       -> SocketClosed, after which OpenSocket("0") takes the socket it bound
 // SendDatagram never fails synchronously for a network reason (unresolvable host, bad port text,
 // oversized or unroutable datagram): every send is reported afterwards.
@@ -58,6 +59,11 @@ class UdpSocket {
   // decimal or a service name.
   virtual void SendDatagram(std::string_view remote_address, std::string_view remote_port,
                             std::span<const std::uint8_t> message) = 0;
+  // The same send, in order with the others, whose outcome raises no event: for what the control
+  // sends on its own (an inform's acknowledgement), which the host's send state knows nothing of.
+  // A datagram that cannot be sent is dropped.
+  virtual void SendUnreported(std::string_view remote_address, std::string_view remote_port,
+                              std::span<const std::uint8_t> message) = 0;
   // The local address the system would use towards `remote_address`, as text. Raises an
   // AutomationError when there is none (an unresolvable or unreachable host).
   virtual std::string LocalAddressFor(std::string_view remote_address) = 0;

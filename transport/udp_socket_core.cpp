@@ -210,6 +210,7 @@ void UdpSocketCore::DropSocket() {
 void UdpSocketCore::CancelPending() {
   WatchWritable(false);
   for (PendingDatagram& datagram : std::exchange(pending_, {})) {
+    if (!datagram.reported) continue;
     QueueSendFailure(platform_.cancelled,
                      "socket closed before the datagram to " + datagram.target + " could be sent");
   }
@@ -217,24 +218,37 @@ void UdpSocketCore::CancelPending() {
 
 void UdpSocketCore::SendDatagram(std::string_view remote_address, std::string_view remote_port,
                                  std::span<const std::uint8_t> message) {
+  Send(remote_address, remote_port, message, true);
+}
+
+void UdpSocketCore::SendUnreported(std::string_view remote_address, std::string_view remote_port,
+                                   std::span<const std::uint8_t> message) {
+  Send(remote_address, remote_port, message, false);
+}
+
+void UdpSocketCore::Send(std::string_view remote_address, std::string_view remote_port,
+                         std::span<const std::uint8_t> message, bool reported) {
   std::string target = Target(remote_address, remote_port);
+  const auto fail = [&](std::int32_t code, std::string description) {
+    if (reported) QueueSendFailure(code, std::move(description));
+  };
   if (!open_) {
-    QueueSendFailure(platform_.not_open, "cannot send to " + target + ": the socket is not open");
+    fail(platform_.not_open, "cannot send to " + target + ": the socket is not open");
     return;
   }
   if (message.size() > kMaxDatagramSize) {
-    QueueSendFailure(platform_.message_too_long,
-                     CannotSendText(message.size(), target, platform_.message_too_long));
+    fail(platform_.message_too_long,
+         CannotSendText(message.size(), target, platform_.message_too_long));
     return;
   }
   // The port first: a bad port text costs no name lookup.
   Endpoint destination;
   if (auto failure = ResolvePort(remote_port, destination.port)) {
-    QueueSendFailure(failure->code, std::move(failure->description));
+    fail(failure->code, std::move(failure->description));
     return;
   }
   if (auto failure = ResolveHost(remote_address, destination)) {
-    QueueSendFailure(failure->code, std::move(failure->description));
+    fail(failure->code, std::move(failure->description));
     return;
   }
 
@@ -243,16 +257,16 @@ void UdpSocketCore::SendDatagram(std::string_view remote_address, std::string_vi
   const Io result = pending_.empty() ? SendNative(destination, message, error) : Io::kWouldBlock;
   switch (result) {
     case Io::kDone:
-      Queue(Sent{});
+      if (reported) Queue(Sent{});
       break;
     case Io::kWouldBlock:
       pending_.push_back({destination, std::vector<std::uint8_t>(message.begin(), message.end()),
-                          std::move(target)});
+                          std::move(target), reported});
       WatchWritable(true);
       break;
     case Io::kFailed:
     case Io::kNothing:
-      QueueSendFailure(error, CannotSendText(message.size(), target, error));
+      fail(error, CannotSendText(message.size(), target, error));
       break;
   }
 }
@@ -263,7 +277,9 @@ void UdpSocketCore::SendPending() {
     std::int32_t error = 0;
     const Io result = SendNative(next.destination, next.bytes, error);
     if (result == Io::kWouldBlock) return;
-    if (result == Io::kDone) {
+    if (!next.reported) {
+      // Nothing to tell.
+    } else if (result == Io::kDone) {
       Queue(Sent{});
     } else {
       QueueSendFailure(error, CannotSendText(next.bytes.size(), next.target, error));

@@ -82,6 +82,8 @@ class UdpSocketCore : public UdpSocket {
   // Never throws for a network reason; the empty message is sent as an empty datagram.
   void SendDatagram(std::string_view remote_address, std::string_view remote_port,
                     std::span<const std::uint8_t> message) final;
+  void SendUnreported(std::string_view remote_address, std::string_view remote_port,
+                      std::span<const std::uint8_t> message) final;
   // Asks the system which local address a datagram to the host would leave from (no packet is
   // sent). May block while a host name is resolved. Throws AutomationError kErrHostNotFound or
   // kErrNetworkUnreachable.
@@ -219,7 +221,11 @@ class UdpSocketCore : public UdpSocket {
     Endpoint destination;
     std::vector<std::uint8_t> bytes;
     std::string target;  // the host's texts, for messages
+    bool reported;       // false: SendUnreported's, whose outcome is raised as nothing
   };
+
+  void Send(std::string_view remote_address, std::string_view remote_port,
+            std::span<const std::uint8_t> message, bool reported);
 
   // The local endpoint a text and port name, ready to bind; the dual-stack flag for "".
   std::optional<SocketFailure> ResolveLocal(std::string_view text, std::uint16_t port,

@@ -41,6 +41,12 @@ class FakeUdpSocket final : public UdpSocket {
     sent.push_back(
         {std::string(address), std::string(port), Bytes(message.begin(), message.end())});
   }
+  void SendUnreported(std::string_view address, std::string_view port,
+                      std::span<const std::uint8_t> message) override {
+    log_.push_back("SendUnreported");
+    sent.push_back(
+        {std::string(address), std::string(port), Bytes(message.begin(), message.end())});
+  }
   std::string LocalAddressFor(std::string_view address) override {
     log_.push_back("LocalAddressFor(" + std::string(address) + ")");
     if (!local_address) throw AutomationError(11001, "FakeUdpSocket", "Host not found");

@@ -20,6 +20,9 @@ class ReplaySocket final : public UdpSocket {
                     std::span<const std::uint8_t> /*message*/) override {
     throw AutomationError(kErrNotReady, "ReplaySocket:SendDatagram", "Not connected to a network");
   }
+  // What the control sends on its own (an inform's acknowledgement) goes nowhere.
+  void SendUnreported(std::string_view /*remote_address*/, std::string_view /*remote_port*/,
+                      std::span<const std::uint8_t> /*message*/) override {}
   std::string LocalAddressFor(std::string_view /*remote_address*/) override { return "0.0.0.0"; }
   std::uint16_t LocalPort() const override { return 0; }
   std::optional<kivostrel::SocketFailure> Rebind(std::string_view /*local_address*/,
