@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "encoding/messages.h"
+#include "encoding/value_constructors.h"
 #include "engine_harness.h"
 #include "sent_messages.h"
 #include "tests/support/netsnmp_peers.h"
@@ -45,6 +47,33 @@ std::string Text2PcapInput(const std::vector<Bytes>& datagrams) {
   return text;
 }
 
+// The datagrams as a capture in `dir`, from 40000 to the SNMP port; fails the test when
+// text2pcap does.
+std::string CaptureOf(const TempDir& dir, const std::vector<Bytes>& datagrams) {
+  std::ofstream(dir.path() / "messages.txt") << Text2PcapInput(datagrams);
+  const std::string capture = (dir.path() / "messages.pcap").string();
+  const CommandResult text2pcap =
+      RunCommand({"text2pcap", "-q", "-4", "127.0.0.1,127.0.0.1", "-u", kCapturePorts,
+                  (dir.path() / "messages.txt").string(), capture},
+                 milliseconds(20000));
+  EXPECT_EQ(text2pcap.exit_code, 0) << text2pcap.out << text2pcap.err;
+  return capture;
+}
+
+// tshark on a capture, no name resolution, the port decoded as SNMP.
+CommandResult Tshark(const std::string& capture, const std::vector<std::string>& options) {
+  std::vector<std::string> argv{"tshark", "-n", "-r",
+                                capture,  "-d", std::string("udp.port==") + kSnmpPort + ",snmp"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  return RunCommand(argv, milliseconds(60000));
+}
+
+// tshark -V found nothing malformed and no expert warning or error in it.
+void ExpectNothingFlagged(const std::string& verbose) {
+  for (const char* flag : {"Malformed", "BER Error", "Expert Info (Warning", "Expert Info (Error"})
+    EXPECT_EQ(verbose.find(flag), std::string::npos) << flag << " in\n" << verbose;
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -58,26 +87,15 @@ class TsharkDecodeTest : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(host_.WaitReady());
     datagrams_ = SendEveryKindOfMessage(host_);
     ASSERT_EQ(datagrams_.size(), 8u);
-
-    std::ofstream(dir_.path() / "messages.txt") << Text2PcapInput(datagrams_);
-    const CommandResult text2pcap =
-        RunCommand({"text2pcap", "-q", "-4", "127.0.0.1,127.0.0.1", "-u", kCapturePorts,
-                    (dir_.path() / "messages.txt").string(), Capture()},
-                   milliseconds(20000));
-    ASSERT_EQ(text2pcap.exit_code, 0) << text2pcap.out << text2pcap.err;
+    capture_ = CaptureOf(dir_, datagrams_);
   }
 
-  std::string Capture() const { return (dir_.path() / "messages.pcap").string(); }
-
-  // tshark on the capture, no name resolution, the port decoded as SNMP.
-  CommandResult Tshark(std::vector<std::string> options) const {
-    std::vector<std::string> argv{"tshark",  "-n", "-r",
-                                  Capture(), "-d", std::string("udp.port==") + kSnmpPort + ",snmp"};
-    argv.insert(argv.end(), options.begin(), options.end());
-    return RunCommand(argv, milliseconds(60000));
+  CommandResult Tshark(const std::vector<std::string>& options) const {
+    return testing::Tshark(capture_, options);
   }
 
   TempDir dir_;
+  std::string capture_;
   EngineHarness host_;
   std::vector<Bytes> datagrams_;
 };
@@ -86,9 +104,8 @@ TEST_F(TsharkDecodeTest, NothingMalformedAndNoExpertWarning) {
   ASSERT_EQ(datagrams_.size(), 8u);
   const CommandResult verbose = Tshark({"-V"});
   ASSERT_EQ(verbose.exit_code, 0) << verbose.err;
-  EXPECT_EQ(verbose.out.find("Malformed"), std::string::npos) << verbose.out;
+  ExpectNothingFlagged(verbose.out);
   EXPECT_EQ(verbose.out.find("Expert Info"), std::string::npos) << verbose.out;
-  EXPECT_EQ(verbose.out.find("BER Error"), std::string::npos) << verbose.out;
   // Every frame is taken for SNMP: one that the dissector refuses shows as plain data.
   std::size_t snmp_frames = 0;
   for (const std::string& line : SplitLines(verbose.out))
@@ -157,6 +174,68 @@ TEST_F(TsharkDecodeTest, EveryMessageDecodesToWhatWasSent) {
   EXPECT_EQ(SplitLines(result.out), expected);
 }
 
+// The SNMPv2c messages and types, built as the control builds them (its tests pin the same
+// octets), with the exception values a v2c agent answers with.
+TEST(TsharkSnmpv2Test, EveryMessageAndTypeDecodesWithoutAWarning) {
+  const std::string b = std::string(kEnterprise) + ".1.";
+  const Bytes counter = SNMPCounter64Value(b + "9.0", "18446744073709551615");
+  const Bytes null = SNMPNullValue(b + "1.0");
+  Bytes answers = counter;
+  for (const char* exception :
+       {"30 06 06 02 2B 01 80 00", "30 06 06 02 2B 02 81 00", "30 06 06 02 2B 03 82 00"}) {
+    const Bytes binding = Hex(exception);
+    answers.insert(answers.end(), binding.begin(), binding.end());
+  }
+  const Bytes notification = NotificationBindings(123456, b + "0.5", counter);
+  const auto message = [](BerTag pdu, std::int32_t id, const Bytes& bindings,
+                          std::int32_t error_index = 0) {
+    return BuildRequestMessage({.pdu = pdu,
+                                .version = 1,
+                                .community = "public",
+                                .request_id = id,
+                                .error_index = error_index,
+                                .bindings = bindings});
+  };
+  const std::vector<Bytes> datagrams{
+      message(kTagGetRequest, 1, null),
+      message(kTagGetBulkRequest, 2, null, 10),
+      message(kTagGetResponse, 3, answers),
+      message(kTagSnmpV2Trap, 4, notification),
+      message(kTagInformRequest, 5, notification),
+      message(kTagReport, 6, counter),
+  };
+  TempDir dir;
+  const std::string capture = CaptureOf(dir, datagrams);
+  const CommandResult verbose = Tshark(capture, {"-V"});
+  ASSERT_EQ(verbose.exit_code, 0) << verbose.err;
+  // Exception values are noted (a note, not a warning) and nothing else.
+  ExpectNothingFlagged(verbose.out);
+
+  // snmp.data numbers the SNMPv2 PDUs 5 getBulkRequest, 6 informRequest, 7 snmpV2-trap, 8 report.
+  const CommandResult fields = Tshark(capture, {"-T", "fields",
+                                                "-E", "separator=|",
+                                                "-E", "occurrence=a",
+                                                "-E", "aggregator=;",
+                                                "-e", "snmp.version",
+                                                "-e", "snmp.data",
+                                                "-e", "snmp.request_id",
+                                                "-e", "snmp.max_repetitions",
+                                                "-e", "snmp.value.counter",
+                                                "-e", "snmp.noSuchObject",
+                                                "-e", "snmp.noSuchInstance",
+                                                "-e", "snmp.endOfMibView",
+                                                "-e", "_ws.expert"});
+  ASSERT_EQ(fields.exit_code, 0) << fields.err;
+  const std::string max = "18446744073709551615";
+  const std::string notes =
+      "Expert Info (Note/Response): noSuchObject;Expert Info (Note/Response): noSuchInstance;"
+      "Expert Info (Note/Response): endOfMibView";
+  EXPECT_EQ(SplitLines(fields.out),
+            (std::vector<std::string>{"1|0|1||||||", "1|5|2|10|||||",
+                                      "1|2|3||" + max + "|1|1|1|" + notes, "1|7|4||" + max + "||||",
+                                      "1|6|5||" + max + "||||", "1|8|6||" + max + "||||"}));
+}
+
 // The checks above would notice a bad message: tshark flags these, or does not take them for
 // SNMP at all.
 struct BadMessageCase {
@@ -171,16 +250,7 @@ class TsharkBadMessageTest : public ::testing::TestWithParam<BadMessageCase> {};
 TEST_P(TsharkBadMessageTest, TsharkFlagsIt) {
   const BadMessageCase& c = GetParam();
   TempDir dir;
-  std::ofstream(dir.path() / "bad.txt") << Text2PcapInput({Hex(c.hex)});
-  const std::string capture = (dir.path() / "bad.pcap").string();
-  const CommandResult text2pcap =
-      RunCommand({"text2pcap", "-q", "-4", "127.0.0.1,127.0.0.1", "-u", kCapturePorts,
-                  (dir.path() / "bad.txt").string(), capture},
-                 milliseconds(20000));
-  ASSERT_EQ(text2pcap.exit_code, 0) << text2pcap.err;
-  const CommandResult verbose = RunCommand(
-      {"tshark", "-n", "-r", capture, "-d", std::string("udp.port==") + kSnmpPort + ",snmp", "-V"},
-      milliseconds(60000));
+  const CommandResult verbose = Tshark(CaptureOf(dir, {Hex(c.hex)}), {"-V"});
   ASSERT_EQ(verbose.exit_code, 0) << verbose.err;
   EXPECT_NE(verbose.out.find(c.flagged_by), std::string::npos) << verbose.out;
 }
