@@ -1,5 +1,6 @@
 #include "encoding/element_reader.h"
 
+#include <array>
 #include <charconv>
 
 namespace kivostrel {
@@ -37,14 +38,24 @@ bool AppendObjectIdText(std::span<const std::uint8_t> content, std::string& out)
 
   // Every content octet adds at most four characters ("127." from one octet, "16383." from two,
   // ...), and the first subidentifier at most four more ("2.47" from one octet,
-  // "2.2147483567" from five): the text is written in place, then cut back.
+  // "2.2147483567" from five). An ordinary identifier is written on the stack and appended once;
+  // a long one in place, then cut back.
+  const std::size_t most = 4 * content.size() + 4;
+  constexpr std::size_t kOnStack = 256;
+  std::array<char, kOnStack> stack;
   const std::size_t used = out.size();
-  out.resize(used + 4 * content.size() + 4);
-  char* next = out.data() + used;
-  char* const end = out.data() + out.size();
+  if (most > kOnStack) out.resize(used + most);
+  char* const begin = most > kOnStack ? out.data() + used : stack.data();
+  char* next = begin;
+  char* const end = begin + most;
+  // Most arcs are small: one and two digits are written without to_chars.
   const auto put_number = [&next, end](std::uint64_t number) {
     if (number < 10) {
       *next++ = static_cast<char>('0' + number);
+    } else if (number < 100) {
+      next[0] = static_cast<char>('0' + number / 10);
+      next[1] = static_cast<char>('0' + number % 10);
+      next += 2;
     } else {
       next = std::to_chars(next, end, number).ptr;
     }
@@ -59,16 +70,29 @@ bool AppendObjectIdText(std::span<const std::uint8_t> content, std::string& out)
   }
   std::uint64_t sub = 0;
   for (; i < content.size(); ++i) {
-    sub = sub * 128 + (content[i] & 0x7F);
-    if (sub > kMaxSubidentifier) return false;
-    if (content[i] < 0x80) {
+    const std::uint8_t octet = content[i];
+    if (sub == 0 && octet < 0x80) {  // a one-octet arc, the most common kind
+      *next++ = '.';
+      put_number(octet);
+      continue;
+    }
+    sub = sub * 128 + (octet & 0x7F);
+    if (sub > kMaxSubidentifier) {
+      if (most > kOnStack) out.resize(used);
+      return false;
+    }
+    if (octet < 0x80) {
       *next++ = '.';
       put_number(sub);
       sub = 0;
     }
   }
   // A later group still open (its final octet has the high bit) adds nothing.
-  out.resize(static_cast<std::size_t>(next - out.data()));
+  if (most > kOnStack) {
+    out.resize(used + static_cast<std::size_t>(next - begin));
+  } else {
+    out.append(begin, next);
+  }
   return true;
 }
 

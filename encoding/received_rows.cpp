@@ -42,8 +42,8 @@ std::span<const std::uint8_t> ReceivedRows::ContentOf(const Piece& piece) const 
       .subspan(piece.offset, piece.size);
 }
 
-std::string ReceivedRows::NameOf(const Row& row) const {
-  std::string name;
+void ReceivedRows::NameOf(const Row& row, std::string& name) const {
+  name.clear();
   if (row.name.source == Piece::kText) {
     name.assign(texts_, row.name.offset, row.name.size);
   } else if (row.name.source == Piece::kElement) {
@@ -51,7 +51,6 @@ std::string ReceivedRows::NameOf(const Row& row) const {
         .tag = row.name.tag, .length = row.name.declared, .content = ContentOf(row.name)};
     if (!ReadNameText(header, string_type_, name)) name.clear();
   }
-  return name;
 }
 
 bool ReceivedRows::ReadValue(const Piece& value, Variant& out) const {
@@ -78,20 +77,33 @@ ReceivedRows::Row ReceivedRows::RowAt(std::size_t index) const {
 }
 
 OstrelObject ReceivedRows::operator[](std::size_t index) const {
-  const Row row = RowAt(index);
   OstrelObject object;
-  object.OIDName = NameOf(row);
+  Render(index, object);
+  return object;
+}
+
+void ReceivedRows::Render(std::size_t index, OstrelObject& object) const {
+  const Row row = RowAt(index);
+  NameOf(row, object.OIDName);
+  std::uint8_t tag = 0;
   if (row.kind == Row::kFixed) {
-    object.OIDType = row.type;
-    object.OIDTypeName = TypeNameOf(static_cast<std::uint8_t>(row.type));
-    ReadValue(row.value, object.OIDValue);
+    tag = static_cast<std::uint8_t>(row.type);
+    if (!ReadValue(row.value, object.OIDValue)) object.OIDValue = std::monostate{};
   } else if (ReadValue(row.value, object.OIDValue)) {
-    object.OIDType = row.value.tag;
-    object.OIDTypeName = TypeNameOf(row.value.tag);
+    tag = row.value.tag;
   } else {
     object.OIDType = -1;
+    object.OIDTypeName.clear();
+    object.OIDValue = std::monostate{};
+    return;
   }
-  return object;
+  object.OIDType = tag;
+  const std::string_view name = TagTypeName(tag);
+  if (name.empty()) {
+    object.OIDTypeName = std::to_string(tag);
+  } else {
+    object.OIDTypeName.assign(name);
+  }
 }
 
 bool operator==(const ReceivedRows& rows, const std::vector<OstrelObject>& objects) {

@@ -46,12 +46,19 @@ class ReceivedRows {
     using iterator_category = std::input_iterator_tag;
     using value_type = OstrelObject;
     using difference_type = std::ptrdiff_t;
-    using reference = OstrelObject;
-    using pointer = void;
+    using reference = const OstrelObject&;
+    using pointer = const OstrelObject*;
 
     const_iterator() = default;
     const_iterator(const ReceivedRows* rows, std::size_t index) : rows_(rows), index_(index) {}
-    OstrelObject operator*() const { return (*rows_)[index_]; }
+    // The row rendered into an object the iterator keeps, whose texts keep their storage from
+    // one row to the next: reading every row allocates only where a text outgrows the last.
+    // Valid until the iterator moves on.
+    const OstrelObject& operator*() const {
+      rows_->Render(index_, current_);
+      return current_;
+    }
+    const OstrelObject* operator->() const { return &**this; }
     const_iterator& operator++() {
       ++index_;
       return *this;
@@ -61,11 +68,14 @@ class ReceivedRows {
       ++index_;
       return before;
     }
-    friend bool operator==(const const_iterator&, const const_iterator&) = default;
+    friend bool operator==(const const_iterator& a, const const_iterator& b) {
+      return a.rows_ == b.rows_ && a.index_ == b.index_;
+    }
 
    private:
     const ReceivedRows* rows_ = nullptr;
     std::size_t index_ = 0;
+    mutable OstrelObject current_;
   };
   using iterator = const_iterator;
   using value_type = OstrelObject;
@@ -109,6 +119,8 @@ class ReceivedRows {
   std::int32_t string_type() const noexcept { return string_type_; }
   // Row `index` (below size()) rendered.
   OstrelObject operator[](std::size_t index) const;
+  // The same into `object`, overwriting every field and keeping its texts' storage.
+  void Render(std::size_t index, OstrelObject& object) const;
   OstrelObject front() const { return (*this)[0]; }
   const_iterator begin() const { return {this, 0}; }
   const_iterator end() const { return {this, size()}; }
@@ -134,7 +146,7 @@ class ReceivedRows {
     return *row;
   }
   Row RowAt(std::size_t index) const;
-  std::string NameOf(const Row& row) const;
+  void NameOf(const Row& row, std::string& name) const;
   bool ReadValue(const Piece& value, Variant& out) const;
   std::span<const std::uint8_t> ContentOf(const Piece& piece) const;
 
