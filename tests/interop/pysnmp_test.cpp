@@ -90,6 +90,21 @@ if error:
     sys.exit(1)
 )";
 
+// Sends an SNMPv2c inform and waits for its acknowledgement; exits 1 without one.
+constexpr const char* kInformScript = R"(
+import sys
+from pysnmp.hlapi import *
+error, status, index, bindings = next(sendNotification(
+    SnmpEngine(), CommunityData('pysnmp', mpModel=1),
+    UdpTransportTarget(('127.0.0.1', int(sys.argv[1])), timeout=2, retries=0), ContextData(),
+    'inform',
+    NotificationType(ObjectIdentity('1.3.6.1.4.1.99999.0.18')).addVarBinds(
+        ('1.3.6.1.4.1.99999.1.4', Counter64(18446744073709551615)))))
+if error or status:
+    print(error or status.prettyPrint())
+    sys.exit(1)
+)";
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -171,6 +186,21 @@ TEST(PysnmpTest, NotificationSentAsV1TrapArrivesInItsV2Form) {
       "1.3.6.1.6.3.1.1.4.3.0|ObjectID|1.3.6.1.4.1.99999",
   };
   EXPECT_EQ(rows, expected);
+}
+
+TEST(PysnmpTest, InformV2cAcknowledgedByTheControl) {
+  EngineHarness host;
+  ASSERT_NO_FATAL_FAILURE(host.WaitReady());
+  const CommandResult sent = RunPython(kInformScript, {host.Port()}, [&] { host.PumpOnce(); });
+  ASSERT_FALSE(sent.timed_out);
+  EXPECT_EQ(sent.exit_code, 0) << kNeedsPysnmp << sent.out << sent.err;
+  ASSERT_TRUE(host.WaitResponses(1));
+  const ResponseEvent& inform = host.responses[0];
+  EXPECT_EQ(inform.Version, 1);
+  EXPECT_EQ(inform.Command, "InformRequest");
+  ASSERT_EQ(inform.Objects.size(), 3u);
+  EXPECT_EQ(inform.Objects[2], (OstrelObject{"1.3.6.1.4.1.99999.1.4", 70, "Counter64",
+                                             std::uint64_t{18446744073709551615u}}));
 }
 
 }  // namespace
