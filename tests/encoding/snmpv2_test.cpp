@@ -164,5 +164,20 @@ TEST(Snmpv2Test, Snmpv2PdusDecodeAsAResponseDoes) {
   }
 }
 
+TEST(Snmpv2Test, AGetBulkWithNegativeCountsReachesTheHostAsItCame) {
+  const ReceivedMessage m =
+      DecodeReceivedMessage(BuildRequestMessage({.pdu = kTagGetBulkRequest,
+                                                 .version = 1,
+                                                 .request_id = 3,
+                                                 .error_status = -2,
+                                                 .error_index = -2147483647 - 1,
+                                                 .bindings = SNMPNullValue("1.3")}),
+                            0);
+  EXPECT_EQ(m.Command, "GetBulkRequest");
+  EXPECT_EQ(m.ErrorStatus, -2);
+  EXPECT_EQ(m.ErrorIndex, std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(m.Objects.size(), 1u);
+}
+
 }  // namespace
 }  // namespace kivostrel
