@@ -71,12 +71,16 @@ constexpr bool IsPduTag(std::uint8_t tag) noexcept {
   return tag >= kTagGetRequest && tag <= kTagReport;
 }
 
+// Every tag's type name by its value, for reading rows without a search.
+inline constexpr std::array<std::string_view, 256> kTypeNameOfTag = [] {
+  std::array<std::string_view, 256> names{};
+  for (const auto& entry : kTagNames) names[entry.tag] = entry.name;
+  return names;
+}();
+
 // The type name of a known tag; empty for a tag outside the table.
 constexpr std::string_view TagTypeName(std::uint8_t tag) noexcept {
-  for (const auto& entry : kTagNames) {
-    if (entry.tag == tag) return entry.name;
-  }
-  return {};
+  return kTypeNameOfTag[tag];
 }
 
 // The number an integer-valued element carries on the wire. Counter, Gauge and TimeTicks are
