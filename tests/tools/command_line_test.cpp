@@ -33,7 +33,29 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          EXPECT_EQ(i.retries, 1);
          EXPECT_EQ(i.local_address, "");
          EXPECT_EQ(i.local_port, 0);
+         EXPECT_EQ(i.snmp_version, 0);
        }},
+      // The version as Net-SNMP's tools spell it, anywhere before a lone "--".
+      {Words({"get", "-v", "2c", "127.0.0.1", "public", "1.3"}),
+       [](const Invocation& i) { EXPECT_EQ(i.snmp_version, 1); }},
+      {Words({"get", "127.0.0.1", "-v2c", "public", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 1);
+         EXPECT_EQ(i.oids, Words({"1.3"}));
+       }},
+      {Words({"walk", "-v2c", "-v1", "127.0.0.1", "public"}),
+       [](const Invocation& i) { EXPECT_EQ(i.snmp_version, 0); }},
+      {Words({"set", "-v", "1", "127.0.0.1", "private", "1.3", "i", "-5"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 0);
+         EXPECT_EQ(i.bindings[0], (BindingArgument{"1.3", 'i', "-5"}));
+       }},
+      {Words({"set", "127.0.0.1", "private", "--", "1.3", "s", "-v2c"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 0);
+         EXPECT_EQ(i.bindings[0], (BindingArgument{"1.3", 's', "-v2c"}));
+       }},
+      {Words({"listen", "-v", "2c"}), [](const Invocation& i) { EXPECT_EQ(i.snmp_version, 1); }},
       {Words({"get", "--local", "127.0.0.1:1234", "[::1]:1161", "public", "1.3"}),
        [](const Invocation& i) {
          EXPECT_EQ(i.target, (Target{"::1", "1161"}));
@@ -198,6 +220,13 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
       {Words({"get", "--timeout", "0", "127.0.0.1", "public", "1.3"}), "positive number", "get"},
       {Words({"get", "--timeout", "soon", "127.0.0.1", "public", "1.3"}), "'soon'", "get"},
       {Words({"get", "--retries", "-1", "127.0.0.1", "public", "1.3"}), "--retries", "get"},
+      {Words({"get", "-v", "3", "127.0.0.1", "public", "1.3"}), "-v takes 1 or 2c, not '3'", "get"},
+      {Words({"get", "-v2", "127.0.0.1", "public", "1.3"}), "-v takes 1 or 2c, not '2'", "get"},
+      {Words({"get", "-v=2c", "127.0.0.1", "public", "1.3"}), "not '=2c'", "get"},
+      {Words({"get", "127.0.0.1", "public", "1.3", "-v"}), "option '-v' needs a value", "get"},
+      {Words({"decode", "-v", "2c", "--hex", "00"}), "option '-v' does not apply to decode",
+       "decode"},
+      {Words({"find", "-v2c", "sys"}), "does not apply to find", "find"},
       {Words({"get", "127.0.0.1:0", "public", "1.3"}), "the port", "get"},
       {Words({"get", "127.0.0.1:70000", "public", "1.3"}), "the port", "get"},
       {Words({"get", "127.0.0.1:", "public", "1.3"}), "no port", "get"},

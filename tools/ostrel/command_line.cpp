@@ -20,7 +20,7 @@ struct CommandInfo {
 };
 
 constexpr std::string_view kRequestOptions =
-    "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
+    "[-v 1|2c] [--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
 
 constexpr std::array kCommands{
     CommandInfo{Command::kGet, "get", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
@@ -28,10 +28,11 @@ constexpr std::array kCommands{
     CommandInfo{Command::kWalk, "walk", kRequestOptions, "AGENT[:PORT] COMMUNITY [OID]"},
     CommandInfo{Command::kSet, "set", kRequestOptions, "AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
     CommandInfo{Command::kTrap, "trap",
-                "[--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
+                "[-v 1|2c] [--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
                 "AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
     CommandInfo{Command::kListen, "listen",
-                "[--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]",
+                "[-v 1|2c] [--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] "
+                "[--timeout S]",
                 ""},
     CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N]", "(--hex HEX | FILE...)"},
     CommandInfo{Command::kTranslate, "translate", "", "OID-OR-NAME..."},
@@ -166,48 +167,61 @@ std::optional<std::int32_t> ParseUptime(std::string_view text, std::string_view 
 
 // An option: the commands it applies to, its help (lines broken with '\n') and what it sets.
 struct OptionInfo {
-  std::string_view name;
+  std::string_view name;   // as typed: "--json", or "-v" for one that Net-SNMP spells so
   std::string_view value;  // what the help calls its value; empty for an option without one
   unsigned commands;
   std::string_view help;
   void (*apply)(Invocation& to, const std::string& value, std::string_view command);
 };
 
+// -v: "1" or "2c", as Net-SNMP's tools take it; the engine's SnmpVersion 0 or 1.
+std::int32_t ParseSnmpVersion(std::string_view text, std::string_view command) {
+  if (text == "1") return 0;
+  if (text == "2c") return 1;
+  throw UsageError("-v takes 1 or 2c, not " + Quoted(text), std::string(command));
+}
+
 constexpr std::array kOptions{
-    OptionInfo{"json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
+    OptionInfo{"-v", "1|2c", kNetwork,
+               "the SNMP version of the messages sent: 1 (the default) or 2c;\n"
+               "also written -v1, -v2c. listen shows messages of either",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.snmp_version = ParseSnmpVersion(value, command);
+               }},
+    OptionInfo{"--json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
                "one JSON object per datagram instead of text lines",
                [](Invocation& to, const std::string&, std::string_view) { to.json = true; }},
-    OptionInfo{"timeout", "S", kRequests | Bit(Command::kTrap) | Bit(Command::kListen),
+    OptionInfo{"--timeout", "S", kRequests | Bit(Command::kTrap) | Bit(Command::kListen),
                "seconds to wait for each answer (default 2); for listen, the\n"
                "whole run (default: no limit)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.timeout_seconds = ParseSeconds(value, command);
                }},
-    OptionInfo{"retries", "N", kRequests,
+    OptionInfo{"--retries", "N", kRequests,
                "times to send a request again when no answer came (default 1)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.retries = ParseInteger<int>(value, 0, 100, "--retries", command);
                }},
-    OptionInfo{"string-type", "N", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
+    OptionInfo{"--string-type", "N", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
                "1: OCTET STRING values as bytes, otherwise as text (default 0)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.string_type = ParseInteger<std::int32_t>(
                      value, std::numeric_limits<std::int32_t>::min(),
                      std::numeric_limits<std::int32_t>::max(), "--string-type", command);
                }},
-    OptionInfo{"agent-address", "A", Bit(Command::kTrap),
+    OptionInfo{"--agent-address", "A", Bit(Command::kTrap),
                "trap: the agent address sent (default: the local address\n"
                "towards AGENT)",
                [](Invocation& to, const std::string& value, std::string_view) {
                  to.agent_address = value;
                }},
-    OptionInfo{"uptime", "TICKS", Bit(Command::kTrap),
+    OptionInfo{"--uptime", "TICKS", Bit(Command::kTrap),
                "trap: the time stamp in hundredths of a second, 0 to 4294967294,\n"
                "or auto (the default): the system's tick count",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.uptime = ParseUptime(value, command);
                }},
-    OptionInfo{"local", "ADDRESS[:PORT]", kNetwork,
+    OptionInfo{"--local", "ADDRESS[:PORT]", kNetwork,
                "where to send from and listen: an IPv4 or IPv6 address of this\n"
                "machine or localhost; [::1]:1162 for IPv6, :1162 for a port on\n"
                "every address. Default: every address, IPv4 and IPv6, and port\n"
@@ -219,35 +233,51 @@ constexpr std::array kOptions{
                  if (local.port) to.local_port = *local.port;
                }},
     // What listen took before --local, kept for the scripts that use them.
-    OptionInfo{"address", "A", Bit(Command::kListen), "listen: the same as --local A",
+    OptionInfo{"--address", "A", Bit(Command::kListen), "listen: the same as --local A",
                [](Invocation& to, const std::string& value, std::string_view) {
                  to.local_address = value;
                }},
-    OptionInfo{"port", "N", Bit(Command::kListen), "listen: the same as --local :N",
+    OptionInfo{"--port", "N", Bit(Command::kListen), "listen: the same as --local :N",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  // 0 lets the system choose; the port in use is reported when listening starts.
                  to.local_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
                }},
-    OptionInfo{"count", "N", Bit(Command::kListen), "listen: stop after N datagrams",
+    OptionInfo{"--count", "N", Bit(Command::kListen), "listen: stop after N datagrams",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.count = ParseInteger<long>(value, 1, std::numeric_limits<std::int32_t>::max(),
                                                "--count", command);
                }},
-    OptionInfo{"hex", "HEX", Bit(Command::kDecode),
+    OptionInfo{"--hex", "HEX", Bit(Command::kDecode),
                "decode: one datagram given in hex (repeatable)",
                [](Invocation& to, const std::string& value, std::string_view) {
                  to.hex.push_back(value);
                }},
-    OptionInfo{"ignore-case", "", Bit(Command::kFind),
+    OptionInfo{"--ignore-case", "", Bit(Command::kFind),
                "find: compare without regard to letter case",
                [](Invocation& to, const std::string&, std::string_view) { to.ignore_case = true; }},
 };
+
+const OptionInfo* FindOption(std::string_view name) {
+  for (const OptionInfo& option : kOptions) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+// A word that starts with an option Net-SNMP spells with one dash: "-v", or "-v2c" with its
+// value joined to it. Other words with one dash are no options ("-5", "-").
+const OptionInfo* FindOneDashOption(std::string_view word) {
+  for (const OptionInfo& option : kOptions) {
+    if (!option.name.starts_with("--") && word.starts_with(option.name)) return &option;
+  }
+  return nullptr;
+}
 
 // "  --timeout S         seconds to wait ...": the help in a column of its own, which starts on
 // the next line after a long name.
 std::string OptionHelp(const OptionInfo& option) {
   constexpr std::size_t kHelpColumn = 22;
-  std::string text = "  --" + std::string(option.name);
+  std::string text = "  " + std::string(option.name);
   if (!option.value.empty()) text.append(" ").append(option.value);
   if (text.size() < kHelpColumn) {
     text.resize(kHelpColumn, ' ');
@@ -444,46 +474,50 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
   bool options_ended = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (options_ended || !(arg.starts_with("--") || arg == "-h")) {
-      positionals.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
+    if (arg == "--" && !options_ended) {
       options_ended = true;
       continue;
     }
-    if (arg == "--help" || arg == "-h") {
+    if (!options_ended && (arg == "--help" || arg == "-h")) {
       Invocation help;
       help.help_topic = std::string(command);
       return help;
     }
-    std::string_view name = std::string_view(arg).substr(2);
-    std::optional<std::string> value;
-    if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
-      value = std::string(name.substr(equals + 1));
-      name = name.substr(0, equals);
-    }
     const OptionInfo* option = nullptr;
-    for (const OptionInfo& candidate : kOptions) {
-      if (candidate.name == name) option = &candidate;
+    std::optional<std::string> value;
+    if (!options_ended && arg.starts_with("--")) {
+      std::string_view name = arg;
+      if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
+        value = std::string(name.substr(equals + 1));
+        name = name.substr(0, equals);
+      }
+      option = FindOption(name);
+      if (option == nullptr) {
+        throw UsageError("unknown option " + Quoted(name), std::string(command));
+      }
+    } else if (!options_ended) {
+      option = FindOneDashOption(arg);
+      if (option != nullptr && arg.size() > option->name.size()) {
+        value = arg.substr(option->name.size());
+      }
     }
     if (option == nullptr) {
-      throw UsageError("unknown option '--" + std::string(name) + "'", std::string(command));
+      positionals.push_back(arg);
+      continue;
     }
+    const std::string name(option->name);
     if ((option->commands & Bit(info->command)) == 0) {
-      throw UsageError(
-          "option '--" + std::string(name) + "' does not apply to " + std::string(command),
-          std::string(command));
+      throw UsageError("option " + Quoted(name) + " does not apply to " + std::string(command),
+                       std::string(command));
     }
     const bool takes_value = !option->value.empty();
     if (takes_value && !value) {
       if (i + 1 == args.size()) {
-        throw UsageError("option '--" + std::string(name) + "' needs a value",
-                         std::string(command));
+        throw UsageError("option " + Quoted(name) + " needs a value", std::string(command));
       }
       value = args[++i];
     } else if (!takes_value && value) {
-      throw UsageError("option '--" + std::string(name) + "' takes no value", std::string(command));
+      throw UsageError("option " + Quoted(name) + " takes no value", std::string(command));
     }
     option->apply(invocation, value.value_or(std::string()), command);
   }

@@ -3,8 +3,9 @@
 // Conventions are those of the usual SNMP command-line tools: the agent first (AGENT[:PORT],
 // [IPV6]:PORT, an optional "udp:" or "udp6:" prefix), then the community, then objects. Options
 // start with "--" and may stand anywhere before a lone "--"; "--name=value" and "--name value" are
-// the same. A single dash starts no option (except -h), so negative numbers such as `i -5` need no
-// quoting.
+// the same. The few options Net-SNMP's tools spell with one dash (-v 2c, -Cr 10) take their value
+// after a blank or joined to them (-v2c, -Cr10). No other word with one dash starts an option
+// (except -h), so negative numbers such as `i -5` need no quoting.
 #pragma once
 
 #include <cstdint>
@@ -79,6 +80,10 @@ struct Invocation {
   std::string specific_trap;
   std::optional<std::string> agent_address;
   std::optional<std::int32_t> uptime;
+
+  // Every command that uses the network: the engine's SnmpVersion, 0 (SNMPv1, -v 1, the default)
+  // or 1 (SNMPv2c, -v 2c).
+  std::int32_t snmp_version = 0;
 
   // get, getnext, walk, set, trap, listen: the local endpoint, as UdpSocketOptions takes it
   // ("": every address, IPv4 and IPv6). The port is 162 for listen unless given, else 0 (the

@@ -84,6 +84,7 @@ std::unique_ptr<ControlHost> NetworkHost(const Invocation& invocation) {
   auto host = ControlHost::OnNetwork(
       {.local_address = invocation.local_address, .local_port = invocation.local_port});
   host->control().StringType(invocation.string_type);
+  host->control().SnmpVersion(Variant{invocation.snmp_version});
   return host;
 }
 
