@@ -21,15 +21,30 @@ struct CommandInfo {
 
 constexpr std::string_view kRequestOptions =
     "[-v 1|2c] [--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
+constexpr std::string_view kNotificationOperands =
+    "AGENT[:PORT] COMMUNITY UPTIME TRAP-OID [OID TYPE VALUE]...";
 
+// A command with two forms (trap under SNMPv1 and under SNMPv2c) has two rows; the first is the
+// one parsing finds.
 constexpr std::array kCommands{
     CommandInfo{Command::kGet, "get", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
     CommandInfo{Command::kGetNext, "getnext", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
     CommandInfo{Command::kWalk, "walk", kRequestOptions, "AGENT[:PORT] COMMUNITY [OID]"},
+    CommandInfo{Command::kGetBulk, "getbulk",
+                "-v 2c [-Cn N] [-Cr N] [--json] [--timeout S] [--retries N] "
+                "[--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kBulkWalk, "bulkwalk",
+                "-v 2c [-Cr N] [--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] COMMUNITY [OID]"},
     CommandInfo{Command::kSet, "set", kRequestOptions, "AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
     CommandInfo{Command::kTrap, "trap",
-                "[-v 1|2c] [--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
+                "[-v 1] [--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
                 "AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
+    CommandInfo{Command::kTrap, "trap", "-v 2c [--local ADDRESS[:PORT]]", kNotificationOperands},
+    CommandInfo{Command::kInform, "inform",
+                "-v 2c [--timeout S] [--retries N] [--local ADDRESS[:PORT]]",
+                kNotificationOperands},
     CommandInfo{Command::kListen, "listen",
                 "[-v 1|2c] [--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] "
                 "[--timeout S]",
@@ -59,9 +74,15 @@ const CommandInfo* FindCommand(std::string_view name) {
 constexpr unsigned Bit(Command command) {
   return 1u << static_cast<unsigned>(command);
 }
-constexpr unsigned kRequests =
-    Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) | Bit(Command::kSet);
-constexpr unsigned kNetwork = kRequests | Bit(Command::kTrap) | Bit(Command::kListen);
+// The requests whose answers are shown.
+constexpr unsigned kRequests = Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) |
+                               Bit(Command::kGetBulk) | Bit(Command::kBulkWalk) |
+                               Bit(Command::kSet);
+constexpr unsigned kNetwork =
+    kRequests | Bit(Command::kTrap) | Bit(Command::kInform) | Bit(Command::kListen);
+// Commands whose messages exist in SNMPv2c only.
+constexpr unsigned kSnmpV2Only =
+    Bit(Command::kGetBulk) | Bit(Command::kBulkWalk) | Bit(Command::kInform);
 
 // Runs `read`; a UsageError it throws without a command gets `command`'s usage.
 template <typename Read>
@@ -150,19 +171,22 @@ double ParseSeconds(std::string_view text, std::string_view command) {
   return value;
 }
 
-// The control's TickCount for a time stamp: "auto" (or -1, as the control spells it) is the
-// system's tick count; 0 to 4294967294 are sent as they are. 4294967295 would be the control's
-// -1, which means automatic, so it cannot be given.
-std::optional<std::int32_t> ParseUptime(std::string_view text, std::string_view command) {
-  if (text == "auto" || text == "-1") return std::nullopt;
+// The control's TickCount for a time stamp (`what`: --uptime or UPTIME): "auto" (or -1, as the
+// control spells it, or "" as Net-SNMP's snmptrap takes it) is the system's tick count; 0 to
+// 4294967294 are sent as they are. 4294967295 would be the control's -1, which means
+// automatic, so it cannot be given.
+std::optional<std::int32_t> ParseUptime(std::string_view text, std::string_view what,
+                                        std::string_view command) {
+  if (text.empty() || text == "auto" || text == "-1") return std::nullopt;
   constexpr std::uint32_t kLargest = std::numeric_limits<std::uint32_t>::max() - 1;
   if (text == std::to_string(kLargest + 1ULL)) {
-    throw UsageError("--uptime 4294967295 is the control's automatic time stamp; give 0 to " +
+    throw UsageError(std::string(what) +
+                         " 4294967295 is the control's automatic time stamp; give 0 to " +
                          std::to_string(kLargest) + " or auto",
                      std::string(command));
   }
   return static_cast<std::int32_t>(
-      ParseInteger<std::uint32_t>(text, 0, kLargest, "--uptime (or auto)", command));
+      ParseInteger<std::uint32_t>(text, 0, kLargest, std::string(what) + " (or auto)", command));
 }
 
 // An option: the commands it applies to, its help (lines broken with '\n') and what it sets.
@@ -188,17 +212,32 @@ constexpr std::array kOptions{
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.snmp_version = ParseSnmpVersion(value, command);
                }},
+    OptionInfo{"-Cn", "N", Bit(Command::kGetBulk),
+               "getbulk: non-repeaters, the leading objects asked for once\n"
+               "(default 0); also written -CnN",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.non_repeaters = ParseInteger<std::int32_t>(
+                     value, 0, std::numeric_limits<std::int32_t>::max(), "-Cn", command);
+               }},
+    OptionInfo{"-Cr", "N", Bit(Command::kGetBulk) | Bit(Command::kBulkWalk),
+               "getbulk, bulkwalk: max-repetitions, the objects answered for each\n"
+               "of the others (default 10); also written -CrN",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.max_repetitions = ParseInteger<std::int32_t>(
+                     value, 0, std::numeric_limits<std::int32_t>::max(), "-Cr", command);
+               }},
     OptionInfo{"--json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
                "one JSON object per datagram instead of text lines",
                [](Invocation& to, const std::string&, std::string_view) { to.json = true; }},
-    OptionInfo{"--timeout", "S", kRequests | Bit(Command::kTrap) | Bit(Command::kListen),
-               "seconds to wait for each answer (default 2); for listen, the\n"
-               "whole run (default: no limit)",
+    OptionInfo{"--timeout", "S", kNetwork,
+               "seconds to wait for each answer or acknowledgement (default 2);\n"
+               "for listen, the whole run (default: no limit)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.timeout_seconds = ParseSeconds(value, command);
                }},
-    OptionInfo{"--retries", "N", kRequests,
-               "times to send a request again when no answer came (default 1)",
+    OptionInfo{"--retries", "N", kRequests | Bit(Command::kInform),
+               "times to send a request or inform again when no answer came\n"
+               "(default 1)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.retries = ParseInteger<int>(value, 0, 100, "--retries", command);
                }},
@@ -210,16 +249,16 @@ constexpr std::array kOptions{
                      std::numeric_limits<std::int32_t>::max(), "--string-type", command);
                }},
     OptionInfo{"--agent-address", "A", Bit(Command::kTrap),
-               "trap: the agent address sent (default: the local address\n"
+               "trap -v 1: the agent address sent (default: the local address\n"
                "towards AGENT)",
                [](Invocation& to, const std::string& value, std::string_view) {
                  to.agent_address = value;
                }},
     OptionInfo{"--uptime", "TICKS", Bit(Command::kTrap),
-               "trap: the time stamp in hundredths of a second, 0 to 4294967294,\n"
-               "or auto (the default): the system's tick count",
+               "trap -v 1: the time stamp in hundredths of a second, 0 to\n"
+               "4294967294, or auto (the default): the system's tick count",
                [](Invocation& to, const std::string& value, std::string_view command) {
-                 to.uptime = ParseUptime(value, command);
+                 to.uptime = ParseUptime(value, "--uptime", command);
                }},
     OptionInfo{"--local", "ADDRESS[:PORT]", kNetwork,
                "where to send from and listen: an IPv4 or IPv6 address of this\n"
@@ -299,9 +338,9 @@ std::vector<BindingArgument> ReadTriples(std::span<const std::string> args,
   std::vector<BindingArgument> bindings;
   for (std::size_t i = 0; i < args.size(); i += 3) {
     const std::string& type = args[i + 1];
-    if (type.size() != 1 || std::string_view("icgtsxan").find(type[0]) == std::string_view::npos) {
+    if (type.size() != 1 || std::string_view("icgtsxanC").find(type[0]) == std::string_view::npos) {
       throw UsageError(
-          "unknown value type " + Quoted(type) + " for " + args[i] + " (one of i c g t s x a n)",
+          "unknown value type " + Quoted(type) + " for " + args[i] + " (one of i c g t s x a n C)",
           std::string(command));
     }
     bindings.push_back({args[i], type[0], args[i + 2]});
@@ -317,18 +356,49 @@ void RequireCount(std::span<const std::string> positionals, std::size_t min, std
   }
 }
 
+// Under SNMPv1 a binding has no Counter64 value.
+void RequireVersionFor(const Invocation& invocation, std::string_view command) {
+  for (const BindingArgument& binding : invocation.bindings) {
+    if (binding.type == 'C' && invocation.snmp_version == 0) {
+      throw UsageError("type C (Counter64) for " + binding.oid + " needs -v 2c",
+                       std::string(command));
+    }
+  }
+}
+
+// AGENT COMMUNITY UPTIME TRAP-OID [OID TYPE VALUE]..., as snmptrap -v 2c and snmpinform take
+// them.
+void ReadNotification(Invocation& invocation, std::span<const std::string> positionals,
+                      std::string_view command) {
+  RequireCount(positionals, 4, std::numeric_limits<std::size_t>::max(), command);
+  invocation.target = ParseTarget(positionals[0], "162");
+  invocation.community = positionals[1];
+  invocation.uptime = ParseUptime(positionals[2], "UPTIME", command);
+  invocation.trap_oid = positionals[3];
+  invocation.bindings = ReadTriples(positionals.subspan(4), command);
+}
+
 void ReadPositionals(Invocation& invocation, std::span<const std::string> positionals,
                      std::string_view command) {
   constexpr std::size_t kAny = std::numeric_limits<std::size_t>::max();
+  if ((kSnmpV2Only & Bit(invocation.command)) != 0 && invocation.snmp_version != 1) {
+    throw UsageError(std::string(command) + " sends SNMPv2c messages only: give -v 2c",
+                     std::string(command));
+  }
   switch (invocation.command) {
     case Command::kGet:
     case Command::kGetNext:
+    case Command::kGetBulk:
       RequireCount(positionals, 3, kAny, command);
       invocation.target = ParseTarget(positionals[0], "161");
       invocation.community = positionals[1];
       invocation.oids.assign(positionals.begin() + 2, positionals.end());
       break;
     case Command::kWalk:
+    case Command::kBulkWalk:
+      if (invocation.command == Command::kBulkWalk && invocation.max_repetitions == 0) {
+        throw UsageError("bulkwalk needs -Cr 1 or more", std::string(command));
+      }
       RequireCount(positionals, 2, 3, command);
       invocation.target = ParseTarget(positionals[0], "161");
       invocation.community = positionals[1];
@@ -341,6 +411,16 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
       invocation.bindings = ReadTriples(positionals.subspan(2), command);
       break;
     case Command::kTrap:
+      if (invocation.snmp_version == 1) {
+        if (invocation.agent_address || invocation.uptime) {
+          throw UsageError(
+              "--agent-address and --uptime are for SNMPv1 traps; under -v 2c the time stamp is "
+              "UPTIME and there is no agent address",
+              std::string(command));
+        }
+        ReadNotification(invocation, positionals, command);
+        break;
+      }
       RequireCount(positionals, 5, kAny, command);
       invocation.target = ParseTarget(positionals[0], "162");
       invocation.community = positionals[1];
@@ -349,6 +429,9 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
           ParseInteger<std::int16_t>(positionals[3], 0, 6, "GENERIC", command);
       invocation.specific_trap = positionals[4];
       invocation.bindings = ReadTriples(positionals.subspan(5), command);
+      break;
+    case Command::kInform:
+      ReadNotification(invocation, positionals, command);
       break;
     case Command::kListen:
       RequireCount(positionals, 0, 0, command);
@@ -371,6 +454,7 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
     case Command::kVersion:
       break;
   }
+  RequireVersionFor(invocation, command);
 }
 
 }  // namespace
@@ -416,8 +500,13 @@ std::string EndpointText(std::string_view host, std::string_view port) {
 }
 
 std::string UsageText(std::string_view command) {
-  if (const CommandInfo* info = FindCommand(command)) {
-    return "usage: " + UsageLine(*info) + "\n";
+  if (FindCommand(command) != nullptr) {
+    std::string text;
+    for (const CommandInfo& info : kCommands) {
+      if (info.name == command)
+        text += (text.empty() ? "usage: " : "       ") + UsageLine(info) + "\n";
+    }
+    return text;
   }
   std::string text = "usage:\n";
   for (const CommandInfo& info : kCommands) {
@@ -429,13 +518,17 @@ std::string UsageText(std::string_view command) {
 
 std::string HelpText() {
   std::string text =
-      "ostrel: SNMPv1 requests, traps and decoding through the kivOstrel control.\n\n" +
+      "ostrel: SNMPv1 and SNMPv2c requests, traps, informs and decoding through the kivOstrel\n"
+      "control.\n\n" +
       UsageText("") +
       "\n"
       "Objects may be given as numbers (1.3.6.1.2.1.1.1.0), as dotted names from the root\n"
       "(iso.org.dod.internet.mgmt.mib.system.sysDescr.0) or as a unique last name with its\n"
       "suffix (sysDescr.0). Value types: i integer, c counter, g gauge, t timeticks,\n"
-      "s string, x hex bytes, a IP address, n null.\n\n"
+      "s string, x hex bytes, a IP address, n null, C counter64 (-v 2c only).\n"
+      "UPTIME: hundredths of a second, or '' (or auto) for the system's tick count.\n"
+      "getbulk, bulkwalk and inform need -v 2c. inform waits for the acknowledgement as a\n"
+      "request waits for its answer; listen acknowledges the informs it receives.\n\n"
       "Options:\n";
   for (const OptionInfo& option : kOptions) text += OptionHelp(option);
   return text +

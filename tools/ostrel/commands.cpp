@@ -137,13 +137,18 @@ int RunGet(const Invocation& invocation, std::ostream& out) {
   }
   const Bytes list = Concatenate(bindings);
   const Target& to = invocation.target;
-  const bool next = invocation.command == Command::kGetNext;
   Requester requester(*host, invocation);
   const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
-    if (next) {
-      c.SendGetNextRequest(to.host, to.port, invocation.community, id, list);
-    } else {
-      c.SendGetRequest(to.host, to.port, invocation.community, id, list);
+    switch (invocation.command) {
+      case Command::kGetNext:
+        c.SendGetNextRequest(to.host, to.port, invocation.community, id, list);
+        break;
+      case Command::kGetBulk:
+        c.SendGetBulkRequest(to.host, to.port, invocation.community, id, invocation.non_repeaters,
+                             invocation.max_repetitions, list);
+        break;
+      default:
+        c.SendGetRequest(to.host, to.port, invocation.community, id, list);
     }
   });
   return ShowResponse(response, oids, invocation, control, out);
@@ -168,10 +173,11 @@ WalkStep StepOf(const OstrelObject& row, const std::string& root, const std::str
   return IsBelow(root, row.OIDName) ? WalkStep::kShow : WalkStep::kEnd;
 }
 
-// Walks from the root as Net-SNMP's snmpwalk does: a row whose value cannot be decoded is shown
-// as such and the walk goes on from its name; an exception value inside the subtree (SNMPv2c:
-// endOfMibView, noSuchObject, noSuchInstance) is shown and ends the walk; an answer that does
-// not increase, or whose name cannot be read, ends the walk with an error. A root with nothing
+// Walks from the root as Net-SNMP's snmpwalk does (bulkwalk: as snmpbulkwalk does, each answer
+// a GetBulk's of max-repetitions rows from the last one shown): a row whose value cannot be decoded
+// is shown as such and the walk goes on from its name; an exception value inside the subtree
+// (SNMPv2c: endOfMibView, noSuchObject, noSuchInstance) is shown and ends the walk; an answer that
+// does not increase, or whose name cannot be read, ends the walk with an error. A root with nothing
 // below it is asked for with a Get, so that walking a leaf shows the leaf (or, under SNMPv2c,
 // the exception the agent answers for it).
 int RunWalk(const Invocation& invocation, std::ostream& out) {
@@ -179,11 +185,15 @@ int RunWalk(const Invocation& invocation, std::ostream& out) {
   kivOstrel& control = host->control();
   const std::string root = ResolveOid(control, invocation.oids.at(0));
   const Target& to = invocation.target;
+  const bool bulk = invocation.command == Command::kBulkWalk;
   Requester requester(*host, invocation);
   const auto ask = [&](const std::string& oid, bool next) {
     const Bytes binding = control.SNMPNullValue(oid);
     return requester.Exchange([&](kivOstrel& c, std::int32_t id) {
-      if (next) {
+      if (next && bulk) {
+        c.SendGetBulkRequest(to.host, to.port, invocation.community, id, 0,
+                             invocation.max_repetitions, binding);
+      } else if (next) {
         c.SendGetNextRequest(to.host, to.port, invocation.community, id, binding);
       } else {
         c.SendGetRequest(to.host, to.port, invocation.community, id, binding);
@@ -252,31 +262,64 @@ int RunSet(const Invocation& invocation, std::ostream& out) {
   return ShowResponse(response, oids, invocation, control, out);
 }
 
+Variant BindingList(const kivOstrel& control, const Invocation& invocation) {
+  std::vector<Bytes> bindings;
+  for (const BindingArgument& argument : invocation.bindings) {
+    bindings.push_back(BuildBinding(control, argument));
+  }
+  return Variant{Concatenate(bindings)};
+}
+
+// A trap: under SNMPv1 the control's SendTrap, under SNMPv2c its SendNotification.
 int RunTrap(const Invocation& invocation) {
   auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
   if (invocation.agent_address) control.AgentAddress(*invocation.agent_address);
   if (invocation.uptime) control.TickCount(*invocation.uptime);
-  const std::string enterprise = ResolveOid(control, invocation.enterprise);
-  std::vector<Bytes> bindings;
-  for (const BindingArgument& argument : invocation.bindings) {
-    bindings.push_back(BuildBinding(control, argument));
-  }
-  const Variant list{Concatenate(bindings)};
+  const bool v2 = invocation.snmp_version == 1;
+  const std::string oid = ResolveOid(control, v2 ? invocation.trap_oid : invocation.enterprise);
+  const Variant list = BindingList(control, invocation);
   const auto deadline =
       Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                          invocation.timeout_seconds.value_or(kDefaultTimeoutSeconds)));
   host->WaitReady(deadline);
   const Target& to = invocation.target;
   try {
-    control.SendTrap(to.host, to.port, invocation.community, enterprise, invocation.generic_trap,
-                     invocation.specific_trap, list);
+    if (v2) {
+      control.SendNotification(to.host, to.port, invocation.community, oid, list);
+    } else {
+      control.SendTrap(to.host, to.port, invocation.community, oid, invocation.generic_trap,
+                       invocation.specific_trap, list);
+    }
   } catch (const AutomationError& error) {
-    throw UsageError("cannot build the trap from ENTERPRISE, SPECIFIC and the agent address: " +
+    throw UsageError(std::string("cannot build the trap from ") +
+                     (v2 ? "TRAP-OID" : "ENTERPRISE, SPECIFIC and the agent address") + ": " +
                      error.description() + " (" + std::to_string(error.number()) + ")");
   }
   host->WaitReady(deadline);  // DatagramSent, or the send's failure
   return kExitOk;
+}
+
+// An inform, sent again as a request is until its acknowledgement (a GetResponse with its request
+// id) comes; that prints nothing unless it carries an error status.
+int RunInform(const Invocation& invocation) {
+  auto host = NetworkHost(invocation);
+  kivOstrel& control = host->control();
+  if (invocation.uptime) control.TickCount(*invocation.uptime);
+  const std::string trap_oid = ResolveOid(control, invocation.trap_oid);
+  std::vector<std::string> oids;
+  for (const BindingArgument& argument : invocation.bindings) {
+    oids.push_back(ResolveOid(control, argument.oid));
+  }
+  const Variant list = BindingList(control, invocation);
+  const Target& to = invocation.target;
+  Requester requester(*host, invocation);
+  const Datagram acknowledgement = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
+    c.SendInformRequest(to.host, to.port, invocation.community, id, trap_oid, list);
+  });
+  // The error index counts sysUpTime.0 and snmpTrapOID.0 before the bindings given.
+  oids.insert(oids.begin(), {"1.3.6.1.2.1.1.3.0", "1.3.6.1.6.3.1.1.4.1.0"});
+  return ReportErrorStatus(acknowledgement, oids, control);
 }
 
 void ShowReceived(const Datagram& datagram, const Invocation& invocation, const kivOstrel& control,
@@ -400,12 +443,17 @@ int Run(const Invocation& invocation, std::ostream& out) {
     case Command::kGet:
     case Command::kGetNext:
       return RunGet(invocation, out);
+    case Command::kGetBulk:
+      return RunGet(invocation, out);
     case Command::kWalk:
+    case Command::kBulkWalk:
       return RunWalk(invocation, out);
     case Command::kSet:
       return RunSet(invocation, out);
     case Command::kTrap:
       return RunTrap(invocation);
+    case Command::kInform:
+      return RunInform(invocation);
     case Command::kListen:
       return RunListen(invocation, out);
     case Command::kDecode:
