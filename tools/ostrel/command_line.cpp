@@ -535,9 +535,9 @@ std::string HelpText() {
          "\n"
          "Agents: HOST, HOST:PORT, [IPV6]:PORT or an IPv6 address alone, optionally after\n"
          "udp: (IPv4) or udp6: (IPv6), as Net-SNMP's tools take them. Default ports: 161 for\n"
-         "requests, 162 for traps.\n"
-         "Exit status: 0 success, 1 no answer in time or a socket or file failure, 2 the agent\n"
-         "answered with an error status, 64 bad arguments.\n";
+         "requests, 162 for traps and informs.\n"
+         "Exit status: 0 success, 1 no answer (or acknowledgement) in time or a socket or file\n"
+         "failure, 2 the agent answered with an error status, 64 bad arguments.\n";
 }
 
 Invocation ParseCommandLine(std::span<const std::string> args) {
