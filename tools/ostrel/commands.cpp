@@ -173,13 +173,13 @@ WalkStep StepOf(const OstrelObject& row, const std::string& root, const std::str
   return IsBelow(root, row.OIDName) ? WalkStep::kShow : WalkStep::kEnd;
 }
 
-// Walks from the root as Net-SNMP's snmpwalk does (bulkwalk: as snmpbulkwalk does, each answer
-// a GetBulk's of max-repetitions rows from the last one shown): a row whose value cannot be decoded
-// is shown as such and the walk goes on from its name; an exception value inside the subtree
-// (SNMPv2c: endOfMibView, noSuchObject, noSuchInstance) is shown and ends the walk; an answer that
-// does not increase, or whose name cannot be read, ends the walk with an error. A root with nothing
-// below it is asked for with a Get, so that walking a leaf shows the leaf (or, under SNMPv2c,
-// the exception the agent answers for it).
+// Walks from the root as Net-SNMP's snmpwalk does (bulkwalk: as snmpbulkwalk does, in GetBulk
+// rounds of max-repetitions rows, each from the last object shown): a row whose value cannot be
+// decoded is shown as such and the walk goes on from its name; an exception value inside the
+// subtree (SNMPv2c: endOfMibView, noSuchObject, noSuchInstance) is shown and ends the walk; an
+// answer that does not increase, or whose name cannot be read, ends the walk with an error. A
+// root with nothing below it is asked for with a Get, so that walking a leaf shows the leaf (or,
+// under SNMPv2c, the exception the agent answers for it).
 int RunWalk(const Invocation& invocation, std::ostream& out) {
   auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
@@ -236,8 +236,7 @@ int RunWalk(const Invocation& invocation, std::ostream& out) {
   }
   if (shown > 0) return kExitOk;
   const Datagram leaf = ask(root, false);
-  if (leaf.ErrorStatus == 0 && !leaf.Objects.empty() && leaf.Objects.front().OIDName == root &&
-      (invocation.snmp_version != 0 || !IsException(leaf.Objects.front().OIDType))) {
+  if (leaf.ErrorStatus == 0 && !leaf.Objects.empty() && leaf.Objects.front().OIDName == root) {
     return ShowResponse(leaf, {root}, invocation, control, out);
   }
   std::cerr << "ostrel: no objects below " << control.OID2Name(root) << "\n";
@@ -442,7 +441,6 @@ int Run(const Invocation& invocation, std::ostream& out) {
       return kExitOk;
     case Command::kGet:
     case Command::kGetNext:
-      return RunGet(invocation, out);
     case Command::kGetBulk:
       return RunGet(invocation, out);
     case Command::kWalk:
