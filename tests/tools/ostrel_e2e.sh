@@ -190,21 +190,14 @@ scenario_usage() {
   run --help
   expect_rc 0
   expect_out "Exit status"
-  # The SNMPv2c-only commands without -v 2c, and a Counter64 under SNMPv1.
+  # The SNMPv2c-only commands without -v 2c.
   local command
-  for command in "getbulk 127.0.0.1 public sysDescr.0" "bulkwalk -v 1 127.0.0.1 public" \
-    "inform 127.0.0.1 public '' 1.3.6.1.6.3.1.1.5.1"; do
-    eval "run $command"
+  for command in getbulk bulkwalk inform; do
+    run "$command" -v 1 127.0.0.1 public 1.3 1.3
     expect_rc 64
-    expect_err "sends SNMPv2c messages only: give -v 2c"
-    expect_err "usage: ostrel ${command%% *} -v 2c "
+    expect_err "$command sends SNMPv2c messages only: give -v 2c"
+    expect_err "usage: ostrel $command -v 2c "
   done
-  run set 127.0.0.1 private 1.3.6.1.4.1.99999.1 C 1
-  expect_rc 64
-  expect_err "type C (Counter64) for 1.3.6.1.4.1.99999.1 needs -v 2c"
-  run get -v 3 127.0.0.1 public sysDescr.0
-  expect_rc 64
-  expect_err "-v takes 1 or 2c, not '3'"
   run help bogus
   expect_rc 64
   expect_err "unknown command 'bogus'"
@@ -517,150 +510,104 @@ scenario_ipv6() {
     fail "trap not from [::1]:$source: $(cat "$WORK/listen.out")"
 }
 
-# Net-SNMP's text for the value of OID (snmpget -v2c), what follows "= ".
-netsnmp_value() {
-  "$(need snmpget)" -v2c -c public "$AGENT" "$1" | sed 's/^[^=]* = //'
+# The whole output, as expected.
+expect_exactly() {
+  [ "$(cat "$WORK/out")" = "$1" ] || fail "output was: $(cat "$WORK/out"); expected: $1"
 }
 
-# SNMPv2c requests to snmpd: get, getnext, set and getbulk, a Counter64, the exception values
-# and the SNMPv2 error statuses.
-scenario_v2c_get() {
-  start_snmpd
-  local snmpget
-  snmpget=$(need snmpget)
-  run get -v 2c --json "$AGENT" public sysDescr.0
-  expect_rc 0
-  expect_out '"Version":1,"Community":"public","Command":"GetResponse"'
-  expect_out '"OIDName":"1.3.6.1.2.1.1.1.0"'
-
-  # ifHCInOctets.1 (lo), read between two reads of snmpget: loopback traffic only adds to it.
-  local before value after
-  before=$("$snmpget" -v2c -c public -Oqv "$AGENT" 1.3.6.1.2.1.31.1.1.1.6.1)
-  run get -v2c "$AGENT" public 1.3.6.1.2.1.31.1.1.1.6.1
-  expect_rc 0
-  after=$("$snmpget" -v2c -c public -Oqv "$AGENT" 1.3.6.1.2.1.31.1.1.1.6.1)
-  grep -qx 'iso\.org\.dod\.internet\.mgmt\.mib\.31\.1\.1\.1\.6\.1 = Counter64: [0-9]*' "$WORK/out" ||
-    fail "Counter64 line: $(cat "$WORK/out")"
-  value=$(sed 's/.*Counter64: //' "$WORK/out")
-  python3 -c 'import sys; a, b, c = map(int, sys.argv[1:]); sys.exit(not a <= b <= c)' \
-    "$before" "$value" "$after" || fail "ifHCInOctets.1: $value is not between $before and $after"
-  run get -v2c --json "$AGENT" public 1.3.6.1.2.1.31.1.1.1.6.1
-  expect_out '"OIDType":70,"OIDTypeName":"Counter64","OIDValue":'
-  # The same object under SNMPv1: snmpd has no Counter64 for it there.
-  run get -v1 "$AGENT" public 1.3.6.1.2.1.31.1.1.1.6.1
-  expect_rc 2
-  expect_err "NoSuchName (2)"
-
-  # noSuchObject and noSuchInstance from a get, endOfMibView from a getnext: Net-SNMP's texts,
-  # exit status 0 as snmpget's.
-  local object instance end
-  object=$(netsnmp_value 1.3.6.1.2.1.1.99.0)
-  instance=$(netsnmp_value 1.3.6.1.2.1.1.1.1)
-  [ "$object" = "No Such Object available on this agent at this OID" ] || fail "snmpget said: $object"
-  [ "$instance" = "No Such Instance currently exists at this OID" ] || fail "snmpget said: $instance"
-  run get -v2c "$AGENT" public sysDescr.0 1.3.6.1.2.1.1.99.0 1.3.6.1.2.1.1.1.1
-  expect_rc 0
-  [ "$(sed -n 2,3p "$WORK/out")" = "$SYSTEM.99.0 = $object
-$SYSTEM.sysDescr.1 = $instance" ] || fail "exceptions shown as: $(cat "$WORK/out")"
-  end=$("$(need snmpgetnext)" -v2c -c public "$AGENT" 1.3.6.1.6.3.99 | sed 's/^[^=]* = //')
-  run getnext -v2c "$AGENT" public 1.3.6.1.6.3.99
-  expect_rc 0
-  [ "$(cat "$WORK/out")" = "iso.org.dod.internet.6.3.99 = $end" ] || fail "getnext: $(cat "$WORK/out")"
-  run get -v2c --json "$AGENT" public 1.3.6.1.2.1.1.99.0
-  expect_out '"OIDType":128,"OIDTypeName":"NoSuchObject","OIDValue":null}'
-
-  # set, read back; then the SNMPv2 error statuses snmpset reports for the same mistakes.
-  run set -v2c "$AGENT" private sysContact.0 s "set under v2c"
-  expect_rc 0
-  [ "$(cat "$WORK/out")" = "$SYSTEM.sysContact.0 = OctetString: set under v2c" ] ||
-    fail "set answered: $(cat "$WORK/out")"
-  run get -v2c "$AGENT" public sysContact.0
-  expect_out "$SYSTEM.sysContact.0 = OctetString: set under v2c"
-  run set -v2c "$AGENT" public sysContact.0 s nobody
-  expect_rc 2
-  expect_err "noAccess (6), failed object 1: $SYSTEM.sysContact.0"
-  run set -v2c "$AGENT" private sysName.0 s node sysContact.0 C 5
-  expect_rc 2
-  expect_err "wrongType (7), failed object 2: $SYSTEM.sysContact.0"
-  run set -v2c "$AGENT" private sysDescr.0 s other
-  expect_rc 2
-  expect_err "notWritable (17), failed object 1: $SYSTEM.sysDescr.0"
-
-  # getbulk: the defaults give ten rows, as snmpbulkget's; -Cn and -Cr as it takes them.
-  local snmpbulkget
-  snmpbulkget=$(need snmpbulkget)
-  run getbulk -v2c "$AGENT" public system
-  expect_rc 0
-  [ "$(wc -l <"$WORK/out")" -eq 10 ] || fail "ten rows expected: $(cat "$WORK/out")"
-  run getbulk -v 2c -Cn1 -Cr 3 --json "$AGENT" public sysDescr.0 1.3.6.1.2.1.1
-  expect_rc 0
-  [ "$(python3 -c 'import json, sys
-print(" ".join(o["OIDName"] for o in json.loads(sys.stdin.read())["Objects"]))' <"$WORK/out")" = \
-    "$("$snmpbulkget" -v2c -c public -On -Cn1 -Cr3 "$AGENT" 1.3.6.1.2.1.1.1.0 1.3.6.1.2.1.1 |
-      sed 's/^\.\([0-9.]*\) = .*/\1/' | tr '\n' ' ' | sed 's/ $//')" ] ||
-    fail "getbulk -Cn1 -Cr3 differs from snmpbulkget: $(cat "$WORK/out")"
-}
-
-# The OID of each object a walk shows, one a line, with "end" after the endOfMibView that ends
-# it: ostrel's (as JSON) or Net-SNMP's (-On).
+# The OID of each object shown, with "end" after endOfMibView: ostrel's (through --json) and
+# Net-SNMP's.
 ostrel_walk_oids() {
   timeout 60 "$OSTREL" "$@" --json | python3 -c 'import json, sys
 for line in sys.stdin:
     for o in json.loads(line)["Objects"]:
-        print(o["OIDName"], "end" if o["OIDTypeName"] == "EndOfMibView" else "-")'
+        print(o["OIDName"], "end" if o["OIDType"] == 130 else "-")'
 }
 netsnmp_walk_oids() {
   "$@" -On | sed -n 's/^\.\([0-9.]*\) = No more variables left in this MIB View .*/\1 end/p; t
 s/^\.\([0-9.]*\) = .*/\1 -/p'
 }
 
-# walk and bulkwalk under SNMPv2c, beside snmpwalk and snmpbulkwalk over subtrees that do not
-# change while they run (system and the agent's last one, which ends at endOfMibView).
+# SNMPv2c requests to snmpd: get, getnext, set and getbulk, a Counter64, the exception values
+# (as snmpget and snmpgetnext word them) and the SNMPv2 error statuses.
+scenario_v2c_get() {
+  start_snmpd
+  local snmpget hc=1.3.6.1.2.1.31.1.1.1.6.1 before after value
+  snmpget=$(need snmpget)
+  # ifHCInOctets.1 (lo) between two reads of snmpget: loopback traffic only adds to it.
+  before=$("$snmpget" -v2c -c public -Oqv "$AGENT" $hc)
+  run get -v2c "$AGENT" public $hc
+  after=$("$snmpget" -v2c -c public -Oqv "$AGENT" $hc)
+  expect_rc 0
+  value=$(sed -n 's/^iso\.org\.dod\.internet\.mgmt\.mib\.31\.1\.1\.1\.6\.1 = Counter64: //p' "$WORK/out")
+  python3 -c 'import sys; a, b, c = map(int, sys.argv[1:]); sys.exit(not a <= b <= c)' \
+    "$before" "$value" "$after" || fail "ifHCInOctets.1 $value not in $before..$after"
+  run get -v 2c --json "$AGENT" public $hc
+  expect_out '"Version":1,"Community":"public","Command":"GetResponse"'
+  expect_out '"OIDType":70,"OIDTypeName":"Counter64","OIDValue":'
+  run get -v1 "$AGENT" public $hc  # no Counter64 under SNMPv1
+  expect_rc 2
+
+  local texts
+  texts=$("$snmpget" -v2c -c public "$AGENT" 1.3.6.1.2.1.1.99.0 1.3.6.1.2.1.1.1.1 | sed 's/^[^=]*= //')
+  run get -v2c "$AGENT" public 1.3.6.1.2.1.1.99.0 1.3.6.1.2.1.1.1.1
+  expect_rc 0
+  [ "$(sed 's/^[^=]*= //' "$WORK/out")" = "$texts" ] || fail "exceptions: $(cat "$WORK/out")"
+  expect_out "$SYSTEM.99.0 = No Such Object available on this agent at this OID"
+  run getnext -v2c "$AGENT" public 1.3.6.1.6.3.99
+  expect_exactly "iso.org.dod.internet.6.3.99 = $("$(need snmpgetnext)" -v2c -c public "$AGENT" \
+    1.3.6.1.6.3.99 | sed 's/^[^=]*= //')"
+  run get -v2c --json "$AGENT" public 1.3.6.1.2.1.1.99.0
+  expect_out '"OIDType":128,"OIDTypeName":"NoSuchObject","OIDValue":null}'
+
+  run set -v2c "$AGENT" private sysContact.0 s "set under v2c"
+  expect_rc 0
+  run get -v2c "$AGENT" public sysContact.0
+  expect_exactly "$SYSTEM.sysContact.0 = OctetString: set under v2c"
+  # snmpset -v2c names the same errors so.
+  run set -v2c "$AGENT" public sysContact.0 s nobody
+  expect_rc 2
+  expect_err "noAccess (6), failed object 1: $SYSTEM.sysContact.0"
+  run set -v2c "$AGENT" private sysName.0 s node sysContact.0 C 5
+  expect_err "wrongType (7), failed object 2: $SYSTEM.sysContact.0"
+  run set -v2c "$AGENT" private sysDescr.0 s other
+  expect_err "notWritable (17), failed object 1: $SYSTEM.sysDescr.0"
+
+  # getbulk: ten rows by default, as snmpbulkget's; -Cn and -Cr as it takes them.
+  run getbulk -v2c "$AGENT" public system
+  [ "$(wc -l <"$WORK/out")" -eq 10 ] || fail "ten rows expected: $(cat "$WORK/out")"
+  [ "$(ostrel_walk_oids getbulk -v 2c -Cn1 -Cr 3 "$AGENT" public sysDescr.0 system)" = \
+    "$(netsnmp_walk_oids "$(need snmpbulkget)" -v2c -c public -Cn1 -Cr3 "$AGENT" \
+      1.3.6.1.2.1.1.1.0 1.3.6.1.2.1.1)" ] || fail "getbulk -Cn1 -Cr3 differs from snmpbulkget"
+}
+
+# walk and bulkwalk under SNMPv2c beside snmpwalk over subtrees that stay still while they run:
+# system, and the agent's last one, which ends at endOfMibView.
 scenario_v2c_walk() {
   start_snmpd
-  local snmpwalk snmpbulkwalk root mine theirs
-  snmpwalk=$(need snmpwalk)
-  snmpbulkwalk=$(need snmpbulkwalk)
+  local root theirs command last
   for root in 1.3.6.1.2.1.1 1.3.6.1.6.3; do
-    theirs=$(netsnmp_walk_oids "$snmpwalk" -v2c -c public "$AGENT" "$root")
-    mine=$(ostrel_walk_oids walk -v2c "$AGENT" public "$root")
-    [ "$mine" = "$theirs" ] || fail "walk of $root differs from snmpwalk: $(diff <(echo "$mine") <(echo "$theirs") | head)"
-    for repetitions in 10 3; do
-      mine=$(ostrel_walk_oids bulkwalk -v2c -Cr "$repetitions" "$AGENT" public "$root")
-      [ "$mine" = "$theirs" ] || fail "bulkwalk -Cr $repetitions of $root differs: $(diff <(echo "$mine") <(echo "$theirs") | head)"
+    theirs=$(netsnmp_walk_oids "$(need snmpwalk)" -v2c -c public "$AGENT" "$root")
+    [ "$(wc -l <<<"$theirs")" -gt 5 ] || fail "snmpwalk found too little: $theirs"
+    for command in "walk" "bulkwalk" "bulkwalk -Cr 3"; do
+      [ "$(ostrel_walk_oids $command -v2c "$AGENT" public "$root")" = "$theirs" ] ||
+        fail "$command of $root differs from snmpwalk"
     done
   done
-  [ "$(tail -1 <<<"$theirs")" != "${theirs%%$'\n'*}" ] || fail "too few objects: $theirs"
-  tail -1 <<<"$mine" | grep -q ' end$' || fail "the walk did not end at endOfMibView: $mine"
-
-  # The text form ends with Net-SNMP's sentence, as snmpwalk and snmpbulkwalk print it.
-  local last
-  last=$("$snmpbulkwalk" -v2c -c public "$AGENT" 1.3.6.1.6.3 | tail -1 | sed 's/^[^=]* = //')
+  tail -1 <<<"$theirs" | grep -q ' end$' || fail "no endOfMibView: $theirs"
+  last="No more variables left in this MIB View (It is past the end of the MIB tree)"
   for command in walk bulkwalk; do
     run "$command" -v2c "$AGENT" public 1.3.6.1.6.3
     expect_rc 0
-    [ "$(tail -1 "$WORK/out" | sed 's/^[^=]* = //')" = "$last" ] ||
-      fail "$command ended with: $(tail -1 "$WORK/out")"
-  done
-
-  # Nothing below the root: the Get of the root shows what snmpwalk shows.
-  for command in walk bulkwalk; do
+    tail -1 "$WORK/out" | grep -q " = $last\$" || fail "$command ended: $(tail -1 "$WORK/out")"
+    # Nothing below the root: the Get of the root shows what snmpwalk shows.
     run "$command" -v2c "$AGENT" public 1.3.6.1.2.1.1.99
-    expect_rc 0
-    [ "$(cat "$WORK/out")" = "$SYSTEM.99 = No Such Object available on this agent at this OID" ] ||
-      fail "$command of a missing object: $(cat "$WORK/out")"
+    expect_exactly "$SYSTEM.99 = No Such Object available on this agent at this OID"
     run "$command" -v2c "$AGENT" public 1.3.6.1.6.3.99
-    expect_rc 0
-    [ "$(cat "$WORK/out")" = "iso.org.dod.internet.6.3.99 = $last" ] ||
-      fail "$command past the end: $(cat "$WORK/out")"
-    run "$command" -v2c "$AGENT" public sysName.0
-    expect_rc 0
-    expect_out "$SYSTEM.sysName.0 = OctetString: "
+    expect_exactly "iso.org.dod.internet.6.3.99 = $last"
   done
-  # Under SNMPv1 the same missing object is noSuchName: nothing on standard output.
-  run walk -v1 "$AGENT" public 1.3.6.1.2.1.1.99
-  expect_rc 0
-  [ ! -s "$WORK/out" ] || fail "unexpected objects: $(cat "$WORK/out")"
+  run walk -v1 "$AGENT" public 1.3.6.1.2.1.1.99  # noSuchName: nothing shown
+  expect_exactly ""
   expect_err "no objects below"
 }
 
@@ -670,78 +617,42 @@ scenario_v2c_notify() {
   run trap -v 2c "127.0.0.1:$TRAP_PORT" public 12345 1.3.6.1.4.1.99999.0.1 \
     1.3.6.1.4.1.99999.1 s hello 1.3.6.1.4.1.99999.2 C 18446744073709551615
   expect_rc 0
-  expect_trap_log 'iso.3.6.1.2.1.1.3.0 = Timeticks: (12345) 0:02:03.45'
-  expect_trap_log 'iso.3.6.1.6.3.1.1.4.1.0 = OID: iso.3.6.1.4.1.99999.0.1'
-  expect_trap_log 'iso.3.6.1.4.1.99999.1 = STRING: "hello"'
-  expect_trap_log 'iso.3.6.1.4.1.99999.2 = Counter64: 18446744073709551615'
-
+  expect_trap_log 'iso.3.6.1.2.1.1.3.0 = Timeticks: (12345) 0:02:03.45	iso.3.6.1.6.3.1.1.4.1.0 = OID: iso.3.6.1.4.1.99999.0.1	iso.3.6.1.4.1.99999.1 = STRING: "hello"	iso.3.6.1.4.1.99999.2 = Counter64: 18446744073709551615'
   run inform -v2c "127.0.0.1:$TRAP_PORT" public 4294967294 1.3.6.1.4.1.99999.0.2 \
-    1.3.6.1.4.1.99999.3 i -5 1.3.6.1.4.1.99999.4 C 0
+    1.3.6.1.4.1.99999.3 i -5
   expect_rc 0
-  [ ! -s "$WORK/out" ] || fail "inform printed: $(cat "$WORK/out")"
-  expect_trap_log 'Timeticks: (4294967294) 497 days, 2:27:52.94'
-  expect_trap_log 'OID: iso.3.6.1.4.1.99999.0.2	iso.3.6.1.4.1.99999.3 = INTEGER: -5	iso.3.6.1.4.1.99999.4 = Counter64: 0'
-  # UPTIME '': the system's tick count, as snmpinform's.
+  expect_exactly ""
+  expect_trap_log '(4294967294) 497 days, 2:27:52.94	iso.3.6.1.6.3.1.1.4.1.0 = OID: iso.3.6.1.4.1.99999.0.2	iso.3.6.1.4.1.99999.3 = INTEGER: -5'
   run inform -v2c "127.0.0.1:$TRAP_PORT" public '' 1.3.6.1.4.1.99999.0.3
   expect_rc 0
   expect_trap_log 'OID: iso.3.6.1.4.1.99999.0.3'
-
-  # Nothing acknowledges: each attempt waits its time, and the inform fails.
-  local start=$SECONDS
-  run inform -v2c --timeout 0.3 --retries 1 "127.0.0.1:$(free_port)" public '' 1.3.6.1.6.3.1.1.5.1
+  # Nothing acknowledges: two attempts of 0.3 s, then exit status 1.
+  run inform -v2c --timeout 0.3 "127.0.0.1:$(free_port)" public '' 1.3.6.1.6.3.1.1.5.1
   expect_rc 1
-  expect_err "no response from 127.0.0.1:"
   expect_err "(timeout after 2 attempts)"
-  [ $((SECONDS - start)) -lt 5 ] || fail "the timeout took $((SECONDS - start)) s"
 }
 
 # snmptrap -v 2c and snmpinform -v 2c to ostrel listen, which acknowledges the inform itself;
 # then ostrel's own inform to it.
 scenario_v2c_listen() {
-  local snmptrap snmpinform
-  snmptrap=$(need snmptrap)
-  snmpinform=$(need snmpinform)
   start_listener 127.0.0.1 --json --local 127.0.0.1:0 --count 3 --timeout 20
-  local port=$LISTEN_PORT
-  "$snmptrap" -v 2c -c public "127.0.0.1:$port" 12345 1.3.6.1.4.1.99999.0.1 \
+  "$(need snmptrap)" -v 2c -c public "127.0.0.1:$LISTEN_PORT" 12345 1.3.6.1.4.1.99999.0.1 \
     1.3.6.1.4.1.99999.2 C 18446744073709551615
-  rc=0
-  timeout 20 "$snmpinform" -v 2c -c public -t 2 -r 1 "127.0.0.1:$port" '' 1.3.6.1.4.1.99999.0.2 \
-    1.3.6.1.4.1.99999.1 s "for listen" || rc=$?
-  [ "$rc" -eq 0 ] || fail "snmpinform exited $rc: listen did not acknowledge"
-  run inform -v 2c "127.0.0.1:$port" public 77 1.3.6.1.4.1.99999.0.3
+  timeout 20 "$(need snmpinform)" -v 2c -c public "127.0.0.1:$LISTEN_PORT" '' \
+    1.3.6.1.4.1.99999.0.2 1.3.6.1.4.1.99999.1 s "for listen" || fail "snmpinform was not answered"
+  run inform -v 2c "127.0.0.1:$LISTEN_PORT" public 77 1.3.6.1.4.1.99999.0.3
   expect_rc 0
   wait_listener
   expect_rc 0
-  [ "$(wc -l <"$WORK/listen.out")" -eq 3 ] || fail "three datagrams expected: $(cat "$WORK/listen.out")"
-  local trap inform own
-  trap=$(sed -n 1p "$WORK/listen.out")
-  inform=$(sed -n 2p "$WORK/listen.out")
-  own=$(sed -n 3p "$WORK/listen.out")
+  local line=0 part
   for part in '"Version":1,"Community":"public","Command":"SNMPv2-Trap"' \
-    '"OIDType":67,"OIDTypeName":"TimeTicks","OIDValue":12345}' \
-    '"OIDTypeName":"ObjectID","OIDValue":"1.3.6.1.4.1.99999.0.1"}' \
-    '"OIDType":70,"OIDTypeName":"Counter64","OIDValue":18446744073709551615}'; do
-    grep -qF -- "$part" <<<"$trap" || fail "the trap lacks $part: $trap"
+    '"OIDType":70,"OIDTypeName":"Counter64","OIDValue":18446744073709551615}]}' \
+    '"Command":"InformRequest"' '"OIDValue":"1.3.6.1.4.1.99999.0.2"},' '"OIDValue":"for listen"}]}' \
+    '"Command":"InformRequest"' '"OIDValue":77},' '"OIDValue":"1.3.6.1.4.1.99999.0.3"}]}'; do
+    case "$part" in '"Version"'* | '"Command":"InformRequest"') line=$((line + 1)) ;; esac
+    sed -n "${line}p" "$WORK/listen.out" | grep -qF -- "$part" ||
+      fail "datagram $line lacks $part: $(cat "$WORK/listen.out")"
   done
-  for part in '"Command":"InformRequest"' '"OIDValue":"1.3.6.1.4.1.99999.0.2"}' \
-    '"OIDTypeName":"OctetString","OIDValue":"for listen"}'; do
-    grep -qF -- "$part" <<<"$inform" || fail "the inform lacks $part: $inform"
-  done
-  for part in '"Command":"InformRequest"' '"OIDValue":77}' '"OIDValue":"1.3.6.1.4.1.99999.0.3"}]}'; do
-    grep -qF -- "$part" <<<"$own" || fail "ostrel's inform lacks $part: $own"
-  done
-
-  # The text form: the header names the message, the value is Net-SNMP's Counter64.
-  start_listener 127.0.0.1 --local 127.0.0.1:0 --count 1 --timeout 20
-  "$snmptrap" -v 2c -c traps "127.0.0.1:$LISTEN_PORT" '' 1.3.6.1.4.1.99999.0.4 \
-    1.3.6.1.4.1.99999.2 C 42
-  wait_listener
-  expect_rc 0
-  grep -q '^SNMPv2-Trap from 127\.0\.0\.1:[0-9]*: version 1, community "traps"' "$WORK/listen.out" ||
-    fail "no trap header: $(cat "$WORK/listen.out")"
-  grep -qxF "  iso.org.dod.internet.private.enterprises.99999.2 = Counter64: 42" \
-    "$WORK/listen.out" || fail "no Counter64 binding: $(cat "$WORK/listen.out")"
 }
 
 case "$SCENARIO" in
