@@ -33,6 +33,71 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          EXPECT_EQ(i.retries, 1);
          EXPECT_EQ(i.local_address, "");
          EXPECT_EQ(i.local_port, 0);
+         EXPECT_EQ(i.snmp_version, 0);
+       }},
+      // The version as Net-SNMP's tools spell it, anywhere before a lone "--".
+      {Words({"get", "-v", "2c", "127.0.0.1", "public", "1.3"}),
+       [](const Invocation& i) { EXPECT_EQ(i.snmp_version, 1); }},
+      {Words({"get", "127.0.0.1", "-v2c", "public", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 1);
+         EXPECT_EQ(i.oids, Words({"1.3"}));
+       }},
+      {Words({"set", "127.0.0.1", "private", "--", "1.3", "s", "-v2c"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 0);
+         EXPECT_EQ(i.bindings[0], (BindingArgument{"1.3", 's', "-v2c"}));
+       }},
+      {Words({"listen", "-v", "2c"}), [](const Invocation& i) { EXPECT_EQ(i.snmp_version, 1); }},
+      // getbulk and bulkwalk: snmpbulkget's -Cn and -Cr, blank or joined, defaults 0 and 10.
+      {Words({"getbulk", "-v2c", "127.0.0.1", "public", "sysDescr.0", "1.3.6.1.2.1.2"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kGetBulk);
+         EXPECT_EQ(i.oids, Words({"sysDescr.0", "1.3.6.1.2.1.2"}));
+         EXPECT_EQ(i.non_repeaters, 0);
+         EXPECT_EQ(i.max_repetitions, 10);
+       }},
+      {Words({"getbulk", "-v", "2c", "-Cn1", "-Cr", "25", "127.0.0.1", "public", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.non_repeaters, 1);
+         EXPECT_EQ(i.max_repetitions, 25);
+       }},
+      {Words({"bulkwalk", "-v2c", "-Cr50", "--json", "127.0.0.1", "public"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kBulkWalk);
+         EXPECT_EQ(i.max_repetitions, 50);
+         EXPECT_EQ(i.oids, Words({kDefaultWalkRoot}));
+         EXPECT_TRUE(i.json);
+       }},
+      // trap -v 2c and inform: AGENT COMMUNITY UPTIME TRAP-OID [OID TYPE VALUE]...
+      {Words({"trap", "-v", "2c", "127.0.0.1", "public", "", "1.3.6.1.4.1.99999.0.1",
+              "1.3.6.1.4.1.99999.2", "C", "18446744073709551615"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kTrap);
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "162"}));
+         EXPECT_FALSE(i.uptime);
+         EXPECT_EQ(i.trap_oid, "1.3.6.1.4.1.99999.0.1");
+         EXPECT_EQ(i.enterprise, "");
+         ASSERT_EQ(i.bindings.size(), 1u);
+         EXPECT_EQ(i.bindings[0], (BindingArgument{"1.3.6.1.4.1.99999.2", 'C',
+                                                   "18446744073709551615"}));
+       }},
+      {Words({"trap", "-v2c", "[::1]:1162", "public", "4294967294", "coldStart"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"::1", "1162"}));
+         EXPECT_EQ(i.uptime, -2);
+         EXPECT_TRUE(i.bindings.empty());
+       }},
+      {Words({"inform", "-v", "2c", "--timeout", "1", "--retries", "3", "127.0.0.1", "public",
+              "12345", "1.3.6.1.4.1.99999.0.2", "1.3.6.1.4.1.99999.1", "s", "hi"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kInform);
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "162"}));
+         EXPECT_EQ(i.uptime, 12345);
+         EXPECT_EQ(i.trap_oid, "1.3.6.1.4.1.99999.0.2");
+         EXPECT_EQ(i.timeout_seconds, 1.0);
+         EXPECT_EQ(i.retries, 3);
+         EXPECT_EQ(i.bindings, (std::vector<BindingArgument>{{"1.3.6.1.4.1.99999.1", 's', "hi"}}));
        }},
       {Words({"get", "--local", "127.0.0.1:1234", "[::1]:1161", "public", "1.3"}),
        [](const Invocation& i) {
@@ -198,6 +263,29 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
       {Words({"get", "--timeout", "0", "127.0.0.1", "public", "1.3"}), "positive number", "get"},
       {Words({"get", "--timeout", "soon", "127.0.0.1", "public", "1.3"}), "'soon'", "get"},
       {Words({"get", "--retries", "-1", "127.0.0.1", "public", "1.3"}), "--retries", "get"},
+      {Words({"get", "-v", "3", "127.0.0.1", "public", "1.3"}), "-v takes 1 or 2c, not '3'", "get"},
+      {Words({"get", "-v=2c", "127.0.0.1", "public", "1.3"}), "not '=2c'", "get"},
+      {Words({"get", "127.0.0.1", "public", "1.3", "-v"}), "option '-v' needs a value", "get"},
+      {Words({"decode", "-v", "2c", "--hex", "00"}), "option '-v' does not apply to decode",
+       "decode"},
+      {Words({"getbulk", "127.0.0.1", "public", "1.3"}), "getbulk sends SNMPv2c messages only",
+       "getbulk"},
+      {Words({"inform", "127.0.0.1", "public", "", "1.3"}), "inform sends SNMPv2c messages only",
+       "inform"},
+      {Words({"getbulk", "-v2c", "-Cn", "-1", "127.0.0.1", "public", "1.3"}), "-Cn must be",
+       "getbulk"},
+      {Words({"bulkwalk", "-v2c", "-Cn", "1", "127.0.0.1", "public"}),
+       "option '-Cn' does not apply to bulkwalk", "bulkwalk"},
+      {Words({"bulkwalk", "-v2c", "-Cr0", "127.0.0.1", "public"}), "-Cr 1 or more", "bulkwalk"},
+      {Words({"trap", "-v2c", "127.0.0.1", "public", "soon", "1.3"}), "UPTIME (or auto)", "trap"},
+      {Words({"inform", "-v2c", "127.0.0.1", "public", "4294967295", "1.3"}),
+       "UPTIME 4294967295 is the control's automatic time stamp", "inform"},
+      {Words({"trap", "-v2c", "--agent-address", "10.0.0.1", "127.0.0.1", "public", "", "1.3"}),
+       "are for SNMPv1 traps", "trap"},
+      {Words({"inform", "-v2c", "--uptime", "5", "127.0.0.1", "public", "", "1.3"}),
+       "does not apply to inform", "inform"},
+      {Words({"set", "127.0.0.1", "private", "1.3", "C", "5"}),
+       "type C (Counter64) for 1.3 needs -v 2c", "set"},
       {Words({"get", "127.0.0.1:0", "public", "1.3"}), "the port", "get"},
       {Words({"get", "127.0.0.1:70000", "public", "1.3"}), "the port", "get"},
       {Words({"get", "127.0.0.1:", "public", "1.3"}), "no port", "get"},
@@ -274,9 +362,9 @@ TEST(OstrelCommandLineTest, UsageNamesEveryCommand) {
   const struct {
     const char* name;
     bool network;  // takes --local
-  } commands[] = {{"get", true},     {"getnext", true},    {"walk", true},
-                  {"set", true},     {"trap", true},       {"listen", true},
-                  {"decode", false}, {"translate", false}, {"find", false}};
+  } commands[] = {{"get", true},      {"getnext", true}, {"walk", true},       {"getbulk", true},
+                  {"bulkwalk", true}, {"set", true},     {"trap", true},       {"inform", true},
+                  {"listen", true},   {"decode", false}, {"translate", false}, {"find", false}};
   for (const auto& [name, network] : commands) {
     EXPECT_NE(all.find(std::string("ostrel ") + name + " "), std::string::npos) << name;
     EXPECT_EQ(UsageText(name).rfind(std::string("usage: ostrel ") + name + " ", 0), 0u) << name;
@@ -284,6 +372,21 @@ TEST(OstrelCommandLineTest, UsageNamesEveryCommand) {
         << name;
   }
   EXPECT_NE(HelpText().find("Exit status"), std::string::npos);
+}
+
+// Each option of Net-SNMP's one-dash spelling in the help, and trap's two forms in its usage.
+TEST(OstrelCommandLineTest, HelpShowsTheSnmpV2Forms) {
+  const std::string help = HelpText();
+  for (const char* line : {"\n  -v 1|2c ", "\n  -Cn N ", "\n  -Cr N ", "C counter64"}) {
+    EXPECT_NE(help.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(UsageText("trap"),
+            "usage: ostrel trap [-v 1] [--agent-address A] [--uptime TICKS] "
+            "[--local ADDRESS[:PORT]] AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC "
+            "[OID TYPE VALUE]...\n"
+            "       ostrel trap -v 2c [--local ADDRESS[:PORT]] AGENT[:PORT] COMMUNITY UPTIME "
+            "TRAP-OID [OID TYPE VALUE]...\n");
+  EXPECT_EQ(UsageText("").find("ostrel trap -v 2c"), UsageText("").rfind("ostrel trap -v 2c"));
 }
 
 }  // namespace

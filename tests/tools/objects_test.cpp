@@ -69,6 +69,13 @@ TEST_F(OstrelObjectsTest, BuildsBindingsWithTheControlsConstructors) {
       {{"1.3.6.1.2.1.2.2.1.6.1", 'x', "00:0c:29:01:02:03"},
        "30 14 06 0A 2B 06 01 02 01 02 02 01 06 01 04 06 00 0C 29 01 02 03"},
       {{"1.3.6.1.2.1.2.2.1.6.1", 'x', ""}, "30 0E 06 0A 2B 06 01 02 01 02 02 01 06 01 04 00"},
+      // Counter64: as snmpd serves ifHCInOctets.1, and the largest value.
+      {{"1.3.6.1.2.1.31.1.1.1.6.1", 'C', "7866304"},
+       "30 12 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 03 78 07 C0"},
+      {{"1.3.6.1.2.1.31.1.1.1.6.1", 'C', "18446744073709551615"},
+       "30 18 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 09 00 FF FF FF FF FF FF FF FF"},
+      {{"1.3.6.1.2.1.31.1.1.1.6.1", 'C', "0"},
+       "30 10 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 01 00"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.argument.oid + " " + c.argument.type);
@@ -84,6 +91,9 @@ TEST_F(OstrelObjectsTest, RefusesValuesTheControlRefuses) {
       {"1.3.6.1.2.1.1.5.0", 'a', "localhost"},
       {"1.3.6.1.2.1.1.5.0", 'x', "0g"},
       {"1.3.6.1.2.1.1.5.0", 'q', "1"},
+      {"1.3.6.1.2.1.31.1.1.1.6.1", 'C', "18446744073709551616"},
+      {"1.3.6.1.2.1.31.1.1.1.6.1", 'C', "-1"},
+      {"1.3.6.1.2.1.31.1.1.1.6.1", 'C', "lots"},
       {"unknownName.0", 's', "x"},
   };
   for (const BindingArgument& c : cases) {

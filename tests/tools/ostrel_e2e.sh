@@ -3,7 +3,10 @@
 # 127.0.0.1 (or ::1) ports with configurations generated in a temporary folder, and stopped by
 # PID.
 #
-#   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO     (usage decode get walk walk_ends set trap listen ipv6)
+#   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO
+#
+# Scenarios: usage decode get walk walk_ends set trap listen ipv6, and under SNMPv2c v2c_get
+# v2c_walk v2c_notify v2c_listen.
 #
 # Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing, or for ipv6, ::1
 # cannot be bound here).
@@ -187,6 +190,14 @@ scenario_usage() {
   run --help
   expect_rc 0
   expect_out "Exit status"
+  # The SNMPv2c-only commands without -v 2c.
+  local command
+  for command in getbulk bulkwalk inform; do
+    run "$command" -v 1 127.0.0.1 public 1.3 1.3
+    expect_rc 64
+    expect_err "$command sends SNMPv2c messages only: give -v 2c"
+    expect_err "usage: ostrel $command -v 2c "
+  done
   run help bogus
   expect_rc 64
   expect_err "unknown command 'bogus'"
@@ -499,8 +510,154 @@ scenario_ipv6() {
     fail "trap not from [::1]:$source: $(cat "$WORK/listen.out")"
 }
 
+# The whole output, as expected.
+expect_exactly() {
+  [ "$(cat "$WORK/out")" = "$1" ] || fail "output was: $(cat "$WORK/out"); expected: $1"
+}
+
+# The OID of each object shown, with "end" after endOfMibView: ostrel's (through --json) and
+# Net-SNMP's.
+ostrel_walk_oids() {
+  timeout 60 "$OSTREL" "$@" --json | python3 -c 'import json, sys
+for line in sys.stdin:
+    for o in json.loads(line)["Objects"]:
+        print(o["OIDName"], "end" if o["OIDType"] == 130 else "-")'
+}
+netsnmp_walk_oids() {
+  "$@" -On | sed -n 's/^\.\([0-9.]*\) = No more variables left in this MIB View .*/\1 end/p; t
+s/^\.\([0-9.]*\) = .*/\1 -/p'
+}
+
+# SNMPv2c requests to snmpd: get, getnext, set and getbulk, a Counter64, the exception values
+# (as snmpget and snmpgetnext word them) and the SNMPv2 error statuses.
+scenario_v2c_get() {
+  start_snmpd
+  local snmpget hc=1.3.6.1.2.1.31.1.1.1.6.1 before after value
+  snmpget=$(need snmpget)
+  # ifHCInOctets.1 (lo) between two reads of snmpget: loopback traffic only adds to it.
+  before=$("$snmpget" -v2c -c public -Oqv "$AGENT" $hc)
+  run get -v2c "$AGENT" public $hc
+  after=$("$snmpget" -v2c -c public -Oqv "$AGENT" $hc)
+  expect_rc 0
+  value=$(sed -n 's/^iso\.org\.dod\.internet\.mgmt\.mib\.31\.1\.1\.1\.6\.1 = Counter64: //p' "$WORK/out")
+  python3 -c 'import sys; a, b, c = map(int, sys.argv[1:]); sys.exit(not a <= b <= c)' \
+    "$before" "$value" "$after" || fail "ifHCInOctets.1 $value not in $before..$after"
+  run get -v 2c --json "$AGENT" public $hc
+  expect_out '"Version":1,"Community":"public","Command":"GetResponse"'
+  expect_out '"OIDType":70,"OIDTypeName":"Counter64","OIDValue":'
+  run get -v1 "$AGENT" public $hc  # no Counter64 under SNMPv1
+  expect_rc 2
+
+  local texts
+  texts=$("$snmpget" -v2c -c public "$AGENT" 1.3.6.1.2.1.1.99.0 1.3.6.1.2.1.1.1.1 | sed 's/^[^=]*= //')
+  run get -v2c "$AGENT" public 1.3.6.1.2.1.1.99.0 1.3.6.1.2.1.1.1.1
+  expect_rc 0
+  [ "$(sed 's/^[^=]*= //' "$WORK/out")" = "$texts" ] || fail "exceptions: $(cat "$WORK/out")"
+  expect_out "$SYSTEM.99.0 = No Such Object available on this agent at this OID"
+  run getnext -v2c "$AGENT" public 1.3.6.1.6.3.99
+  expect_exactly "iso.org.dod.internet.6.3.99 = $("$(need snmpgetnext)" -v2c -c public "$AGENT" \
+    1.3.6.1.6.3.99 | sed 's/^[^=]*= //')"
+  run get -v2c --json "$AGENT" public 1.3.6.1.2.1.1.99.0
+  expect_out '"OIDType":128,"OIDTypeName":"NoSuchObject","OIDValue":null}'
+
+  run set -v2c "$AGENT" private sysContact.0 s "set under v2c"
+  expect_rc 0
+  run get -v2c "$AGENT" public sysContact.0
+  expect_exactly "$SYSTEM.sysContact.0 = OctetString: set under v2c"
+  # snmpset -v2c names the same errors so.
+  run set -v2c "$AGENT" public sysContact.0 s nobody
+  expect_rc 2
+  expect_err "noAccess (6), failed object 1: $SYSTEM.sysContact.0"
+  run set -v2c "$AGENT" private sysName.0 s node sysContact.0 C 5
+  expect_err "wrongType (7), failed object 2: $SYSTEM.sysContact.0"
+  run set -v2c "$AGENT" private sysDescr.0 s other
+  expect_err "notWritable (17), failed object 1: $SYSTEM.sysDescr.0"
+
+  # getbulk: ten rows by default, as snmpbulkget's; -Cn and -Cr as it takes them.
+  run getbulk -v2c "$AGENT" public system
+  [ "$(wc -l <"$WORK/out")" -eq 10 ] || fail "ten rows expected: $(cat "$WORK/out")"
+  [ "$(ostrel_walk_oids getbulk -v 2c -Cn1 -Cr 3 "$AGENT" public sysDescr.0 system)" = \
+    "$(netsnmp_walk_oids "$(need snmpbulkget)" -v2c -c public -Cn1 -Cr3 "$AGENT" \
+      1.3.6.1.2.1.1.1.0 1.3.6.1.2.1.1)" ] || fail "getbulk -Cn1 -Cr3 differs from snmpbulkget"
+}
+
+# walk and bulkwalk under SNMPv2c beside snmpwalk over subtrees that stay still while they run:
+# system, and the agent's last one, which ends at endOfMibView.
+scenario_v2c_walk() {
+  start_snmpd
+  local root theirs command last
+  for root in 1.3.6.1.2.1.1 1.3.6.1.6.3; do
+    theirs=$(netsnmp_walk_oids "$(need snmpwalk)" -v2c -c public "$AGENT" "$root")
+    [ "$(wc -l <<<"$theirs")" -gt 5 ] || fail "snmpwalk found too little: $theirs"
+    for command in "walk" "bulkwalk" "bulkwalk -Cr 3"; do
+      [ "$(ostrel_walk_oids $command -v2c "$AGENT" public "$root")" = "$theirs" ] ||
+        fail "$command of $root differs from snmpwalk"
+    done
+  done
+  tail -1 <<<"$theirs" | grep -q ' end$' || fail "no endOfMibView: $theirs"
+  last="No more variables left in this MIB View (It is past the end of the MIB tree)"
+  for command in walk bulkwalk; do
+    run "$command" -v2c "$AGENT" public 1.3.6.1.6.3
+    expect_rc 0
+    tail -1 "$WORK/out" | grep -q " = $last\$" || fail "$command ended: $(tail -1 "$WORK/out")"
+    # Nothing below the root: the Get of the root shows what snmpwalk shows.
+    run "$command" -v2c "$AGENT" public 1.3.6.1.2.1.1.99
+    expect_exactly "$SYSTEM.99 = No Such Object available on this agent at this OID"
+    run "$command" -v2c "$AGENT" public 1.3.6.1.6.3.99
+    expect_exactly "iso.org.dod.internet.6.3.99 = $last"
+  done
+  run walk -v1 "$AGENT" public 1.3.6.1.2.1.1.99  # noSuchName: nothing shown
+  expect_exactly ""
+  expect_err "no objects below"
+}
+
+# trap -v 2c and inform to snmptrapd, which prints the bindings and acknowledges the inform.
+scenario_v2c_notify() {
+  start_snmptrapd
+  run trap -v 2c "127.0.0.1:$TRAP_PORT" public 12345 1.3.6.1.4.1.99999.0.1 \
+    1.3.6.1.4.1.99999.1 s hello 1.3.6.1.4.1.99999.2 C 18446744073709551615
+  expect_rc 0
+  expect_trap_log 'iso.3.6.1.2.1.1.3.0 = Timeticks: (12345) 0:02:03.45	iso.3.6.1.6.3.1.1.4.1.0 = OID: iso.3.6.1.4.1.99999.0.1	iso.3.6.1.4.1.99999.1 = STRING: "hello"	iso.3.6.1.4.1.99999.2 = Counter64: 18446744073709551615'
+  run inform -v2c "127.0.0.1:$TRAP_PORT" public 4294967294 1.3.6.1.4.1.99999.0.2 \
+    1.3.6.1.4.1.99999.3 i -5
+  expect_rc 0
+  expect_exactly ""
+  expect_trap_log '(4294967294) 497 days, 2:27:52.94	iso.3.6.1.6.3.1.1.4.1.0 = OID: iso.3.6.1.4.1.99999.0.2	iso.3.6.1.4.1.99999.3 = INTEGER: -5'
+  run inform -v2c "127.0.0.1:$TRAP_PORT" public '' 1.3.6.1.4.1.99999.0.3
+  expect_rc 0
+  expect_trap_log 'OID: iso.3.6.1.4.1.99999.0.3'
+  # Nothing acknowledges: two attempts of 0.3 s, then exit status 1.
+  run inform -v2c --timeout 0.3 "127.0.0.1:$(free_port)" public '' 1.3.6.1.6.3.1.1.5.1
+  expect_rc 1
+  expect_err "(timeout after 2 attempts)"
+}
+
+# snmptrap -v 2c and snmpinform -v 2c to ostrel listen, which acknowledges the inform itself;
+# then ostrel's own inform to it.
+scenario_v2c_listen() {
+  start_listener 127.0.0.1 --json --local 127.0.0.1:0 --count 3 --timeout 20
+  "$(need snmptrap)" -v 2c -c public "127.0.0.1:$LISTEN_PORT" 12345 1.3.6.1.4.1.99999.0.1 \
+    1.3.6.1.4.1.99999.2 C 18446744073709551615
+  timeout 20 "$(need snmpinform)" -v 2c -c public "127.0.0.1:$LISTEN_PORT" '' \
+    1.3.6.1.4.1.99999.0.2 1.3.6.1.4.1.99999.1 s "for listen" || fail "snmpinform was not answered"
+  run inform -v 2c "127.0.0.1:$LISTEN_PORT" public 77 1.3.6.1.4.1.99999.0.3
+  expect_rc 0
+  wait_listener
+  expect_rc 0
+  local line=0 part
+  for part in '"Version":1,"Community":"public","Command":"SNMPv2-Trap"' \
+    '"OIDType":70,"OIDTypeName":"Counter64","OIDValue":18446744073709551615}]}' \
+    '"Command":"InformRequest"' '"OIDValue":"1.3.6.1.4.1.99999.0.2"},' '"OIDValue":"for listen"}]}' \
+    '"Command":"InformRequest"' '"OIDValue":77},' '"OIDValue":"1.3.6.1.4.1.99999.0.3"}]}'; do
+    case "$part" in '"Version"'* | '"Command":"InformRequest"') line=$((line + 1)) ;; esac
+    sed -n "${line}p" "$WORK/listen.out" | grep -qF -- "$part" ||
+      fail "datagram $line lacks $part: $(cat "$WORK/listen.out")"
+  done
+}
+
 case "$SCENARIO" in
-  usage | decode | get | walk | walk_ends | set | trap | listen | ipv6) "scenario_$SCENARIO" ;;
+  usage | decode | get | walk | walk_ends | set | trap | listen | ipv6 | v2c_get | v2c_walk | \
+    v2c_notify | v2c_listen) "scenario_$SCENARIO" ;;
   *) fail "unknown scenario" ;;
 esac
 echo "PASS ($SCENARIO)"

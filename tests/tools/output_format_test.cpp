@@ -4,6 +4,7 @@
 
 #include "tests/support/test_support.h"
 #include "tools/ostrel/control_host.h"
+#include "tools/ostrel/snmpv2_texts.h"
 
 namespace kivostrel::ostrel {
 namespace {
@@ -96,7 +97,16 @@ TEST_F(OstrelFormatTest, ValueTexts) {
       {{"1.3.6.1.2.1.4.20.1.1.1", 64, "IpAddress", std::string("10.0.0.1")}, "IpAddress: 10.0.0.1"},
       {{"1.3.6.1.2.1.1.1.0", 5, "Null", std::string()}, "Null"},
       {{"1.3.6.1.2.1.1.1.0", 68, "Opaque", std::string()}, "Opaque"},
-      {{"1.3.6.1.2.1.1.1.0", 130, "130", Variant()}, "Tag 130"},
+      {{"1.3.6.1.2.1.31.1.1.1.6.1", 70, "Counter64", std::uint64_t{18446744073709551615u}},
+       "Counter64: 18446744073709551615"},
+      {{"1.3.6.1.2.1.31.1.1.1.6.1", 70, "Counter64", std::uint64_t{0}}, "Counter64: 0"},
+      {{"1.3.6.1.2.1.1.99.0", 128, "NoSuchObject", Variant()},
+       "No Such Object available on this agent at this OID"},
+      {{"1.3.6.1.2.1.1.1.1", 129, "NoSuchInstance", Variant()},
+       "No Such Instance currently exists at this OID"},
+      {{"1.3.6.1.6.3.99", 130, "EndOfMibView", Variant()},
+       "No more variables left in this MIB View (It is past the end of the MIB tree)"},
+      {{"1.3.6.1.2.1.1.1.0", 131, "131", Variant()}, "Tag 131"},
       {{"1.3.6.1.2.1.1.1.0", -1, "", Variant()}, "(undecodable value)"},
   };
   for (const auto& c : cases) EXPECT_EQ(ValueText(c.row, control_), c.text) << c.text;
@@ -143,6 +153,67 @@ TEST_F(OstrelFormatTest, JsonOfBytesAndOfAnUndecodableDatagram) {
                 .find(R"("ErrorStatus":-1,"ErrorStatusText":"FormatError","Objects":[])"),
             std::string::npos);
   EXPECT_EQ(DatagramHeader(garbage, control_).rfind("(undecodable) from 127.0.0.1:161", 0), 0u);
+}
+
+TEST_F(OstrelFormatTest, ErrorStatusNames) {
+  const std::pair<std::int16_t, const char*> cases[] = {
+      {-1, "FormatError"},       {5, "GenError"},     {6, "noAccess"},
+      {12, "inconsistentValue"}, {17, "notWritable"}, {18, "inconsistentName"},
+      {19, "UnknownError"},
+  };
+  for (const auto& [status, name] : cases) EXPECT_EQ(ErrorStatusName(status, control_), name);
+}
+
+// SNMPv2c messages as the control reports them, shown as listen and decode show them.
+TEST_F(OstrelFormatTest, SnmpV2Datagrams) {
+  const struct {
+    const char* hex;
+    const char* header;
+    std::vector<std::string> lines;
+    const char* json;  // a part of the JSON
+  } cases[] = {
+      // snmptrap -v 2c ... 12345 1.3.6.1.4.1.99999.0.1 1.3.6.1.4.1.99999.2 C 18446744073709551615
+      {"30 5D 02 01 01 04 06 70 75 62 6C 69 63 A7 50 02 04 38 93 EF 60 02 01 00 02 01 00 30 42"
+       " 30 0E 06 08 2B 06 01 02 01 01 03 00 43 02 30 39"
+       " 30 18 06 0A 2B 06 01 06 03 01 01 04 01 00 06 0A 2B 06 01 04 01 86 8D 1F 00 01"
+       " 30 16 06 09 2B 06 01 04 01 86 8D 1F 02 46 09 00 FF FF FF FF FF FF FF FF",
+       "SNMPv2-Trap from 127.0.0.1:161: version 1, community \"public\", request id 949219168, "
+       "NoError (0)",
+       {"iso.org.dod.internet.mgmt.mib.system.sysUpTime.0 = TimeTicks: 12345 (0:02:03.45)",
+        "iso.org.dod.internet.6.3.1.1.4.1.0 = ObjectID: "
+        "iso.org.dod.internet.private.enterprises.99999.0.1",
+        "iso.org.dod.internet.private.enterprises.99999.2 = Counter64: 18446744073709551615"},
+       R"("OIDType":70,"OIDTypeName":"Counter64","OIDValue":18446744073709551615})"},
+      // A response carrying notWritable (17) for its first binding.
+      {"30 29 02 01 01 04 07 70 72 69 76 61 74 65 A2 1B 02 01 09 02 01 11 02 01 01 30 10"
+       " 30 0E 06 08 2B 06 01 02 01 01 01 00 04 02 68 69",
+       "GetResponse from 127.0.0.1:161: version 1, community \"private\", request id 9, "
+       "notWritable (17)",
+       {"iso.org.dod.internet.mgmt.mib.system.sysDescr.0 = OctetString: hi"},
+       R"("ErrorStatus":17,"ErrorStatusText":"notWritable",)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    const Datagram datagram = Receive(c.hex);
+    EXPECT_EQ(DatagramHeader(datagram, control_), c.header);
+    std::vector<std::string> lines;
+    for (const OstrelObject& row : datagram.Objects) lines.push_back(BindingLine(row, control_));
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_NE(DatagramJson(datagram, control_).find(c.json), std::string::npos)
+        << DatagramJson(datagram, control_);
+  }
+}
+
+TEST_F(OstrelFormatTest, JsonWithTheFirstRowsOnly) {
+  const Datagram datagram = Receive(
+      "30 38 02 01 00 04 06 70 75 62 6C 69 63 A2 2B 02 01 07 02 01 00 02 01 00 30 20"
+      " 30 11 06 08 2B 06 01 02 01 01 01 00 04 05 4C 69 6E 75 78"
+      " 30 0B 06 07 2B 06 01 02 01 01 03 43 00");
+  const std::pair<std::size_t, const char*> cases[] = {
+      {0, R"("Objects":[]})"}, {1, R"("OIDValue":"Linux"}]})"}, {5, R"("OIDValue":0}]})"}};
+  for (const auto& [rows, end] : cases) {
+    EXPECT_TRUE(DatagramJson(datagram, control_, rows).ends_with(end)) << rows;
+  }
 }
 
 TEST_F(OstrelFormatTest, ErrorIndexComesWithTheDatagram) {

@@ -20,18 +20,34 @@ struct CommandInfo {
 };
 
 constexpr std::string_view kRequestOptions =
-    "[--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
+    "[-v 1|2c] [--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
+constexpr std::string_view kNotificationOperands =
+    "AGENT[:PORT] COMMUNITY UPTIME TRAP-OID [OID TYPE VALUE]...";
 
+// A command with two forms (trap under SNMPv1 and under SNMPv2c) has two rows; the first is the
+// one parsing finds.
 constexpr std::array kCommands{
     CommandInfo{Command::kGet, "get", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
     CommandInfo{Command::kGetNext, "getnext", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
     CommandInfo{Command::kWalk, "walk", kRequestOptions, "AGENT[:PORT] COMMUNITY [OID]"},
+    CommandInfo{Command::kGetBulk, "getbulk",
+                "-v 2c [-Cn N] [-Cr N] [--json] [--timeout S] [--retries N] "
+                "[--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kBulkWalk, "bulkwalk",
+                "-v 2c [-Cr N] [--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] COMMUNITY [OID]"},
     CommandInfo{Command::kSet, "set", kRequestOptions, "AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
     CommandInfo{Command::kTrap, "trap",
-                "[--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
+                "[-v 1] [--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
                 "AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
+    CommandInfo{Command::kTrap, "trap", "-v 2c [--local ADDRESS[:PORT]]", kNotificationOperands},
+    CommandInfo{Command::kInform, "inform",
+                "-v 2c [--timeout S] [--retries N] [--local ADDRESS[:PORT]]",
+                kNotificationOperands},
     CommandInfo{Command::kListen, "listen",
-                "[--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]",
+                "[-v 1|2c] [--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] "
+                "[--timeout S]",
                 ""},
     CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N]", "(--hex HEX | FILE...)"},
     CommandInfo{Command::kTranslate, "translate", "", "OID-OR-NAME..."},
@@ -58,9 +74,15 @@ const CommandInfo* FindCommand(std::string_view name) {
 constexpr unsigned Bit(Command command) {
   return 1u << static_cast<unsigned>(command);
 }
-constexpr unsigned kRequests =
-    Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) | Bit(Command::kSet);
-constexpr unsigned kNetwork = kRequests | Bit(Command::kTrap) | Bit(Command::kListen);
+// The requests whose answers are shown.
+constexpr unsigned kRequests = Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) |
+                               Bit(Command::kGetBulk) | Bit(Command::kBulkWalk) |
+                               Bit(Command::kSet);
+constexpr unsigned kNetwork =
+    kRequests | Bit(Command::kTrap) | Bit(Command::kInform) | Bit(Command::kListen);
+// Commands whose messages exist in SNMPv2c only.
+constexpr unsigned kSnmpV2Only =
+    Bit(Command::kGetBulk) | Bit(Command::kBulkWalk) | Bit(Command::kInform);
 
 // Runs `read`; a UsageError it throws without a command gets `command`'s usage.
 template <typename Read>
@@ -149,65 +171,96 @@ double ParseSeconds(std::string_view text, std::string_view command) {
   return value;
 }
 
-// The control's TickCount for a time stamp: "auto" (or -1, as the control spells it) is the
-// system's tick count; 0 to 4294967294 are sent as they are. 4294967295 would be the control's
-// -1, which means automatic, so it cannot be given.
-std::optional<std::int32_t> ParseUptime(std::string_view text, std::string_view command) {
-  if (text == "auto" || text == "-1") return std::nullopt;
+// The control's TickCount for a time stamp (`what`: --uptime or UPTIME): "auto" (or -1, as the
+// control spells it, or "" as Net-SNMP's snmptrap takes it) is the system's tick count; 0 to
+// 4294967294 are sent as they are. 4294967295 would be the control's -1, which means
+// automatic, so it cannot be given.
+std::optional<std::int32_t> ParseUptime(std::string_view text, std::string_view what,
+                                        std::string_view command) {
+  if (text.empty() || text == "auto" || text == "-1") return std::nullopt;
   constexpr std::uint32_t kLargest = std::numeric_limits<std::uint32_t>::max() - 1;
   if (text == std::to_string(kLargest + 1ULL)) {
-    throw UsageError("--uptime 4294967295 is the control's automatic time stamp; give 0 to " +
+    throw UsageError(std::string(what) +
+                         " 4294967295 is the control's automatic time stamp; give 0 to " +
                          std::to_string(kLargest) + " or auto",
                      std::string(command));
   }
   return static_cast<std::int32_t>(
-      ParseInteger<std::uint32_t>(text, 0, kLargest, "--uptime (or auto)", command));
+      ParseInteger<std::uint32_t>(text, 0, kLargest, std::string(what) + " (or auto)", command));
 }
 
 // An option: the commands it applies to, its help (lines broken with '\n') and what it sets.
 struct OptionInfo {
-  std::string_view name;
+  std::string_view name;   // as typed: "--json", or "-v" for one that Net-SNMP spells so
   std::string_view value;  // what the help calls its value; empty for an option without one
   unsigned commands;
   std::string_view help;
   void (*apply)(Invocation& to, const std::string& value, std::string_view command);
 };
 
+// -v: "1" or "2c", as Net-SNMP's tools take it; the engine's SnmpVersion 0 or 1.
+std::int32_t ParseSnmpVersion(std::string_view text, std::string_view command) {
+  if (text == "1") return 0;
+  if (text == "2c") return 1;
+  throw UsageError("-v takes 1 or 2c, not " + Quoted(text), std::string(command));
+}
+
 constexpr std::array kOptions{
-    OptionInfo{"json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
+    OptionInfo{"-v", "1|2c", kNetwork,
+               "the SNMP version of the messages sent: 1 (the default) or 2c;\n"
+               "also written -v1, -v2c. listen shows messages of either",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.snmp_version = ParseSnmpVersion(value, command);
+               }},
+    OptionInfo{"-Cn", "N", Bit(Command::kGetBulk),
+               "getbulk: non-repeaters, the leading objects asked for once\n"
+               "(default 0); also written -CnN",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.non_repeaters = ParseInteger<std::int32_t>(
+                     value, 0, std::numeric_limits<std::int32_t>::max(), "-Cn", command);
+               }},
+    OptionInfo{"-Cr", "N", Bit(Command::kGetBulk) | Bit(Command::kBulkWalk),
+               "getbulk, bulkwalk: max-repetitions, the objects answered for each\n"
+               "of the others (default 10); also written -CrN",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.max_repetitions = ParseInteger<std::int32_t>(
+                     value, 0, std::numeric_limits<std::int32_t>::max(), "-Cr", command);
+               }},
+    OptionInfo{"--json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
                "one JSON object per datagram instead of text lines",
                [](Invocation& to, const std::string&, std::string_view) { to.json = true; }},
-    OptionInfo{"timeout", "S", kRequests | Bit(Command::kTrap) | Bit(Command::kListen),
-               "seconds to wait for each answer (default 2); for listen, the\n"
-               "whole run (default: no limit)",
+    OptionInfo{"--timeout", "S", kNetwork,
+               "seconds to wait for each answer or acknowledgement (default 2);\n"
+               "for listen, the whole run (default: no limit)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.timeout_seconds = ParseSeconds(value, command);
                }},
-    OptionInfo{"retries", "N", kRequests,
-               "times to send a request again when no answer came (default 1)",
+    OptionInfo{"--retries", "N", kRequests | Bit(Command::kInform),
+               "times to send a request or inform again when no answer came\n"
+               "(default 1)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.retries = ParseInteger<int>(value, 0, 100, "--retries", command);
                }},
-    OptionInfo{"string-type", "N", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
+    OptionInfo{"--string-type", "N", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
                "1: OCTET STRING values as bytes, otherwise as text (default 0)",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.string_type = ParseInteger<std::int32_t>(
                      value, std::numeric_limits<std::int32_t>::min(),
                      std::numeric_limits<std::int32_t>::max(), "--string-type", command);
                }},
-    OptionInfo{"agent-address", "A", Bit(Command::kTrap),
-               "trap: the agent address sent (default: the local address\n"
+    OptionInfo{"--agent-address", "A", Bit(Command::kTrap),
+               "trap -v 1: the agent address sent (default: the local address\n"
                "towards AGENT)",
                [](Invocation& to, const std::string& value, std::string_view) {
                  to.agent_address = value;
                }},
-    OptionInfo{"uptime", "TICKS", Bit(Command::kTrap),
-               "trap: the time stamp in hundredths of a second, 0 to 4294967294,\n"
-               "or auto (the default): the system's tick count",
+    OptionInfo{"--uptime", "TICKS", Bit(Command::kTrap),
+               "trap -v 1: the time stamp in hundredths of a second, 0 to\n"
+               "4294967294, or auto (the default): the system's tick count",
                [](Invocation& to, const std::string& value, std::string_view command) {
-                 to.uptime = ParseUptime(value, command);
+                 to.uptime = ParseUptime(value, "--uptime", command);
                }},
-    OptionInfo{"local", "ADDRESS[:PORT]", kNetwork,
+    OptionInfo{"--local", "ADDRESS[:PORT]", kNetwork,
                "where to send from and listen: an IPv4 or IPv6 address of this\n"
                "machine or localhost; [::1]:1162 for IPv6, :1162 for a port on\n"
                "every address. Default: every address, IPv4 and IPv6, and port\n"
@@ -219,35 +272,51 @@ constexpr std::array kOptions{
                  if (local.port) to.local_port = *local.port;
                }},
     // What listen took before --local, kept for the scripts that use them.
-    OptionInfo{"address", "A", Bit(Command::kListen), "listen: the same as --local A",
+    OptionInfo{"--address", "A", Bit(Command::kListen), "listen: the same as --local A",
                [](Invocation& to, const std::string& value, std::string_view) {
                  to.local_address = value;
                }},
-    OptionInfo{"port", "N", Bit(Command::kListen), "listen: the same as --local :N",
+    OptionInfo{"--port", "N", Bit(Command::kListen), "listen: the same as --local :N",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  // 0 lets the system choose; the port in use is reported when listening starts.
                  to.local_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
                }},
-    OptionInfo{"count", "N", Bit(Command::kListen), "listen: stop after N datagrams",
+    OptionInfo{"--count", "N", Bit(Command::kListen), "listen: stop after N datagrams",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.count = ParseInteger<long>(value, 1, std::numeric_limits<std::int32_t>::max(),
                                                "--count", command);
                }},
-    OptionInfo{"hex", "HEX", Bit(Command::kDecode),
+    OptionInfo{"--hex", "HEX", Bit(Command::kDecode),
                "decode: one datagram given in hex (repeatable)",
                [](Invocation& to, const std::string& value, std::string_view) {
                  to.hex.push_back(value);
                }},
-    OptionInfo{"ignore-case", "", Bit(Command::kFind),
+    OptionInfo{"--ignore-case", "", Bit(Command::kFind),
                "find: compare without regard to letter case",
                [](Invocation& to, const std::string&, std::string_view) { to.ignore_case = true; }},
 };
+
+const OptionInfo* FindOption(std::string_view name) {
+  for (const OptionInfo& option : kOptions) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+// A word that starts with an option Net-SNMP spells with one dash: "-v", or "-v2c" with its
+// value joined to it. Other words with one dash are no options ("-5", "-").
+const OptionInfo* FindOneDashOption(std::string_view word) {
+  for (const OptionInfo& option : kOptions) {
+    if (!option.name.starts_with("--") && word.starts_with(option.name)) return &option;
+  }
+  return nullptr;
+}
 
 // "  --timeout S         seconds to wait ...": the help in a column of its own, which starts on
 // the next line after a long name.
 std::string OptionHelp(const OptionInfo& option) {
   constexpr std::size_t kHelpColumn = 22;
-  std::string text = "  --" + std::string(option.name);
+  std::string text = "  " + std::string(option.name);
   if (!option.value.empty()) text.append(" ").append(option.value);
   if (text.size() < kHelpColumn) {
     text.resize(kHelpColumn, ' ');
@@ -269,9 +338,9 @@ std::vector<BindingArgument> ReadTriples(std::span<const std::string> args,
   std::vector<BindingArgument> bindings;
   for (std::size_t i = 0; i < args.size(); i += 3) {
     const std::string& type = args[i + 1];
-    if (type.size() != 1 || std::string_view("icgtsxan").find(type[0]) == std::string_view::npos) {
+    if (type.size() != 1 || std::string_view("icgtsxanC").find(type[0]) == std::string_view::npos) {
       throw UsageError(
-          "unknown value type " + Quoted(type) + " for " + args[i] + " (one of i c g t s x a n)",
+          "unknown value type " + Quoted(type) + " for " + args[i] + " (one of i c g t s x a n C)",
           std::string(command));
     }
     bindings.push_back({args[i], type[0], args[i + 2]});
@@ -287,18 +356,49 @@ void RequireCount(std::span<const std::string> positionals, std::size_t min, std
   }
 }
 
+// Under SNMPv1 a binding has no Counter64 value.
+void RequireVersionFor(const Invocation& invocation, std::string_view command) {
+  for (const BindingArgument& binding : invocation.bindings) {
+    if (binding.type == 'C' && invocation.snmp_version == 0) {
+      throw UsageError("type C (Counter64) for " + binding.oid + " needs -v 2c",
+                       std::string(command));
+    }
+  }
+}
+
+// AGENT COMMUNITY UPTIME TRAP-OID [OID TYPE VALUE]..., as snmptrap -v 2c and snmpinform take
+// them.
+void ReadNotification(Invocation& invocation, std::span<const std::string> positionals,
+                      std::string_view command) {
+  RequireCount(positionals, 4, std::numeric_limits<std::size_t>::max(), command);
+  invocation.target = ParseTarget(positionals[0], "162");
+  invocation.community = positionals[1];
+  invocation.uptime = ParseUptime(positionals[2], "UPTIME", command);
+  invocation.trap_oid = positionals[3];
+  invocation.bindings = ReadTriples(positionals.subspan(4), command);
+}
+
 void ReadPositionals(Invocation& invocation, std::span<const std::string> positionals,
                      std::string_view command) {
   constexpr std::size_t kAny = std::numeric_limits<std::size_t>::max();
+  if ((kSnmpV2Only & Bit(invocation.command)) != 0 && invocation.snmp_version != 1) {
+    throw UsageError(std::string(command) + " sends SNMPv2c messages only: give -v 2c",
+                     std::string(command));
+  }
   switch (invocation.command) {
     case Command::kGet:
     case Command::kGetNext:
+    case Command::kGetBulk:
       RequireCount(positionals, 3, kAny, command);
       invocation.target = ParseTarget(positionals[0], "161");
       invocation.community = positionals[1];
       invocation.oids.assign(positionals.begin() + 2, positionals.end());
       break;
     case Command::kWalk:
+    case Command::kBulkWalk:
+      if (invocation.command == Command::kBulkWalk && invocation.max_repetitions == 0) {
+        throw UsageError("bulkwalk needs -Cr 1 or more", std::string(command));
+      }
       RequireCount(positionals, 2, 3, command);
       invocation.target = ParseTarget(positionals[0], "161");
       invocation.community = positionals[1];
@@ -311,6 +411,16 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
       invocation.bindings = ReadTriples(positionals.subspan(2), command);
       break;
     case Command::kTrap:
+      if (invocation.snmp_version == 1) {
+        if (invocation.agent_address || invocation.uptime) {
+          throw UsageError(
+              "--agent-address and --uptime are for SNMPv1 traps; under -v 2c the time stamp is "
+              "UPTIME and there is no agent address",
+              std::string(command));
+        }
+        ReadNotification(invocation, positionals, command);
+        break;
+      }
       RequireCount(positionals, 5, kAny, command);
       invocation.target = ParseTarget(positionals[0], "162");
       invocation.community = positionals[1];
@@ -319,6 +429,9 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
           ParseInteger<std::int16_t>(positionals[3], 0, 6, "GENERIC", command);
       invocation.specific_trap = positionals[4];
       invocation.bindings = ReadTriples(positionals.subspan(5), command);
+      break;
+    case Command::kInform:
+      ReadNotification(invocation, positionals, command);
       break;
     case Command::kListen:
       RequireCount(positionals, 0, 0, command);
@@ -341,6 +454,7 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
     case Command::kVersion:
       break;
   }
+  RequireVersionFor(invocation, command);
 }
 
 }  // namespace
@@ -386,8 +500,13 @@ std::string EndpointText(std::string_view host, std::string_view port) {
 }
 
 std::string UsageText(std::string_view command) {
-  if (const CommandInfo* info = FindCommand(command)) {
-    return "usage: " + UsageLine(*info) + "\n";
+  if (FindCommand(command) != nullptr) {
+    std::string text;
+    for (const CommandInfo& info : kCommands) {
+      if (info.name == command)
+        text += (text.empty() ? "usage: " : "       ") + UsageLine(info) + "\n";
+    }
+    return text;
   }
   std::string text = "usage:\n";
   for (const CommandInfo& info : kCommands) {
@@ -399,22 +518,26 @@ std::string UsageText(std::string_view command) {
 
 std::string HelpText() {
   std::string text =
-      "ostrel: SNMPv1 requests, traps and decoding through the kivOstrel control.\n\n" +
+      "ostrel: SNMPv1 and SNMPv2c requests, traps, informs and decoding through the kivOstrel\n"
+      "control.\n\n" +
       UsageText("") +
       "\n"
       "Objects may be given as numbers (1.3.6.1.2.1.1.1.0), as dotted names from the root\n"
       "(iso.org.dod.internet.mgmt.mib.system.sysDescr.0) or as a unique last name with its\n"
       "suffix (sysDescr.0). Value types: i integer, c counter, g gauge, t timeticks,\n"
-      "s string, x hex bytes, a IP address, n null.\n\n"
+      "s string, x hex bytes, a IP address, n null, C counter64 (-v 2c only).\n"
+      "UPTIME: hundredths of a second, or '' (or auto) for the system's tick count.\n"
+      "getbulk, bulkwalk and inform need -v 2c. inform waits for the acknowledgement as a\n"
+      "request waits for its answer; listen acknowledges the informs it receives.\n\n"
       "Options:\n";
   for (const OptionInfo& option : kOptions) text += OptionHelp(option);
   return text +
          "\n"
          "Agents: HOST, HOST:PORT, [IPV6]:PORT or an IPv6 address alone, optionally after\n"
          "udp: (IPv4) or udp6: (IPv6), as Net-SNMP's tools take them. Default ports: 161 for\n"
-         "requests, 162 for traps.\n"
-         "Exit status: 0 success, 1 no answer in time or a socket or file failure, 2 the agent\n"
-         "answered with an error status, 64 bad arguments.\n";
+         "requests, 162 for traps and informs.\n"
+         "Exit status: 0 success, 1 no answer (or acknowledgement) in time or a socket or file\n"
+         "failure, 2 the agent answered with an error status, 64 bad arguments.\n";
 }
 
 Invocation ParseCommandLine(std::span<const std::string> args) {
@@ -444,46 +567,50 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
   bool options_ended = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (options_ended || !(arg.starts_with("--") || arg == "-h")) {
-      positionals.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
+    if (arg == "--" && !options_ended) {
       options_ended = true;
       continue;
     }
-    if (arg == "--help" || arg == "-h") {
+    if (!options_ended && (arg == "--help" || arg == "-h")) {
       Invocation help;
       help.help_topic = std::string(command);
       return help;
     }
-    std::string_view name = std::string_view(arg).substr(2);
-    std::optional<std::string> value;
-    if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
-      value = std::string(name.substr(equals + 1));
-      name = name.substr(0, equals);
-    }
     const OptionInfo* option = nullptr;
-    for (const OptionInfo& candidate : kOptions) {
-      if (candidate.name == name) option = &candidate;
+    std::optional<std::string> value;
+    if (!options_ended && arg.starts_with("--")) {
+      std::string_view name = arg;
+      if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
+        value = std::string(name.substr(equals + 1));
+        name = name.substr(0, equals);
+      }
+      option = FindOption(name);
+      if (option == nullptr) {
+        throw UsageError("unknown option " + Quoted(name), std::string(command));
+      }
+    } else if (!options_ended) {
+      option = FindOneDashOption(arg);
+      if (option != nullptr && arg.size() > option->name.size()) {
+        value = arg.substr(option->name.size());
+      }
     }
     if (option == nullptr) {
-      throw UsageError("unknown option '--" + std::string(name) + "'", std::string(command));
+      positionals.push_back(arg);
+      continue;
     }
+    const std::string name(option->name);
     if ((option->commands & Bit(info->command)) == 0) {
-      throw UsageError(
-          "option '--" + std::string(name) + "' does not apply to " + std::string(command),
-          std::string(command));
+      throw UsageError("option " + Quoted(name) + " does not apply to " + std::string(command),
+                       std::string(command));
     }
     const bool takes_value = !option->value.empty();
     if (takes_value && !value) {
       if (i + 1 == args.size()) {
-        throw UsageError("option '--" + std::string(name) + "' needs a value",
-                         std::string(command));
+        throw UsageError("option " + Quoted(name) + " needs a value", std::string(command));
       }
       value = args[++i];
     } else if (!takes_value && value) {
-      throw UsageError("option '--" + std::string(name) + "' takes no value", std::string(command));
+      throw UsageError("option " + Quoted(name) + " takes no value", std::string(command));
     }
     option->apply(invocation, value.value_or(std::string()), command);
   }

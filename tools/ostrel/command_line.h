@@ -3,8 +3,9 @@
 // Conventions are those of the usual SNMP command-line tools: the agent first (AGENT[:PORT],
 // [IPV6]:PORT, an optional "udp:" or "udp6:" prefix), then the community, then objects. Options
 // start with "--" and may stand anywhere before a lone "--"; "--name=value" and "--name value" are
-// the same. A single dash starts no option (except -h), so negative numbers such as `i -5` need no
-// quoting.
+// the same. The few options Net-SNMP's tools spell with one dash (-v 2c, -Cr 10) take their value
+// after a blank or joined to them (-v2c, -Cr10). No other word with one dash starts an option
+// (except -h), so negative numbers such as `i -5` need no quoting.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +32,11 @@ enum class Command {
   kGet,
   kGetNext,
   kWalk,
+  kGetBulk,
+  kBulkWalk,
   kSet,
   kTrap,
+  kInform,
   kListen,
   kDecode,
   kTranslate,
@@ -47,10 +51,11 @@ struct Target {
   friend bool operator==(const Target&, const Target&) = default;
 };
 
-// One OID TYPE VALUE triple of `set` and `trap`. The OID is as typed (a name or numbers).
+// One OID TYPE VALUE triple of `set`, `trap` and `inform`. The OID is as typed (a name or
+// numbers).
 struct BindingArgument {
   std::string oid;
-  char type = 'n';  // i c g t s x a n
+  char type = 'n';  // i c g t s x a n, and C (Counter64) under SNMPv2c
   std::string value;
   friend bool operator==(const BindingArgument&, const BindingArgument&) = default;
 };
@@ -65,22 +70,34 @@ struct Invocation {
   std::optional<double> timeout_seconds;
   int retries = 1;
 
-  // get, getnext, walk, set, trap
+  // get, getnext, walk, getbulk, bulkwalk, set, trap, inform
   Target target;
   std::string community;
-  // get, getnext: the objects; walk: the root (none: the default); translate: the inputs
+  // get, getnext, getbulk: the objects; walk, bulkwalk: the root (none: the default);
+  // translate: the inputs
   std::vector<std::string> oids;
-  // set, trap
+  // set, trap, inform
   std::vector<BindingArgument> bindings;
 
-  // trap
+  // getbulk (-Cn, -Cr) and bulkwalk (-Cr), as snmpbulkget's defaults
+  std::int32_t non_repeaters = 0;
+  std::int32_t max_repetitions = 10;
+
+  // trap under SNMPv1
   std::string enterprise;
   std::int16_t generic_trap = 0;
   std::string specific_trap;
   std::optional<std::string> agent_address;
+  // trap, inform: the time stamp, the control's TickCount (none: automatic)
   std::optional<std::int32_t> uptime;
+  // trap under SNMPv2c, inform: snmpTrapOID.0, as typed
+  std::string trap_oid;
 
-  // get, getnext, walk, set, trap, listen: the local endpoint, as UdpSocketOptions takes it
+  // Every command that uses the network: the engine's SnmpVersion, 0 (SNMPv1, -v 1, the default)
+  // or 1 (SNMPv2c, -v 2c).
+  std::int32_t snmp_version = 0;
+
+  // Every command that uses the network: the local endpoint, as UdpSocketOptions takes it
   // ("": every address, IPv4 and IPv6). The port is 162 for listen unless given, else 0 (the
   // system chooses).
   std::string local_address;

@@ -12,16 +12,13 @@
 #include "tools/ostrel/control_host.h"
 #include "tools/ostrel/objects.h"
 #include "tools/ostrel/output_format.h"
+#include "tools/ostrel/snmpv2_texts.h"
 
 namespace kivostrel::ostrel {
 namespace {
 
 // SNMPv1 error status noSuchName: what a version-1 agent answers at the end of its MIB.
 constexpr std::int16_t kNoSuchName = 2;
-// Exception values of later SNMP versions (noSuchObject, noSuchInstance, endOfMibView); a walk
-// stops at any of them.
-constexpr std::int16_t kFirstExceptionTag = 0x80;
-constexpr std::int16_t kLastExceptionTag = 0x82;
 
 Bytes Concatenate(const std::vector<Bytes>& parts) {
   Bytes all;
@@ -84,23 +81,32 @@ std::unique_ptr<ControlHost> NetworkHost(const Invocation& invocation) {
   auto host = ControlHost::OnNetwork(
       {.local_address = invocation.local_address, .local_port = invocation.local_port});
   host->control().StringType(invocation.string_type);
+  host->control().SnmpVersion(Variant{invocation.snmp_version});
   return host;
 }
 
-// Prints a response; returns the exit status its error status calls for, with a line on standard
-// error naming the error and the object it concerns (`requested`: the OIDs in request order).
-int ShowResponse(const Datagram& response, const std::vector<std::string>& requested,
-                 const Invocation& invocation, const kivOstrel& control, std::ostream& out) {
+// Prints the first `rows` rows of a response: text lines, or the response as JSON with them.
+void ShowRows(const Datagram& response, std::size_t rows, const Invocation& invocation,
+              const kivOstrel& control, std::ostream& out) {
   if (invocation.json) {
-    out << DatagramJson(response, control) << "\n";
-  } else if (response.ErrorStatus == 0) {
-    for (const OstrelObject& row : response.Objects) out << BindingLine(row, control) << "\n";
+    out << DatagramJson(response, control, rows) << "\n";
+  } else {
+    for (std::size_t i = 0; i < rows && i < response.Objects.size(); ++i) {
+      out << BindingLine(response.Objects[i], control) << "\n";
+    }
   }
   out.flush();
+}
+
+// The exit status a response's error status calls for, with a line on standard error naming
+// the error and the object it concerns (`requested`: the OIDs in request order).
+int ReportErrorStatus(const Datagram& response, const std::vector<std::string>& requested,
+                      const kivOstrel& control) {
   if (response.ErrorStatus == 0) return kExitOk;
-  std::string message =
-      "error in response from " + EndpointText(response.RemoteIP, response.RemotePort) + ": " +
-      control.Err2Str(response.ErrorStatus) + " (" + std::to_string(response.ErrorStatus) + ")";
+  std::string message = "error in response from " +
+                        EndpointText(response.RemoteIP, response.RemotePort) + ": " +
+                        ErrorStatusName(response.ErrorStatus, control) + " (" +
+                        std::to_string(response.ErrorStatus) + ")";
   if (const std::int32_t index = response.ErrorIndex;
       index >= 1 && static_cast<std::size_t>(index) <= requested.size()) {
     message += ", failed object " + std::to_string(index) + ": " +
@@ -108,6 +114,16 @@ int ShowResponse(const Datagram& response, const std::vector<std::string>& reque
   }
   std::cerr << "ostrel: " << message << "\n";
   return kExitErrorStatus;
+}
+
+// Prints a response (its rows only when its error status is 0, unless as JSON) and returns the
+// exit status its error status calls for.
+int ShowResponse(const Datagram& response, const std::vector<std::string>& requested,
+                 const Invocation& invocation, const kivOstrel& control, std::ostream& out) {
+  if (invocation.json || response.ErrorStatus == 0) {
+    ShowRows(response, response.Objects.size(), invocation, control, out);
+  }
+  return ReportErrorStatus(response, requested, control);
 }
 
 int RunGet(const Invocation& invocation, std::ostream& out) {
@@ -121,68 +137,106 @@ int RunGet(const Invocation& invocation, std::ostream& out) {
   }
   const Bytes list = Concatenate(bindings);
   const Target& to = invocation.target;
-  const bool next = invocation.command == Command::kGetNext;
   Requester requester(*host, invocation);
   const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
-    if (next) {
-      c.SendGetNextRequest(to.host, to.port, invocation.community, id, list);
-    } else {
-      c.SendGetRequest(to.host, to.port, invocation.community, id, list);
+    switch (invocation.command) {
+      case Command::kGetNext:
+        c.SendGetNextRequest(to.host, to.port, invocation.community, id, list);
+        break;
+      case Command::kGetBulk:
+        c.SendGetBulkRequest(to.host, to.port, invocation.community, id, invocation.non_repeaters,
+                             invocation.max_repetitions, list);
+        break;
+      default:
+        c.SendGetRequest(to.host, to.port, invocation.community, id, list);
     }
   });
   return ShowResponse(response, oids, invocation, control, out);
 }
 
-// Walks with GetNext from the root as Net-SNMP's snmpwalk does: a row whose value cannot be
-// decoded is shown as such and the walk goes on from its name; an answer that does not increase,
-// or whose name cannot be read, ends the walk with an error. A root with nothing below it is
-// asked for with a Get, so that walking a leaf shows the leaf.
+// What one row of a walk's answer does to the walk.
+enum class WalkStep {
+  kShow,           // shown; the walk goes on from its name
+  kShowAndEnd,     // an exception value inside the subtree: shown, and the walk ends
+  kEnd,            // past the subtree: the walk ends
+  kNoName,         // no readable name: the walk fails
+  kNotIncreasing,  // not after the object asked from: the walk fails
+};
+
+WalkStep StepOf(const OstrelObject& row, const std::string& root, const std::string& current) {
+  const bool in_subtree = row.OIDName == root || IsBelow(root, row.OIDName);
+  if (IsException(row.OIDType)) return in_subtree ? WalkStep::kShowAndEnd : WalkStep::kEnd;
+  if (!IsNumericOid(row.OIDName)) return WalkStep::kNoName;
+  if (CompareOids(row.OIDName, current) != std::strong_ordering::greater) {
+    return WalkStep::kNotIncreasing;
+  }
+  return IsBelow(root, row.OIDName) ? WalkStep::kShow : WalkStep::kEnd;
+}
+
+// Walks from the root as Net-SNMP's snmpwalk does (bulkwalk: as snmpbulkwalk does, in GetBulk
+// rounds of max-repetitions rows, each from the last object shown): a row whose value cannot be
+// decoded is shown as such and the walk goes on from its name; an exception value inside the
+// subtree (SNMPv2c: endOfMibView, noSuchObject, noSuchInstance) is shown and ends the walk; an
+// answer that does not increase, or whose name cannot be read, ends the walk with an error. A
+// root with nothing below it is asked for with a Get, so that walking a leaf shows the leaf (or,
+// under SNMPv2c, the exception the agent answers for it).
 int RunWalk(const Invocation& invocation, std::ostream& out) {
   auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
   const std::string root = ResolveOid(control, invocation.oids.at(0));
   const Target& to = invocation.target;
+  const bool bulk = invocation.command == Command::kBulkWalk;
   Requester requester(*host, invocation);
   const auto ask = [&](const std::string& oid, bool next) {
     const Bytes binding = control.SNMPNullValue(oid);
     return requester.Exchange([&](kivOstrel& c, std::int32_t id) {
-      if (next) {
+      if (next && bulk) {
+        c.SendGetBulkRequest(to.host, to.port, invocation.community, id, 0,
+                             invocation.max_repetitions, binding);
+      } else if (next) {
         c.SendGetNextRequest(to.host, to.port, invocation.community, id, binding);
       } else {
         c.SendGetRequest(to.host, to.port, invocation.community, id, binding);
       }
     });
   };
-  const auto is_exception = [](const OstrelObject& row) {
-    return row.OIDType >= kFirstExceptionTag && row.OIDType <= kLastExceptionTag;
-  };
   std::string current = root;
-  int shown = 0;
-  while (true) {
+  std::size_t shown = 0;
+  for (bool more = true; more;) {
     const Datagram response = ask(current, true);
-    if (response.ErrorStatus == kNoSuchName) break;  // past the last object of the agent
-    if (response.ErrorStatus != 0)
+    if (response.ErrorStatus == kNoSuchName) break;  // SNMPv1: past the last object of the agent
+    if (response.ErrorStatus != 0) {
       return ShowResponse(response, {current}, invocation, control, out);
-    if (response.Objects.empty()) break;
-    const OstrelObject& row = response.Objects.front();
-    if (is_exception(row)) break;
-    if (!IsNumericOid(row.OIDName)) {
+    }
+    more = !response.Objects.empty();
+    std::size_t rows = 0;  // of this answer, to be shown
+    WalkStep step = WalkStep::kShow;
+    std::string answered;  // the name of the row that ended this answer's rows
+    for (const OstrelObject& row : response.Objects) {
+      step = StepOf(row, root, current);
+      if (step == WalkStep::kShow || step == WalkStep::kShowAndEnd) ++rows;
+      if (step != WalkStep::kShow) {
+        answered = row.OIDName;
+        more = false;
+        break;
+      }
+      current = row.OIDName;
+    }
+    // The rows before a failure are shown first, as they came.
+    if (rows > 0) ShowRows(response, rows, invocation, control, out);
+    shown += rows;
+    if (step == WalkStep::kNoName) {
       throw ToolError(kExitFailure, "the agent's answer after " + current +
                                         " has no readable object name: walk stopped");
     }
-    if (CompareOids(row.OIDName, current) != std::strong_ordering::greater) {
-      throw ToolError(kExitFailure, "the agent answered " + row.OIDName + " after " + current +
+    if (step == WalkStep::kNotIncreasing) {
+      throw ToolError(kExitFailure, "the agent answered " + answered + " after " + current +
                                         ": OID not increasing, walk stopped");
     }
-    if (!IsBelow(root, row.OIDName)) break;
-    ShowResponse(response, {current}, invocation, control, out);
-    ++shown;
-    current = row.OIDName;
   }
   if (shown > 0) return kExitOk;
   const Datagram leaf = ask(root, false);
-  if (leaf.ErrorStatus == 0 && !leaf.Objects.empty() && !is_exception(leaf.Objects.front()) &&
-      leaf.Objects.front().OIDName == root) {
+  if (leaf.ErrorStatus == 0 && !leaf.Objects.empty() && leaf.Objects.front().OIDName == root) {
     return ShowResponse(leaf, {root}, invocation, control, out);
   }
   std::cerr << "ostrel: no objects below " << control.OID2Name(root) << "\n";
@@ -207,31 +261,64 @@ int RunSet(const Invocation& invocation, std::ostream& out) {
   return ShowResponse(response, oids, invocation, control, out);
 }
 
+Variant BindingList(const kivOstrel& control, const Invocation& invocation) {
+  std::vector<Bytes> bindings;
+  for (const BindingArgument& argument : invocation.bindings) {
+    bindings.push_back(BuildBinding(control, argument));
+  }
+  return Variant{Concatenate(bindings)};
+}
+
+// A trap: under SNMPv1 the control's SendTrap, under SNMPv2c its SendNotification.
 int RunTrap(const Invocation& invocation) {
   auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
   if (invocation.agent_address) control.AgentAddress(*invocation.agent_address);
   if (invocation.uptime) control.TickCount(*invocation.uptime);
-  const std::string enterprise = ResolveOid(control, invocation.enterprise);
-  std::vector<Bytes> bindings;
-  for (const BindingArgument& argument : invocation.bindings) {
-    bindings.push_back(BuildBinding(control, argument));
-  }
-  const Variant list{Concatenate(bindings)};
+  const bool v2 = invocation.snmp_version == 1;
+  const std::string oid = ResolveOid(control, v2 ? invocation.trap_oid : invocation.enterprise);
+  const Variant list = BindingList(control, invocation);
   const auto deadline =
       Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                          invocation.timeout_seconds.value_or(kDefaultTimeoutSeconds)));
   host->WaitReady(deadline);
   const Target& to = invocation.target;
   try {
-    control.SendTrap(to.host, to.port, invocation.community, enterprise, invocation.generic_trap,
-                     invocation.specific_trap, list);
+    if (v2) {
+      control.SendNotification(to.host, to.port, invocation.community, oid, list);
+    } else {
+      control.SendTrap(to.host, to.port, invocation.community, oid, invocation.generic_trap,
+                       invocation.specific_trap, list);
+    }
   } catch (const AutomationError& error) {
-    throw UsageError("cannot build the trap from ENTERPRISE, SPECIFIC and the agent address: " +
+    throw UsageError(std::string("cannot build the trap from ") +
+                     (v2 ? "TRAP-OID" : "ENTERPRISE, SPECIFIC and the agent address") + ": " +
                      error.description() + " (" + std::to_string(error.number()) + ")");
   }
   host->WaitReady(deadline);  // DatagramSent, or the send's failure
   return kExitOk;
+}
+
+// An inform, sent again as a request is until its acknowledgement (a GetResponse with its request
+// id) comes; that prints nothing unless it carries an error status.
+int RunInform(const Invocation& invocation) {
+  auto host = NetworkHost(invocation);
+  kivOstrel& control = host->control();
+  if (invocation.uptime) control.TickCount(*invocation.uptime);
+  const std::string trap_oid = ResolveOid(control, invocation.trap_oid);
+  std::vector<std::string> oids;
+  for (const BindingArgument& argument : invocation.bindings) {
+    oids.push_back(ResolveOid(control, argument.oid));
+  }
+  const Variant list = BindingList(control, invocation);
+  const Target& to = invocation.target;
+  Requester requester(*host, invocation);
+  const Datagram acknowledgement = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
+    c.SendInformRequest(to.host, to.port, invocation.community, id, trap_oid, list);
+  });
+  // The error index counts sysUpTime.0 and snmpTrapOID.0 before the bindings given.
+  oids.insert(oids.begin(), {"1.3.6.1.2.1.1.3.0", "1.3.6.1.6.3.1.1.4.1.0"});
+  return ReportErrorStatus(acknowledgement, oids, control);
 }
 
 void ShowReceived(const Datagram& datagram, const Invocation& invocation, const kivOstrel& control,
@@ -354,13 +441,17 @@ int Run(const Invocation& invocation, std::ostream& out) {
       return kExitOk;
     case Command::kGet:
     case Command::kGetNext:
+    case Command::kGetBulk:
       return RunGet(invocation, out);
     case Command::kWalk:
+    case Command::kBulkWalk:
       return RunWalk(invocation, out);
     case Command::kSet:
       return RunSet(invocation, out);
     case Command::kTrap:
       return RunTrap(invocation);
+    case Command::kInform:
+      return RunInform(invocation);
     case Command::kListen:
       return RunListen(invocation, out);
     case Command::kDecode:

@@ -91,6 +91,8 @@ Bytes BuildBinding(const kivOstrel& control, const BindingArgument& argument) {
         return control.SNMPIntegerValue(oid, value);
       case 'c':
         return control.SNMPCounterValue(oid, value);
+      case 'C':
+        return control.SNMPCounter64Value(oid, value);
       case 'g':
         return control.SnmpGaugeValue(oid, value);
       case 't':

@@ -23,7 +23,7 @@ bool IsNumericOid(std::string_view text) noexcept;
 std::string ResolveOid(const kivOstrel& control, std::string_view text);
 
 // The encoded variable binding of one OID TYPE VALUE triple, from the value constructor that
-// the type letter names (i c g t s x a n; x reads hex octets, n ignores the value). Throws
+// the type letter names (i c g t s x a n C; x reads hex octets, n ignores the value). Throws
 // UsageError when the control refuses the value (error 6 or 13) or the hex is malformed.
 Bytes BuildBinding(const kivOstrel& control, const BindingArgument& argument);
 

@@ -9,6 +9,7 @@
 #include "encoding/ber_tags.h"
 #include "encoding/hex.h"
 #include "tools/ostrel/command_line.h"
+#include "tools/ostrel/snmpv2_texts.h"
 
 namespace kivostrel::ostrel {
 namespace {
@@ -146,20 +147,20 @@ std::string JsonString(std::string_view text) {
   return out;
 }
 
-std::string DatagramJson(const Datagram& datagram, const kivOstrel& control) {
-  std::string json = "{\"RemoteIP\":" + JsonString(datagram.RemoteIP) +
-                     ",\"RemotePort\":" + JsonString(datagram.RemotePort) +
-                     ",\"Version\":" + std::to_string(datagram.Version) +
-                     ",\"Community\":" + JsonString(datagram.Community) +
-                     ",\"Command\":" + JsonString(datagram.Command) +
-                     ",\"RequestId\":" + std::to_string(datagram.RequestId) +
-                     ",\"ErrorStatus\":" + std::to_string(datagram.ErrorStatus) +
-                     ",\"ErrorStatusText\":" + JsonString(control.Err2Str(datagram.ErrorStatus)) +
-                     ",\"Objects\":[";
-  bool first = true;
-  for (const OstrelObject& row : datagram.Objects) {
-    if (!first) json += ',';
-    first = false;
+std::string DatagramJson(const Datagram& datagram, const kivOstrel& control, std::size_t rows) {
+  std::string json =
+      "{\"RemoteIP\":" + JsonString(datagram.RemoteIP) +
+      ",\"RemotePort\":" + JsonString(datagram.RemotePort) +
+      ",\"Version\":" + std::to_string(datagram.Version) +
+      ",\"Community\":" + JsonString(datagram.Community) +
+      ",\"Command\":" + JsonString(datagram.Command) +
+      ",\"RequestId\":" + std::to_string(datagram.RequestId) +
+      ",\"ErrorStatus\":" + std::to_string(datagram.ErrorStatus) +
+      ",\"ErrorStatusText\":" + JsonString(ErrorStatusName(datagram.ErrorStatus, control)) +
+      ",\"Objects\":[";
+  for (std::size_t i = 0; i < datagram.Objects.size() && i < rows; ++i) {
+    const OstrelObject row = datagram.Objects[i];
+    if (i > 0) json += ',';
     json += "{\"OIDName\":" + JsonString(row.OIDName) +
             ",\"Name\":" + JsonString(NameOf(control, row.OIDName)) +
             ",\"OIDType\":" + std::to_string(row.OIDType) +
@@ -188,7 +189,11 @@ std::string TimeTicksText(std::uint32_t ticks) {
 
 std::string ValueText(const OstrelObject& row, const kivOstrel& control) {
   if (row.OIDType == -1) return "(undecodable value)";
+  if (const auto exception = ExceptionText(row.OIDType)) return std::string(*exception);
   const std::string& type = row.OIDTypeName;
+  if (const auto* wide = std::get_if<std::uint64_t>(&row.OIDValue)) {
+    return type + ": " + std::to_string(*wide);
+  }
   if (std::holds_alternative<std::monostate>(row.OIDValue)) return TypeLabel(type);
   if (const auto* bytes = std::get_if<Bytes>(&row.OIDValue)) return HexValue(type, *bytes);
   if (const auto* number = std::get_if<std::int32_t>(&row.OIDValue)) {
@@ -226,7 +231,7 @@ std::string DatagramHeader(const Datagram& datagram, const kivOstrel& control) {
   }
   text += ": version " + std::to_string(datagram.Version) + ", community " +
           JsonString(datagram.Community) + ", request id " + std::to_string(datagram.RequestId) +
-          ", " + control.Err2Str(datagram.ErrorStatus) + " (" +
+          ", " + ErrorStatusName(datagram.ErrorStatus, control) + " (" +
           std::to_string(datagram.ErrorStatus) + ")";
   return text;
 }

@@ -3,18 +3,22 @@
 //
 // Text: one line per binding, "NAME = TYPE: VALUE", with the name through the control's
 // OID2Name. Counter, Gauge and TimeTicks values are shown unsigned (the control reports them as
-// signed 32-bit numbers), TimeTicks also as days, hours, minutes and seconds, ObjectID values
-// through OID2Name. A text value is shown as it is when it is valid UTF-8 without control
-// characters (tab excepted), otherwise as "Hex: 0A 1B ...", as are byte-array values.
+// signed 32-bit numbers), TimeTicks also as days, hours, minutes and seconds, Counter64 values
+// exactly, ObjectID values through OID2Name; an exception value is "NAME = " and Net-SNMP's
+// sentence for it ("No Such Object available on this agent at this OID"). A text value is shown as
+// it is when it is valid UTF-8 without control characters (tab excepted), otherwise as "Hex: 0A 1B
+// ...", as are byte-array values.
 //
 // JSON: the arguments of Response, unchanged. RemotePort is a string, as the event gives it;
-// numbers are the signed values the control reports. OIDValue is a number, a string,
+// numbers are the signed values the control reports (a Counter64 exactly). ErrorStatusText names
+// the error status as the text form does (ErrorStatusName). OIDValue is a number, a string,
 // {"bytes": "0A1B..."} (upper-case hex, no separators) for a byte array, or null when empty.
 // Strings are escaped as JSON requires; a byte that is not part of valid UTF-8 is written as
 // \u00XX with XX its value, so such bytes read back as the Latin-1 characters of the same number.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -33,8 +37,10 @@ bool IsDisplayableText(std::string_view text) noexcept;
 // "\"...\"" with JSON escapes.
 std::string JsonString(std::string_view text);
 
-// The whole datagram as one JSON object on one line (no line break at the end).
-std::string DatagramJson(const Datagram& datagram, const kivOstrel& control);
+// The datagram as one JSON object on one line (no line break at the end), with its first `rows`
+// rows (all of them by default).
+std::string DatagramJson(const Datagram& datagram, const kivOstrel& control,
+                         std::size_t rows = std::numeric_limits<std::size_t>::max());
 
 // "3d 4:05:06.07" or "0:00:12.34" for hundredths of a second.
 std::string TimeTicksText(std::uint32_t ticks);
