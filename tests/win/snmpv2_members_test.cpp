@@ -556,6 +556,52 @@ TEST(Snmpv2Members, SendsOnTheWireAndAnswersSetErrorIndex) {
   }
 }
 
+// What a late-bound C++ host does with a received Counter64: a Decimal, exact as text, rounded as
+// a Double above 2^53, and taken back exactly.
+TEST(Snmpv2Members, ReceivedCounter64ValuesAreExactDecimals) {
+  Control c;
+  ASSERT_EQ(Put(c.get(), L"SnmpVersion", Long(1)).hr, S_OK);
+  ASSERT_TRUE(c.WaitReady());
+  const struct {
+    const wchar_t* text;
+    double as_double;
+  } values[] = {
+      {L"0", 0.0},
+      {L"9007199254740993", 9007199254740992.0},  // 2^53 + 1
+      {L"18446744073709551615", 18446744073709551616.0},
+  };
+  std::vector<UniqueVariant> bindings;
+  for (const auto& v : values) {
+    bindings.push_back(
+        std::move(Call(c.get(), L"SNMPCounter64Value", Text(L"1.3"), Text(v.text)).value));
+  }
+  std::vector<UniqueVariant> list;
+  list.push_back(Text(L"127.0.0.1"));
+  list.push_back(Long(c.Long(L"LocalPort")));
+  list.push_back(Text(L"c"));
+  list.push_back(Long(1));
+  list.push_back(Long(0));
+  list.push_back(Long(0));
+  list.push_back(std::move(Invoke(c.get(), L"JoinBindings", DISPATCH_METHOD, bindings).value));
+  ASSERT_EQ(Invoke(c.get(), L"SendGetResponse", DISPATCH_METHOD, list).hr, S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return !c.responses.empty(); }, kTimeoutMs));
+  IDispatch* objects = c.responses[0].objects.get();
+  for (long i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const ComPtr<IDispatch> row = ObjectOf(*Call(objects, L"Item", Long(i + 1)).value.get());
+    CallResult value = Get(row.get(), L"OIDValue");
+    EXPECT_EQ(V_VT(value.value.get()), VT_DECIMAL);
+    EXPECT_EQ(TextOf(*value.value.get()), values[i].text);
+    UniqueVariant number;
+    ASSERT_EQ(VariantChangeType(number.get(), value.value.get(), 0, VT_R8), S_OK);
+    EXPECT_EQ(V_R8(number.get()), values[i].as_double);
+    EXPECT_EQ(
+        HexOf(BytesOf(*Call(c.get(), L"SNMPCounter64Value", Text(L"1.3"), std::move(value.value))
+                           .value.get())),
+        HexOf(BytesOf(*bindings[i].get())));
+  }
+}
+
 TEST(Snmpv2Members, AnInformFromAPeerIsAcknowledgedWithoutReady) {
   Control c;
   UdpPeer peer;
