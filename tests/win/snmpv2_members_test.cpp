@@ -586,11 +586,13 @@ TEST(Snmpv2Members, ReceivedCounter64ValuesAreExactDecimals) {
   ASSERT_EQ(Invoke(c.get(), L"SendGetResponse", DISPATCH_METHOD, list).hr, S_OK);
   ASSERT_TRUE(PumpUntil([&] { return !c.responses.empty(); }, kTimeoutMs));
   IDispatch* objects = c.responses[0].objects.get();
+  std::vector<DECIMAL> received;
   for (long i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     const ComPtr<IDispatch> row = ObjectOf(*Call(objects, L"Item", Long(i + 1)).value.get());
     CallResult value = Get(row.get(), L"OIDValue");
-    EXPECT_EQ(V_VT(value.value.get()), VT_DECIMAL);
+    ASSERT_EQ(V_VT(value.value.get()), VT_DECIMAL);
+    received.push_back(V_DECIMAL(value.value.get()));
     EXPECT_EQ(TextOf(*value.value.get()), values[i].text);
     UniqueVariant number;
     ASSERT_EQ(VariantChangeType(number.get(), value.value.get(), 0, VT_R8), S_OK);
@@ -600,6 +602,17 @@ TEST(Snmpv2Members, ReceivedCounter64ValuesAreExactDecimals) {
                            .value.get())),
         HexOf(BytesOf(*bindings[i].get())));
   }
+  // Decimal arithmetic on them is exact.
+  UniqueVariant difference = Typed(VT_DECIMAL);
+  ASSERT_EQ(VarDecSub(&received[2], &received[1], &V_DECIMAL(difference.get())), S_OK);
+  V_VT(difference.get()) = VT_DECIMAL;
+  EXPECT_EQ(TextOf(*difference.get()), L"18437736874454810622");
+  UniqueVariant tenth = Typed(VT_DECIMAL);
+  DECIMAL ten = V_DECIMAL(Decimal(10).get());
+  ASSERT_EQ(VarDecDiv(&received[2], &ten, &V_DECIMAL(tenth.get())), S_OK);
+  V_VT(tenth.get()) = VT_DECIMAL;
+  EXPECT_EQ(TextOf(*tenth.get()), L"1844674407370955161.5");
+  EXPECT_EQ(VarDecCmp(&received[1], &received[2]), VARCMP_LT);
 }
 
 TEST(Snmpv2Members, AnInformFromAPeerIsAcknowledgedWithoutReady) {
