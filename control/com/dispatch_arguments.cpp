@@ -39,7 +39,7 @@ Bytes ByteArrayArgument(const VARIANT& argument) {
 
 Variant BindingsArgument(const VARIANT& argument) {
   std::optional<Variant> value = EngineValueOf(argument);
-  if (!value) RaiseTypeMismatch();
+  if (!value || !(IsEmpty(*value) || std::holds_alternative<Bytes>(*value))) RaiseTypeMismatch();
   return std::move(*value);
 }
 

@@ -23,8 +23,8 @@ std::int32_t LongArgument(const VARIANT& argument);
 // A `Byte()` by-reference parameter, as SendGetRequest's Objectvalue: a byte array in any form
 // (ByteArrayIn), or what automation converts to one (a String: its UTF-16 bytes).
 Bytes ByteArrayArgument(const VARIANT& argument);
-// An optional `Variant` binding list, as SendTrap's Objectval: the engine's value, empty when
-// omitted; 13 for what the engine has no form for (the engine refuses the rest but bytes).
+// An optional `Variant` binding list, as SendTrap's Objectval: bytes, or empty when omitted or
+// Empty; 13 for anything else, before the engine checks the version or the link.
 Variant BindingsArgument(const VARIANT& argument);
 // One binding of JoinBindings: a byte array in any form (ByteArrayIn), nothing else.
 Bytes BindingArgument(const VARIANT& argument);
