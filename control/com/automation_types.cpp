@@ -35,6 +35,15 @@ Bytes BytesFromSafeArray(const SAFEARRAY* array) {
   return bytes;
 }
 
+SAFEARRAY** ByteArrayIn(VARIANT& argument) noexcept {
+  VARIANT* value = &argument;
+  if (V_VT(value) == (VT_VARIANT | VT_BYREF)) value = V_VARIANTREF(value);
+  if (value == nullptr) return nullptr;
+  if (V_VT(value) == (VT_ARRAY | VT_UI1)) return &V_ARRAY(value);
+  if (V_VT(value) == (VT_ARRAY | VT_UI1 | VT_BYREF)) return V_ARRAYREF(value);
+  return nullptr;
+}
+
 std::optional<Variant> EngineValueOf(const VARIANT& value) {
   const VARIANT* v = &value;
   if (v->vt == (VT_VARIANT | VT_BYREF)) v = v->pvarVal;

@@ -25,6 +25,11 @@ UniqueBstr BstrFromText(std::string_view text);
 // A null array is empty. A dimension other than one, or elements other than bytes, is error 13.
 Bytes BytesFromSafeArray(const SAFEARRAY* array);
 
+// Where the byte array an argument holds lies, in every form a host passes one: by value, by
+// reference (VT_BYREF | VT_ARRAY | VT_UI1), or in a variable passed by reference (VT_BYREF |
+// VT_VARIANT, as script engines pass one) that holds either; nullptr for any other value.
+SAFEARRAY** ByteArrayIn(VARIANT& argument) noexcept;
+
 // The engine's form of a value, looking through VT_BYREF. Integers of every width become 32-bit
 // integers (error 6 when they do not fit), floating values doubles; nullopt for what the engine
 // has no form for (objects, dates, currency, Null, arrays other than bytes). A missing optional

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "control/com/ansi_code_page.h"
+#include "control/com/automation_types.h"
+#include "control/com/dispatch_only_members.h"
 #include "control/com/error_guard.h"
 #include "control/com/label_face.h"
 #include "transport/win/winsock_udp_socket.h"
@@ -165,12 +167,9 @@ STDMETHODIMP ControlObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
   const HRESULT guard =
       Guarded(IID__kivOstrel, [&] { hr = TypeInfo()->GetIDsOfNames(names, count, ids); });
   if (FAILED(guard)) return guard;
-  // The properties outside the type library take no named arguments.
-  if (hr == DISP_E_UNKNOWNNAME && count == 1 && names && ids &&
-      FindLocalEndpointDispid(names[0], ids[0])) {
-    return S_OK;
-  }
-  return hr;
+  if (hr != DISP_E_UNKNOWNNAME || !names || !ids || count == 0) return hr;
+  const DispatchOnlyMember* member = FindDispatchOnlyMember(names[0]);
+  return member ? DispatchOnlyIds(*member, names, count, ids) : hr;
 }
 
 namespace {
@@ -216,17 +215,10 @@ ForwardedArguments ArgumentsForByteArrayMembers(const DISPPARAMS& params) {
   forwarded.arguments.assign(params.rgvarg, params.rgvarg + params.cArgs);
   forwarded.copies.reserve(params.cArgs);
   for (VARIANTARG& argument : forwarded.arguments) {
-    if ((V_VT(&argument) & VT_BYREF) == 0 || V_VT(&argument) == (VT_ARRAY | VT_UI1 | VT_BYREF)) {
-      continue;
-    }
-    VARIANT* variable =
-        V_VT(&argument) == (VT_VARIANT | VT_BYREF) ? V_VARIANTREF(&argument) : nullptr;
-    if (variable && V_VT(variable) == (VT_ARRAY | VT_UI1)) {
+    if ((V_VT(&argument) & VT_BYREF) == 0) continue;
+    if (SAFEARRAY** array = ByteArrayIn(argument)) {
       V_VT(&argument) = VT_ARRAY | VT_UI1 | VT_BYREF;
-      V_ARRAYREF(&argument) = &V_ARRAY(variable);
-    } else if (variable && V_VT(variable) == (VT_ARRAY | VT_UI1 | VT_BYREF)) {
-      V_VT(&argument) = VT_ARRAY | VT_UI1 | VT_BYREF;
-      V_ARRAYREF(&argument) = V_ARRAYREF(variable);
+      V_ARRAYREF(&argument) = array;
     } else {
       UniqueVariant& copy = forwarded.copies.emplace_back();
       ThrowIfFailed(VariantCopyInd(copy.get(), &argument));
@@ -258,9 +250,10 @@ STDMETHODIMP ControlObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
                                    VARIANT* result, EXCEPINFO* exception, UINT* argument_error) {
   // A handler of an event raised during the call may release the last outside reference.
   ComPtr<IUnknown> keep(static_cast<_kivOstrel*>(this));
-  if (IsLocalEndpointDispid(id)) {
+  if (const DispatchOnlyMember* member = FindDispatchOnlyMember(id)) {
+    if (!engine_) return E_UNEXPECTED;
     const DISPPARAMS none{};
-    return InvokeLocalEndpoint(id, flags, params ? *params : none, result, exception);
+    return InvokeDispatchOnly(*member, *engine_, flags, params ? *params : none, result, exception);
   }
   HRESULT hr = S_OK;
   const HRESULT guard = Guarded(IID__kivOstrel, [&] {

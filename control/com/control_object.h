@@ -1,7 +1,8 @@
 // The kivOstrel control as a COM object: the thin shell over the engine (control/kivostrel.h).
 //
 // The members of _kivOstrel forward to the engine, converting automation types; IDispatch is
-// served through the embedded type library. Events go to every sink of the one connection point.
+// served through the embedded type library, then through the table of the members outside it
+// (dispatch_only_members.h). Events go to every sink of the one connection point.
 // The OLE interfaces let containers embed, size, draw and persist the control; its only visible
 // part is Label1. Apartment-threaded: every call arrives on the creating thread, whose message
 // loop also delivers the socket component's events.
@@ -254,12 +255,6 @@ class ControlObject final : public _kivOstrel,
   HRESULT Member(Body&& body) noexcept;
   ComPtr<ITypeInfo> TypeInfo();
   void LoadTypeInfo();
-  // The dispatch-only properties LocalPort and LocalAddress, answered after the type library
-  // (control_local_endpoint.cpp).
-  static bool FindLocalEndpointDispid(const wchar_t* name, DISPID& id) noexcept;
-  static bool IsLocalEndpointDispid(DISPID id) noexcept;
-  HRESULT InvokeLocalEndpoint(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result,
-                              EXCEPINFO* exception) noexcept;
 
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT position);
   void ViewChanged() noexcept;

@@ -16,11 +16,15 @@ struct DispatchName {
   DISPID id;
 };
 
+// Whether `name` names `member`; a null name names nothing.
+inline bool IsDispatchName(const wchar_t* name, const wchar_t* member) noexcept {
+  return name != nullptr && CompareStringOrdinal(name, -1, member, -1, TRUE) == CSTR_EQUAL;
+}
+
 inline std::optional<DISPID> FindDispid(std::span<const DispatchName> table,
                                         const wchar_t* name) noexcept {
-  if (name == nullptr) return std::nullopt;
   for (const DispatchName& entry : table) {
-    if (CompareStringOrdinal(name, -1, entry.name, -1, TRUE) == CSTR_EQUAL) return entry.id;
+    if (IsDispatchName(name, entry.name)) return entry.id;
   }
   return std::nullopt;
 }

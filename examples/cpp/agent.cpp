@@ -1,19 +1,59 @@
-// kivOstrel from C++ (late binding): a tiny SNMP agent answering GetRequest for sysDescr and
-// sysName.
+// kivOstrel from C++ (late binding): a tiny SNMP agent for SNMPv1 and SNMPv2c managers.
 //
 //   agent.exe [port [community [seconds [address]]]]
 //
 // Answers requests of `community` (default "public") on UDP `port` (default 161, where managers
 // send requests; ports below 1024 may need administrator rights) of `address` (default: every
-// address of this machine, IPv4 and IPv6) for `seconds` (default 60). Ask it with Net-SNMP:
+// address of this machine, IPv4 and IPv6) for `seconds` (default 60). It serves four objects:
+// sysDescr.0, sysUpTime.0, sysName.0 and ifHCInOctets.1, a Counter64 that only SNMPv2c managers
+// see. It answers GetRequest, GetNextRequest and GetBulkRequest, each in the version the request
+// came in. Ask it with Net-SNMP:
 //
 //   snmpget -v1 -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0
+//   snmpget -v2c -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0 1.3.6.1.2.1.31.1.1.1.6.1
+//   snmpbulkget -v2c -c public -Cn0 -Cr10 127.0.0.1:161 1.3.6.1.2.1.1
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "ostrel_late_binding.h"
 
 using namespace ostrel_example;
+
+namespace {
+
+const wchar_t* const kIfHCInOctets1 = L"1.3.6.1.2.1.31.1.1.1.6.1";
+// In OID order, the order GetNext and GetBulk walk them in.
+const wchar_t* const kServed[] = {L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.3.0", L"1.3.6.1.2.1.1.5.0",
+                                  kIfHCInOctets1};
+constexpr long kNoSuchName = 2;
+
+std::vector<unsigned long> Arcs(const std::wstring& oid) {
+  std::vector<unsigned long> arcs;
+  std::wistringstream in(oid);
+  std::wstring arc;
+  while (std::getline(in, arc, L'.')) arcs.push_back(std::wcstoul(arc.c_str(), nullptr, 10));
+  return arcs;
+}
+
+// Whether the agent serves `oid` to a manager of `version`: SNMPv1 has no Counter64.
+bool Known(const std::wstring& oid, long version) {
+  const bool served = std::find(std::begin(kServed), std::end(kServed), oid) != std::end(kServed);
+  return served && (version == 1 || oid != kIfHCInOctets1);
+}
+
+// The first object after `oid` that this version sees, or "" after the last.
+std::wstring NextOid(const std::wstring& oid, long version) {
+  for (const wchar_t* served : kServed) {
+    if (Arcs(served) > Arcs(oid) && Known(served, version)) return served;
+  }
+  return {};
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   try {
@@ -22,32 +62,84 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring community = Argument(argc, argv, 2, L"public");
     const DWORD seconds = std::stoul(Argument(argc, argv, 3, L"60"));
     const std::wstring address = Argument(argc, argv, 4, L"");
+    const ULONGLONG started = ::GetTickCount64();
 
     const Object snmp = Object::Create(L"kivOstrelCtrl.kivOstrel");
+    const auto value_of = [&](const std::wstring& oid) {
+      const Variant name(oid.c_str());
+      if (oid == L"1.3.6.1.2.1.1.1.0") {
+        return snmp.Call(L"SNMPStringValue", name, Variant(L"kivOstrel C++ example agent"));
+      }
+      if (oid == L"1.3.6.1.2.1.1.3.0") {
+        const std::wstring ticks = std::to_wstring((::GetTickCount64() - started) / 10);
+        return snmp.Call(L"SnmpTimeTicksValue", name, Variant(ticks.c_str()));
+      }
+      if (oid == kIfHCInOctets1) {
+        return snmp.Call(L"SNMPCounter64Value", name, Variant(L"12345678901234567890"));
+      }
+      return snmp.Call(L"SNMPStringValue", name, Variant(L"kivostrel-agent"));
+    };
+
     bool ready = false;
     const auto answer = [&](const std::vector<Variant>& a) {
       // RemoteIP, RemotePort, Version, Community, Command, RequestId, ErrorStatus, Objects, ...
-      if (a[4].Text() != L"GetRequest" || a[3].Text() != community) return;
+      const long version = a[2].Long();
+      const std::wstring command = a[4].Text();
+      if (a[3].Text() != community || version > 1) return;
+      // An answer goes out in the version of its request.
+      snmp.Put(L"SnmpVersion", Variant(version));
       const Object objects(a[7].Object());
-      const std::wstring oid = objects.Get(L"Count").Long() == 1
-                                   ? Object(objects.Item(1).Object()).Get(L"OIDName").Text()
-                                   : L"";
-      long status = 0;
-      Variant binding;
-      if (oid == L"1.3.6.1.2.1.1.1.0") {
-        binding = snmp.Call(L"SNMPStringValue", Variant(oid.c_str()),
-                            Variant(L"kivOstrel C++ example agent"));
-      } else if (oid == L"1.3.6.1.2.1.1.5.0") {
-        binding = snmp.Call(L"SNMPStringValue", Variant(oid.c_str()), Variant(L"kivostrel-agent"));
-      } else {
-        status = oid.empty() ? 5 : 2;  // genErr for several bindings, else noSuchName
-        binding = snmp.Call(L"SNMPNullValue", Variant(oid.empty() ? L"0.0" : oid.c_str()));
+      std::vector<std::wstring> asked;
+      for (long i = 1, count = objects.Get(L"Count").Long(); i <= count; ++i) {
+        asked.push_back(Object(objects.Item(i).Object()).Get(L"OIDName").Text());
       }
-      std::wprintf(L"GetRequest %ld for %ls from %ls:%ls -> status %ld\n", a[5].Long(), oid.c_str(),
+      Variant list = snmp.Call(L"JoinBindings");
+      const auto add = [&](const Variant& binding) {
+        list = snmp.Call(L"JoinBindings", ByRef(list), binding);
+      };
+      long status = 0;
+      long failed = 0;
+      if (command == L"GetRequest" || command == L"GetNextRequest") {
+        for (std::size_t i = 0; i < asked.size(); ++i) {
+          const std::wstring oid =
+              command == L"GetNextRequest" ? NextOid(asked[i], version) : asked[i];
+          if (Known(oid, version)) {
+            add(value_of(oid));
+          } else {
+            add(snmp.Call(L"SNMPNullValue", Variant(asked[i].c_str())));
+            if (failed == 0) failed = static_cast<long>(i) + 1;
+          }
+        }
+        if (failed != 0) status = kNoSuchName;
+      } else if (command == L"GetBulkRequest") {
+        // Non-repeaters arrive as the error status, max-repetitions as ErrorIndex. The
+        // repetitions end with the last object.
+        const std::size_t first = std::min<std::size_t>(
+            static_cast<std::size_t>(std::max(a[6].Long(), 0L)), asked.size());
+        std::vector<std::wstring> next;
+        for (const std::wstring& oid : asked) next.push_back(NextOid(oid, version));
+        for (std::size_t i = 0; i < first; ++i) {
+          if (!next[i].empty()) add(value_of(next[i]));
+        }
+        for (long repeat = snmp.Get(L"ErrorIndex").Long(); repeat > 0; --repeat) {
+          for (std::size_t i = first; i < next.size(); ++i) {
+            if (next[i].empty()) continue;
+            add(value_of(next[i]));
+            next[i] = NextOid(next[i], version);
+          }
+        }
+      } else {
+        return;
+      }
+      std::wstring names;
+      for (const std::wstring& oid : asked) names += L" " + oid;
+      std::wprintf(L"%ls %ld (%ls) for%ls from %ls:%ls -> status %ld\n", command.c_str(),
+                   a[5].Long(), version == 0 ? L"SNMPv1" : L"SNMPv2c", names.c_str(),
                    a[0].Text().c_str(), a[1].Text().c_str(), status);
+      std::fflush(stdout);
       try {
         snmp.Call(L"SendGetResponse", a[0], a[1], Variant(community.c_str()), Variant(a[5].Long()),
-                  Variant(status), Variant(status != 0 ? 1L : 0L), ByRef(binding));
+                  Variant(status), Variant(failed), ByRef(list));
       } catch (const AutomationFailure& failure) {
         // 20001 "Not Ready": the previous answer is still going out.
         std::wprintf(L"not answered: %ls\n", failure.description.c_str());

@@ -91,8 +91,9 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring trap_port = Argument(argc, argv, 5, L"162");
 
     std::wprintf(L"== get sysDescr and sysName\n");
-    m.Show(m.Request(L"SendGetRequest", m.community,
-                     Join({m.Null(L"1.3.6.1.2.1.1.1.0"), m.Null(L"1.3.6.1.2.1.1.5.0")})));
+    m.Show(m.Request(
+        L"SendGetRequest", m.community,
+        m.snmp.Call(L"JoinBindings", m.Null(L"1.3.6.1.2.1.1.1.0"), m.Null(L"1.3.6.1.2.1.1.5.0"))));
 
     std::wprintf(L"== walk the system group\n");
     const std::wstring group = L"1.3.6.1.2.1.1.";

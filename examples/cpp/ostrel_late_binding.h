@@ -85,33 +85,6 @@ class Variant {
   VARIANT value_;
 };
 
-// Byte arrays (bindings) joined end to end: a request with several bindings.
-inline Variant Join(const std::vector<Variant>& arrays) {
-  std::vector<unsigned char> bytes;
-  for (const Variant& array : arrays) {
-    SAFEARRAY* data = V_ARRAY(array.get());
-    LONG low = 0, high = -1;
-    ::SafeArrayGetLBound(data, 1, &low);
-    ::SafeArrayGetUBound(data, 1, &high);
-    void* raw = nullptr;
-    if (SUCCEEDED(::SafeArrayAccessData(data, &raw))) {
-      const auto* first = static_cast<const unsigned char*>(raw);
-      bytes.insert(bytes.end(), first, first + (high - low + 1));
-      ::SafeArrayUnaccessData(data);
-    }
-  }
-  Variant joined;
-  SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-  void* raw = nullptr;
-  if (array != nullptr && SUCCEEDED(::SafeArrayAccessData(array, &raw))) {
-    std::copy(bytes.begin(), bytes.end(), static_cast<unsigned char*>(raw));
-    ::SafeArrayUnaccessData(array);
-  }
-  V_VT(joined.get()) = VT_ARRAY | VT_UI1;
-  V_ARRAY(joined.get()) = array;
-  return joined;
-}
-
 // An automation error: HRESULT, source and description, as the control reports them.
 struct AutomationFailure : std::runtime_error {
   HRESULT code;

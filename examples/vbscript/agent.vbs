@@ -1,18 +1,26 @@
-' kivOstrel from VBScript: a tiny SNMP agent that answers GetRequest for sysDescr and sysName.
+' kivOstrel from VBScript: a tiny SNMP agent for SNMPv1 and SNMPv2c managers.
 '
 '   ostrelhost.exe agent.vbs [port [community [seconds [address]]]]
 '
 ' Answers requests of `community` (default "public") on UDP `port` (default 161, where managers
 ' send requests; ports below 1024 may need administrator rights) of `address` (default: every
-' address of this machine, IPv4 and IPv6) for `seconds` (default 60). Ask it with Net-SNMP:
+' address of this machine, IPv4 and IPv6) for `seconds` (default 60). It serves four objects:
+' sysDescr.0, sysUpTime.0, sysName.0 and ifHCInOctets.1, a Counter64 that only SNMPv2c managers
+' see. It answers GetRequest, GetNextRequest and GetBulkRequest, each in the version the request
+' came in. Ask it with Net-SNMP:
 '
 '   snmpget -v1 -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0
+'   snmpget -v2c -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0 1.3.6.1.2.1.31.1.1.1.6.1
+'   snmpbulkget -v2c -c public -Cn0 -Cr10 127.0.0.1:161 1.3.6.1.2.1.1
 Option Explicit
 
-Const SysDescr = "1.3.6.1.2.1.1.1.0"
-Const SysName = "1.3.6.1.2.1.1.5.0"
+Const IfHCInOctets1 = "1.3.6.1.2.1.31.1.1.1.6.1"
 Const NoSuchName = 2
 Const GenErr = 5
+
+' The objects in OID order, the order GetNext and GetBulk walk them in.
+Dim Oids
+Oids = Array("1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.1.5.0", IfHCInOctets1)
 
 Dim Port, Community, Seconds, Address
 Port = Arg(0, "161")
@@ -20,8 +28,9 @@ Community = Arg(1, "public")
 Seconds = CLng(Arg(2, "60"))
 Address = Arg(3, "")
 
-Dim IsReady
+Dim IsReady, Started
 IsReady = False
+Started = Timer
 
 Dim Snmp
 Set Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel")
@@ -44,34 +53,114 @@ End Sub
 
 Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, RequestId, _
                   ErrorStatus, Objects, RawData)
-  If Command <> "GetRequest" Or RemoteCommunity <> Community Then Exit Sub
-  Dim Oid, Answer, Status, ErrorIndex
+  If RemoteCommunity <> Community Or Version > 1 Then Exit Sub
+  ' An answer goes out in the version of its request.
+  Snmp.SnmpVersion = Version
+  Dim Answer, Status, Failed, Index, Names, Oid, Binding, Repeat, Repeaters, First
+  Answer = Snmp.JoinBindings()
   Status = 0
-  If Objects.Count <> 1 Then
-    ' One binding per request keeps the example short: byte arrays are not joined here.
-    Status = GenErr
-    Oid = SysDescr
-  Else
-    Oid = Objects.Item(1).OIDName
-  End If
-  Select Case Oid
-    Case SysDescr
-      Answer = Snmp.SNMPStringValue(Oid, "kivOstrel example agent")
-    Case SysName
-      Answer = Snmp.SNMPStringValue(Oid, "kivostrel-agent")
+  Failed = 0
+  Select Case Command
+    Case "GetRequest", "GetNextRequest"
+      For Index = 1 To Objects.Count
+        Oid = Objects.Item(Index).OIDName
+        Names = Names & " " & Oid
+        If Command = "GetNextRequest" Then Oid = NextOid(Oid, Version)
+        If Known(Oid, Version) Then
+          Binding = ValueOf(Oid)
+        Else
+          Binding = Snmp.SNMPNullValue(Objects.Item(Index).OIDName)
+          If Failed = 0 Then Failed = Index
+        End If
+        Answer = Snmp.JoinBindings(Answer, Binding)
+      Next
+      If Failed <> 0 Then Status = NoSuchName
+    Case "GetBulkRequest"
+      ' Non-repeaters arrive as the error status, max-repetitions as the error index. The
+      ' repetitions end with the last object.
+      First = ErrorStatus
+      If First > Objects.Count Then First = Objects.Count
+      If First < 0 Then First = 0
+      ReDim Repeaters(Objects.Count)
+      For Index = 1 To Objects.Count
+        Oid = NextOid(Objects.Item(Index).OIDName, Version)
+        Repeaters(Index) = Oid
+        If Index <= First And Oid <> "" Then Answer = Snmp.JoinBindings(Answer, ValueOf(Oid))
+        Names = Names & " " & Objects.Item(Index).OIDName
+      Next
+      For Repeat = 1 To Snmp.ErrorIndex
+        For Index = First + 1 To Objects.Count
+          If Repeaters(Index) <> "" Then
+            Answer = Snmp.JoinBindings(Answer, ValueOf(Repeaters(Index)))
+            Repeaters(Index) = NextOid(Repeaters(Index), Version)
+          End If
+        Next
+      Next
     Case Else
-      Status = NoSuchName
-      Answer = Snmp.SNMPNullValue(Oid)
+      Exit Sub
   End Select
-  WScript.Echo "GetRequest " & RequestId & " for " & Oid & " from " & RemoteIP & ":" & _
-               RemotePort & " -> status " & Status
-  If Status <> 0 Then ErrorIndex = 1 Else ErrorIndex = 0
+  WScript.Echo Command & " " & RequestId & " (" & VersionName(Version) & ") for" & Names & _
+               " from " & RemoteIP & ":" & RemotePort & " -> status " & Status
   ' A send is refused (error 20001) while the previous one is still going out.
   On Error Resume Next
-  Snmp.SendGetResponse RemoteIP, RemotePort, Community, RequestId, Status, ErrorIndex, (Answer)
+  Snmp.SendGetResponse RemoteIP, RemotePort, Community, RequestId, Status, Failed, Answer
   If Err.Number <> 0 Then WScript.Echo "not answered: " & Err.Description
   On Error GoTo 0
 End Sub
+
+Function VersionName(Version)
+  If Version = 0 Then VersionName = "SNMPv1" Else VersionName = "SNMPv2c"
+End Function
+
+' Whether the agent serves Oid to a manager of this version: SNMPv1 has no Counter64.
+Function Known(Oid, Version)
+  Dim Served
+  Known = False
+  For Each Served In Oids
+    If Served = Oid Then Known = Version = 1 Or Oid <> IfHCInOctets1
+  Next
+End Function
+
+' The first object after Oid that this version sees, or "" after the last.
+Function NextOid(Oid, Version)
+  Dim Served
+  NextOid = ""
+  For Each Served In Oids
+    If CompareOids(Served, Oid) > 0 And Known(Served, Version) Then
+      NextOid = Served
+      Exit Function
+    End If
+  Next
+End Function
+
+' The binding of a served object.
+Function ValueOf(Oid)
+  Select Case Oid
+    Case "1.3.6.1.2.1.1.1.0"
+      ValueOf = Snmp.SNMPStringValue(Oid, "kivOstrel example agent")
+    Case "1.3.6.1.2.1.1.3.0"
+      ValueOf = Snmp.SnmpTimeTicksValue(Oid, CStr(Int((Timer - Started) * 100)))
+    Case "1.3.6.1.2.1.1.5.0"
+      ValueOf = Snmp.SNMPStringValue(Oid, "kivostrel-agent")
+    Case IfHCInOctets1
+      ValueOf = Snmp.SNMPCounter64Value(Oid, "12345678901234567890")
+  End Select
+End Function
+
+' -1, 0 or 1 as dotted OID A comes before, is, or comes after B, arc by arc.
+Function CompareOids(A, B)
+  Dim X, Y, Index
+  X = Split(A, ".")
+  Y = Split(B, ".")
+  For Index = 0 To UBound(X)
+    If Index > UBound(Y) Then CompareOids = 1: Exit Function
+    If CDbl(X(Index)) <> CDbl(Y(Index)) Then
+      CompareOids = Sgn(CDbl(X(Index)) - CDbl(Y(Index)))
+      Exit Function
+    End If
+  Next
+  If UBound(X) < UBound(Y) Then CompareOids = -1 Else CompareOids = 0
+End Function
 
 Function Arg(Index, Default)
   If WScript.Arguments.Count > Index Then Arg = WScript.Arguments(Index) Else Arg = Default

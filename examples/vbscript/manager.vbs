@@ -1,6 +1,8 @@
 ' kivOstrel from VBScript: a small SNMP manager.
 '
-' Reads sysDescr, walks the system group, sets sysContact and reads it back, then sends a trap.
+' Reads sysDescr, walks the system group, sets sysContact and reads it back, sends a trap; then,
+' over SNMPv2c, reads sysName and ifHCInOctets.1 (a Counter64) in one request, the Counter64 again
+' a second later for its rate, and walks the system group with GetBulkRequest.
 '
 '   ostrelhost.exe manager.vbs [agent [port [community [write-community [trap-port]]]]]
 '
@@ -12,6 +14,9 @@ Option Explicit
 Const SystemGroup = "1.3.6.1.2.1.1"
 Const SysDescr = "1.3.6.1.2.1.1.1.0"
 Const SysContact = "1.3.6.1.2.1.1.4.0"
+Const SysName = "1.3.6.1.2.1.1.5.0"
+Const IfHCInOctets = "1.3.6.1.2.1.31.1.1.1.6"
+Const BulkRepetitions = 5
 Const TimeoutMs = 3000
 
 Dim Agent, Port, Community, WriteCommunity, TrapPort
@@ -33,14 +38,14 @@ WScript.Echo Snmp.Copyright
 
 Dim Answer, Item, Oid, Count
 WScript.Echo "== get sysDescr from " & Agent & ":" & Port
-Set Answer = Request("get", SysDescr, Empty)
+Set Answer = Request("get", Snmp.SNMPNullValue(SysDescr))
 ShowAll Answer
 
 WScript.Echo "== walk the system group"
 Oid = SystemGroup
 Count = 0
 Do
-  Set Answer = Request("next", Oid, Empty)
+  Set Answer = Request("next", Snmp.SNMPNullValue(Oid))
   If Answer Is Nothing Then Exit Do
   Set Item = Answer.Item(1)
   If Left(Item.OIDName, Len(SystemGroup) + 1) <> SystemGroup & "." Then Exit Do
@@ -50,10 +55,10 @@ Do
 Loop While Count < 100
 
 WScript.Echo "== set sysContact"
-Set Answer = Request("set", SysContact, "kivOstrel example <ops@example.org>")
+Set Answer = Request("set", Snmp.SNMPStringValue(SysContact, "kivOstrel example <ops@example.org>"))
 ShowAll Answer
 WScript.Echo "== get sysContact back"
-Set Answer = Request("get", SysContact, Empty)
+Set Answer = Request("get", Snmp.SNMPNullValue(SysContact))
 ShowAll Answer
 
 WScript.Echo "== send a trap to " & Agent & ":" & TrapPort
@@ -65,6 +70,57 @@ IsReady = False
 Snmp.SendTrap Agent, TrapPort, Community, "1.3.6.1.4.1.99999", 6, "17", (Binding)
 WaitReady
 WScript.Echo "trap sent"
+
+' Every message from here on is SNMPv2c.
+Snmp.SnmpVersion = 1
+' The control's table has no name for the Counter64: one row gives it.
+Snmp.SetOID IfHCInOctets, _
+            "iso.org.dod.internet.mgmt.mib.ifMIB.ifMIBObjects.ifXTable.ifXEntry.ifHCInOctets"
+WScript.Echo "== SNMPv2c: get sysName and ifHCInOctets.1 in one request"
+Dim Bindings, First, Started, Elapsed
+Bindings = Snmp.JoinBindings(Snmp.SNMPNullValue(SysName), Snmp.SNMPNullValue(IfHCInOctets & ".1"))
+Set Answer = Request("get", Bindings)
+ShowAll Answer
+' A Counter64 arrives as a Decimal: exact to its 20 digits, and so is arithmetic on it. (An agent
+' may refresh its counters only every few seconds.)
+If Not Answer Is Nothing Then
+  First = Answer.Item(2).OIDValue
+  Started = Timer
+  WScript.Sleep 1000
+  Set Answer = Request("get", Snmp.SNMPNullValue(IfHCInOctets & ".1"))
+  Elapsed = Timer - Started
+  If Not Answer Is Nothing Then
+    WScript.Echo "ifHCInOctets.1 grew by " & (Answer.Item(1).OIDValue - First) & " octets in " & _
+                 Round(Elapsed, 2) & " s"
+  End If
+End If
+
+WScript.Echo "== walk the system group with GetBulkRequest, " & BulkRepetitions & _
+             " objects a request"
+Dim Requests, Done, Index
+Oid = SystemGroup
+Count = 0
+Requests = 0
+Done = False
+Do
+  Set Answer = Request("bulk", Snmp.SNMPNullValue(Oid))
+  If Answer Is Nothing Then Exit Do
+  Requests = Requests + 1
+  Done = Answer.Count = 0
+  For Index = 1 To Answer.Count
+    Set Item = Answer.Item(Index)
+    ' The walk ends past the group or at the end of the agent's objects.
+    If Left(Item.OIDName, Len(SystemGroup) + 1) <> SystemGroup & "." Or _
+       Item.OIDTypeName = "EndOfMibView" Then
+      Done = True
+      Exit For
+    End If
+    Show Item
+    Oid = Item.OIDName
+    Count = Count + 1
+  Next
+Loop Until Done Or Requests >= 20
+WScript.Echo Count & " objects of the system group in " & Requests & " GetBulkRequests"
 
 ' --- events -----------------------------------------------------------------------------------
 
@@ -106,27 +162,27 @@ Sub WaitReady()
   Loop
 End Sub
 
-' Sends one request ("get", "next" or "set") and waits for its answer: the objects of the
-' response, or Nothing after an error status or the time-out.
-Function Request(Kind, ObjectId, Value)
-  Dim Bindings, Waited
+' Sends one request ("get", "next", "set" or "bulk") with the binding list Bindings and waits for
+' its answer: the objects of the response, or Nothing after an error status or the time-out.
+Function Request(Kind, Bindings)
+  Dim Waited
   Set Request = Nothing
   WaitReady
   ExpectedId = ExpectedId + 1
   Replied = False
   IsReady = False
-  ' Bindings go in parentheses, passed by value; the control takes a byte array passed by
-  ' reference in a script's variable as well.
+  ' The control takes a byte array in a script's variable, passed by reference as here, as well
+  ' as one passed by value.
   Select Case Kind
     Case "get"
-      Bindings = Snmp.SNMPNullValue(ObjectId)
-      Snmp.SendGetRequest Agent, Port, Community, ExpectedId, (Bindings)
+      Snmp.SendGetRequest Agent, Port, Community, ExpectedId, Bindings
     Case "next"
-      Bindings = Snmp.SNMPNullValue(ObjectId)
-      Snmp.SendGetNextRequest Agent, Port, Community, ExpectedId, (Bindings)
+      Snmp.SendGetNextRequest Agent, Port, Community, ExpectedId, Bindings
     Case "set"
-      Bindings = Snmp.SNMPStringValue(ObjectId, Value)
-      Snmp.SendSetRequest Agent, Port, WriteCommunity, ExpectedId, (Bindings)
+      Snmp.SendSetRequest Agent, Port, WriteCommunity, ExpectedId, Bindings
+    Case "bulk"
+      ' No non-repeaters: every binding is repeated.
+      Snmp.SendGetBulkRequest Agent, Port, Community, ExpectedId, 0, BulkRepetitions, Bindings
   End Select
   Waited = 0
   Do While Not Replied And Waited < TimeoutMs

@@ -1,16 +1,20 @@
-' kivOstrel from VBScript: a trap receiver that prints the traps it receives.
+' kivOstrel from VBScript: a trap receiver that prints the traps and informs it receives.
 '
 '   ostrelhost.exe traps.vbs [port [seconds [address]]]
 '
 ' Listens on UDP `port` (default 162, where traps are sent; ports below 1024 may need
 ' administrator rights) of `address` (default: every address of this machine, IPv4 and IPv6)
-' for `seconds` (default 60). Send it a trap with Net-SNMP, for example:
+' for `seconds` (default 60). Send it traps and informs with Net-SNMP, for example:
 '
 '   snmptrap -v1 -c public 127.0.0.1:162 1.3.6.1.4.1.99999 127.0.0.1 6 17 ''
+'   snmptrap -v 2c -c public 127.0.0.1:162 '' 1.3.6.1.4.1.99999.0.17
+'   snmpinform -v 2c -c public 127.0.0.1:162 '' 1.3.6.1.4.1.99999.0.17
 '
-' A received trap arrives as Response with Command "Trap" and its bindings in the SNMPv2
-' notification form: sysUpTime.0, snmpTrapOID.0, the trap's own bindings, then the agent
-' address, community and enterprise.
+' Each arrives as Response, its bindings in the SNMPv2 notification form: sysUpTime.0,
+' snmpTrapOID.0, then the notification's own bindings. An SNMPv1 trap has Command "Trap" and
+' ends with its agent address, community and enterprise; an SNMPv2c trap has Command
+' "SNMPv2-Trap"; an inform has Command "InformRequest", and the control has acknowledged it
+' already when the Response is raised, so the script has nothing to send.
 Option Explicit
 
 Dim Port, Seconds, Address
@@ -42,8 +46,18 @@ End Sub
 
 Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, RequestId, _
                   ErrorStatus, Objects, RawData)
-  If Command <> "Trap" Then Exit Sub
-  WScript.Echo "trap from " & RemoteIP & ":" & RemotePort & ", community " & RemoteCommunity
+  Dim Kind
+  Select Case Command
+    Case "Trap"
+      Kind = "trap"
+    Case "SNMPv2-Trap"
+      Kind = "SNMPv2 trap"
+    Case "InformRequest"
+      Kind = "inform " & RequestId & " (acknowledged)"
+    Case Else
+      Exit Sub
+  End Select
+  WScript.Echo Kind & " from " & RemoteIP & ":" & RemotePort & ", community " & RemoteCommunity
   Dim Index, Binding, Value
   For Index = 1 To Objects.Count
     Set Binding = Objects.Item(Index)

@@ -10,6 +10,11 @@
 #                                     array, not a function, so that `timeout` and `&` take it
 #   windows_path PATH                 the Windows path Wine gives a Linux one (Z:\...)
 #   expect FILE TEXT                  "ok: TEXT", or "MISSING: TEXT" counted in $failures
+#   expect_line FILE REGEX            the same for a line matching the extended REGEX
+#   expect_same_walks FILE            "ok" when the manager's output FILE lists the same objects
+#                                     in its walk with GetBulkRequest as in its walk with
+#                                     GetNextRequest (but sysUpTime and sysContact, set between),
+#                                     else "MISSING" counted in $failures
 #   start_snmp_peers                  snmpd (public, private; sysDescr "kivOstrel e2e agent",
 #                                     sysName "kivostrel-e2e") on 127.0.0.1:$agent_port and
 #                                     snmptrapd on 127.0.0.1:$trap_port, logs in $work; returns
@@ -60,6 +65,32 @@ expect() {
     echo "ok: $2"
   else
     echo "MISSING: $2"
+    failures=$((failures + 1))
+  fi
+}
+
+expect_line() {
+  if grep -qE -- "$2" "$1"; then
+    echo "ok: /$2/"
+  else
+    echo "MISSING: /$2/"
+    failures=$((failures + 1))
+  fi
+}
+
+walked_objects() {
+  sed -n "/^== walk the system group$2/,/$3/p" "$1" | grep '^1\.3\.' |
+    grep -v -e ' sysUpTime\.0 ' -e ' sysContact\.0 '
+}
+
+expect_same_walks() {
+  walked_objects "$1" '$' '^== set sysContact' >"$work/next-walk.txt"
+  walked_objects "$1" ' with GetBulkRequest' ' objects of the system group in ' \
+    >"$work/bulk-walk.txt"
+  if [ -s "$work/next-walk.txt" ] && diff "$work/next-walk.txt" "$work/bulk-walk.txt"; then
+    echo "ok: the walk with GetBulkRequest found what the walk with GetNextRequest found"
+  else
+    echo "MISSING: the walk with GetBulkRequest as the walk with GetNextRequest"
     failures=$((failures + 1))
   fi
 }

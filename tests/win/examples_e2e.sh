@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The VBScript trap receiver and agent, run by ostrelhost.exe under Wine through the registered
 # control, each on a free 127.0.0.1 port chosen here and announced to no one:
-# examples/vbscript/traps.vbs must print the trap Net-SNMP's snmptrap sends to its port, and
-# examples/vbscript/agent.vbs must answer snmpget on its port, over IPv4 and, bound to ::1, over
-# IPv6 (where the machine has an IPv6 loopback).
+# examples/vbscript/traps.vbs must print the SNMPv1 and SNMPv2c traps Net-SNMP's snmptrap sends to
+# its port and the inform snmpinform sends (which the control acknowledges: snmpinform exits 0),
+# and examples/vbscript/agent.vbs must answer snmpget -v1 and -v2c (a Counter64 included) and
+# snmpbulkget on its port, over IPv4 and, bound to ::1, snmpget over IPv6 (where the machine has
+# an IPv6 loopback).
 #
 #   examples_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
 #
@@ -13,7 +15,7 @@ set -euo pipefail
 prefix=$1 ocx=$2 examples=$3 host=$4
 . "$(dirname "$0")/e2e_helpers.sh"
 skip_without "$host" "$examples/vbscript/traps.vbs" "$examples/vbscript/agent.vbs" \
-  snmptrap snmpget python3
+  snmptrap snmpinform snmpget snmpbulkget python3
 start_work
 read -r trap_port agent_port agent6_port < <(free_udp_ports 3)
 ipv6=no
@@ -68,12 +70,24 @@ if wait_for traps "listening for traps on port $trap_port"; then
   snmptrap -v1 -c public "127.0.0.1:$trap_port" 1.3.6.1.4.1.99999 127.0.0.1 6 17 '' \
     1.3.6.1.4.1.99999.1 s "to a chosen port"
   wait_for traps "to a chosen port" || true
+  snmptrap -v 2c -c public "127.0.0.1:$trap_port" '' 1.3.6.1.4.1.99999.0.18 \
+    1.3.6.1.4.1.99999.1 s "an SNMPv2c trap"
+  wait_for traps "an SNMPv2c trap" || true
+  inform_status=0
+  snmpinform -v 2c -c public -t 2 -r 1 "127.0.0.1:$trap_port" '' 1.3.6.1.4.1.99999.0.19 \
+    1.3.6.1.4.1.99999.1 s "an inform" >"$work/snmpinform.txt" 2>&1 || inform_status=$?
+  echo "snmpinform exit $inform_status" >>"$work/snmpinform.txt"
+  wait_for traps "an inform" || true
 else
   failures=$((failures + 1))
 fi
 if wait_for agent "agent answering on port $agent_port"; then
   snmpget -v1 -c public -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.5.0 \
     >"$work/snmpget.txt" 2>&1 || true
+  snmpget -v2c -c public -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.5.0 \
+    1.3.6.1.2.1.31.1.1.1.6.1 >"$work/snmpget2c.txt" 2>&1 || true
+  snmpbulkget -v2c -c public -Cn0 -Cr10 -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1 \
+    >"$work/snmpbulkget.txt" 2>&1 || true
 else
   failures=$((failures + 1))
 fi
@@ -89,8 +103,10 @@ fi
 
 finish traps
 finish agent
-echo "--- snmpget"
-cat "$work/snmpget.txt" 2>/dev/null || true
+for output in snmpinform snmpget snmpget2c snmpbulkget; do
+  echo "--- $output"
+  cat "$work/$output.txt" 2>/dev/null || true
+done
 if [ "$ipv6" = yes ]; then
   finish agent6
   echo "--- snmpget over IPv6"
@@ -106,7 +122,23 @@ expect "$work/traps.txt" ", community public"
 # snmpTrapOID.0, named as far as the control's table knows it.
 expect "$work/traps.txt" ".4.1.0 ObjectID: 1.3.6.1.4.1.99999.0.17"
 expect "$work/traps.txt" "enterprises.99999.1 OctetString: to a chosen port"
+expect "$work/traps.txt" "SNMPv2 trap from 127.0.0.1:"
+expect "$work/traps.txt" ".4.1.0 ObjectID: 1.3.6.1.4.1.99999.0.18"
+expect "$work/traps.txt" "enterprises.99999.1 OctetString: an SNMPv2c trap"
+expect "$work/traps.txt" "(acknowledged) from 127.0.0.1:"
+expect "$work/traps.txt" ".4.1.0 ObjectID: 1.3.6.1.4.1.99999.0.19"
+expect "$work/traps.txt" "enterprises.99999.1 OctetString: an inform"
+expect "$work/snmpinform.txt" "snmpinform exit 0"
 expect "$work/snmpget.txt" 'iso.3.6.1.2.1.1.5.0 = STRING: "kivostrel-agent"'
-expect "$work/agent.txt" "for 1.3.6.1.2.1.1.5.0 from 127.0.0.1:"
+expect "$work/agent.txt" "GetRequest "
+expect "$work/agent.txt" "(SNMPv1) for 1.3.6.1.2.1.1.5.0 from 127.0.0.1:"
+expect "$work/snmpget2c.txt" 'iso.3.6.1.2.1.1.5.0 = STRING: "kivostrel-agent"'
+expect "$work/snmpget2c.txt" 'iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890'
+expect "$work/agent.txt" "(SNMPv2c) for 1.3.6.1.2.1.1.5.0 1.3.6.1.2.1.31.1.1.1.6.1 from 127.0.0.1:"
+# The system group's three objects, then the Counter64 past it: the repetitions end with the last.
+expect "$work/snmpbulkget.txt" 'iso.3.6.1.2.1.1.1.0 = STRING: "kivOstrel example agent"'
+expect "$work/snmpbulkget.txt" 'iso.3.6.1.2.1.1.3.0 = Timeticks: '
+expect "$work/snmpbulkget.txt" 'iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890'
+expect "$work/agent.txt" "GetBulkRequest "
 echo "$failures failed"
 [ "$failures" -eq 0 ]

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # JScript end to end: examples/jscript/manager.js, run by ostrelhost.exe under Wine through the
-# registered control, against snmpd and snmptrapd started here on free 127.0.0.1 ports; then
+# registered control, against snmpd and snmptrapd started here on free 127.0.0.1 ports (SNMPv1,
+# then SNMPv2c: a Counter64 printed exactly and a walk with GetBulkRequest); then
 # scripts that fail, which must make ostrelhost exit non-zero with the line and description.
 #
 #   jscript_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
@@ -59,6 +60,8 @@ expect "$work/manager.txt" \
 expect "$work/manager.txt" "trap sent"
 expect "$work/snmptrapd.log" "hello from kivOstrel in JScript"
 expect "$work/snmptrapd.log" "99999"
+expect_line "$work/manager.txt" '^1\.3\.6\.1\.2\.1\.31\.1\.1\.1\.6\.1 ifHCInOctets\.1 Counter64: [0-9]+$'
+expect_same_walks "$work/manager.txt"
 
 # A run-time error at top level, in a file whose extension is in capitals.
 printf '%s\n' 'var a = 1;' 'WScript.Echo("before the error");' 'var b = notDefinedAnywhere + a;' \

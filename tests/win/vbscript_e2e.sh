@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # VBScript end to end: examples/vbscript/manager.vbs, run by ostrelhost.exe under Wine through
-# the registered control, against snmpd and snmptrapd started here on free 127.0.0.1 ports.
+# the registered control, against snmpd and snmptrapd started here on free 127.0.0.1 ports: its
+# SNMPv1 requests and trap, then SNMPv2c: a Counter64 and a walk with GetBulkRequest that must
+# find what the walk with GetNextRequest found.
 #
 #   vbscript_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
 #
@@ -36,5 +38,10 @@ expect "$work/output.txt" "1.3.6.1.2.1.1.4.0 sysContact.0 OctetString: kivOstrel
 expect "$work/output.txt" "trap sent"
 expect "$work/snmptrapd.log" "hello from kivOstrel"
 expect "$work/snmptrapd.log" "99999"
-echo "$((8 - failures)) passed, $failures failed"
+expect_line "$work/output.txt" '^1\.3\.6\.1\.2\.1\.31\.1\.1\.1\.6\.1 ifHCInOctets\.1 Counter64: [0-9]+$'
+expect_line "$work/output.txt" '^ifHCInOctets\.1 grew by [0-9]+ octets in '
+expect "$work/output.txt" "objects of the system group in "
+
+expect_same_walks "$work/output.txt"
+echo "$failures failed"
 [ "$failures" -eq 0 ]

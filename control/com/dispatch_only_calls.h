@@ -1,0 +1,34 @@
+// The calls behind the rows of the dispatch-only members' table (dispatch_only_members.cpp): the
+// local endpoint in control_local_endpoint.cpp, the SNMPv2c members in control_snmpv2.cpp. Each
+// converts the arguments as its parameters declare them (dispatch_arguments.h), calls the engine
+// and stores what it returns; conversion errors come before anything the engine checks.
+#pragma once
+
+#include "control/com/dispatch_only_members.h"
+
+namespace kivostrel::com::dispatch_only {
+
+// LocalPort (Long) and LocalAddress (String): puts take a number or a text (13 for anything else).
+void GetLocalPort(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutLocalPort(kivOstrel& engine, const VARIANT& value);
+void GetLocalAddress(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutLocalAddress(kivOstrel& engine, const VARIANT& value);
+
+// ErrorIndex (Long, read only) and SnmpVersion (Long).
+void GetErrorIndex(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void GetSnmpVersion(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutSnmpVersion(kivOstrel& engine, const VARIANT& value);
+
+// SendGetBulkRequest RemoteIP, RemotePort, Community, RequestId, NonRepeaters, MaxRepetitions,
+// Objectvalue: the last as SendGetRequest's binding list.
+void SendGetBulkRequest(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// SendNotification RemoteIP, RemotePort, Community, TrapOID [, Objectval]
+void SendNotification(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// SendInformRequest RemoteIP, RemotePort, Community, RequestId, TrapOID [, Objectval]
+void SendInformRequest(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// SNMPCounter64Value(ObjectID, Value) As Byte(): Value a text or any kind of number.
+void SNMPCounter64Value(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// JoinBindings(Binding1, Binding2, ...) As Byte()
+void JoinBindings(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+
+}  // namespace kivostrel::com::dispatch_only
