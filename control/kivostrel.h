@@ -1,6 +1,6 @@
 // kivOstrel: the control engine. It holds the control's fields, offers the interface's 26 members
-// and the dispatch-only LocalPort and LocalAddress under their own names, and turns the UDP
-// socket component's events into its own.
+// and the dispatch-only ones (LocalPort, LocalAddress and the SNMPv2c members) under their own
+// names, and turns the UDP socket component's events into its own.
 //
 // Texts are UTF-8, byte arrays std::vector<std::uint8_t>. Failures are AutomationErrors with the
 // number, source and description the host sees.
