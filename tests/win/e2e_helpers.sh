@@ -60,23 +60,17 @@ windows_path() {
   printf 'Z:%s' "${1//\//\\}"
 }
 
-expect() {
-  if grep -qF -- "$2" "$1"; then
-    echo "ok: $2"
+# expect FILE TEXT: the text somewhere in the file; expect_line FILE REGEX: a line matching it.
+expect_match() {
+  if grep -q "$1" -- "$3" "$2"; then
+    echo "ok: $4"
   else
-    echo "MISSING: $2"
+    echo "MISSING: $4"
     failures=$((failures + 1))
   fi
 }
-
-expect_line() {
-  if grep -qE -- "$2" "$1"; then
-    echo "ok: /$2/"
-  else
-    echo "MISSING: /$2/"
-    failures=$((failures + 1))
-  fi
-}
+expect() { expect_match -F "$1" "$2" "$2"; }
+expect_line() { expect_match -E "$1" "$2" "/$2/"; }
 
 walked_objects() {
   sed -n "/^== walk the system group$2/,/$3/p" "$1" | grep '^1\.3\.' |
