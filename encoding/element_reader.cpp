@@ -17,6 +17,21 @@ std::string IpAddressText(std::span<const std::uint8_t> content) {
   return text;
 }
 
+// Writes a number in decimal at `next` (room up to `end`); returns where it ends. Most arcs of
+// an identifier are small: one and two digits are written without to_chars.
+inline char* PutNumber(char* next, char* end, std::uint64_t number) {
+  if (number < 10) {
+    *next = static_cast<char>('0' + number);
+    return next + 1;
+  }
+  if (number < 100) {
+    next[0] = static_cast<char>('0' + number / 10);
+    next[1] = static_cast<char>('0' + number % 10);
+    return next + 2;
+  }
+  return std::to_chars(next, end, number).ptr;
+}
+
 std::string OctetText(std::span<const std::uint8_t> content) {
   return std::string(reinterpret_cast<const char*>(content.data()), content.size());
 }
@@ -44,51 +59,41 @@ bool AppendObjectIdText(std::span<const std::uint8_t> content, std::string& out)
   constexpr std::size_t kOnStack = 256;
   std::array<char, kOnStack> stack;
   const std::size_t used = out.size();
-  if (most > kOnStack) out.resize(used + most);
-  char* const begin = most > kOnStack ? out.data() + used : stack.data();
-  char* next = begin;
+  const bool in_place = most > kOnStack;
+  if (in_place) out.resize(used + most);
+  char* const begin = in_place ? out.data() + used : stack.data();
   char* const end = begin + most;
-  // Most arcs are small: one and two digits are written without to_chars.
-  const auto put_number = [&next, end](std::uint64_t number) {
-    if (number < 10) {
-      *next++ = static_cast<char>('0' + number);
-    } else if (number < 100) {
-      next[0] = static_cast<char>('0' + number / 10);
-      next[1] = static_cast<char>('0' + number % 10);
-      next += 2;
-    } else {
-      next = std::to_chars(next, end, number).ptr;
-    }
-  };
+  char* next = begin;
   if (i == content.size() && first < 40) {
-    put_number(first);
+    next = PutNumber(next, end, first);
   } else {
     const std::uint64_t top = first < 80 ? first / 40 : 2;
-    put_number(top);
+    next = PutNumber(next, end, top);
     *next++ = '.';
-    put_number(first - 40 * top);
+    next = PutNumber(next, end, first - 40 * top);
   }
-  std::uint64_t sub = 0;
-  for (; i < content.size(); ++i) {
-    const std::uint8_t octet = content[i];
-    if (sub == 0 && octet < 0x80) {  // a one-octet arc, the most common kind
-      *next++ = '.';
-      put_number(octet);
-      continue;
+  const std::uint8_t* octet = content.data() + i;
+  const std::uint8_t* const stop = content.data() + content.size();
+  while (octet != stop) {
+    std::uint64_t sub = *octet++;
+    if (sub >= 0x80) {
+      // A subidentifier of several octets; one still open at the end adds nothing.
+      sub &= 0x7F;
+      std::uint8_t last = 0x80;
+      while (octet != stop && last >= 0x80) {
+        last = *octet++;
+        sub = sub * 128 + (last & 0x7F);
+        if (sub > kMaxSubidentifier) {
+          if (in_place) out.resize(used);
+          return false;
+        }
+      }
+      if (last >= 0x80) break;
     }
-    sub = sub * 128 + (octet & 0x7F);
-    if (sub > kMaxSubidentifier) {
-      if (most > kOnStack) out.resize(used);
-      return false;
-    }
-    if (octet < 0x80) {
-      *next++ = '.';
-      put_number(sub);
-      sub = 0;
-    }
+    *next++ = '.';
+    next = PutNumber(next, end, sub);
   }
-  // A later group still open (its final octet has the high bit) adds nothing.
-  if (most > kOnStack) {
+  if (in_place) {
     out.resize(used + static_cast<std::size_t>(next - begin));
   } else {
     out.append(begin, next);
