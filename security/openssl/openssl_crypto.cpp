@@ -1,0 +1,119 @@
+#include "security/openssl/openssl_crypto.h"
+
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/params.h>
+#include <openssl/provider.h>
+#include <openssl/rand.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace kivostrel {
+namespace {
+
+const char* DigestName(HashAlgorithm algorithm) noexcept {
+  switch (algorithm) {
+    case HashAlgorithm::kMd5:
+      return "MD5";
+    case HashAlgorithm::kSha1:
+      return "SHA1";
+    case HashAlgorithm::kSha224:
+      return "SHA224";
+    case HashAlgorithm::kSha256:
+      return "SHA256";
+    case HashAlgorithm::kSha384:
+      return "SHA384";
+    case HashAlgorithm::kSha512:
+      return "SHA512";
+  }
+  return "";
+}
+
+[[noreturn]] void Fail(const char* what) {
+  throw std::runtime_error(std::string("OpenSSL: ") + what + " failed");
+}
+
+template <typename T, void (*Free)(T*)>
+struct Freer {
+  void operator()(T* pointer) const noexcept { Free(pointer); }
+};
+using UniqueMd = std::unique_ptr<EVP_MD, Freer<EVP_MD, EVP_MD_free>>;
+using UniqueMac = std::unique_ptr<EVP_MAC, Freer<EVP_MAC, EVP_MAC_free>>;
+using UniqueMacContext = std::unique_ptr<EVP_MAC_CTX, Freer<EVP_MAC_CTX, EVP_MAC_CTX_free>>;
+
+}  // namespace
+
+struct OpenSslCrypto::Context {
+  Context() : libctx(OSSL_LIB_CTX_new()) {
+    if (libctx == nullptr) Fail("OSSL_LIB_CTX_new");
+    // The default provider for every digest; the legacy one will add single DES.
+    provider = OSSL_PROVIDER_load(libctx, "default");
+    if (provider == nullptr) {
+      OSSL_LIB_CTX_free(libctx);
+      Fail("loading the default provider");
+    }
+  }
+  ~Context() {
+    OSSL_PROVIDER_unload(provider);
+    OSSL_LIB_CTX_free(libctx);
+  }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+  UniqueMd Digest(HashAlgorithm algorithm) const {
+    UniqueMd md(EVP_MD_fetch(libctx, DigestName(algorithm), nullptr));
+    if (!md) Fail("fetching a digest");
+    return md;
+  }
+
+  OSSL_LIB_CTX* libctx;
+  OSSL_PROVIDER* provider = nullptr;
+};
+
+OpenSslCrypto::OpenSslCrypto() : context_(std::make_unique<Context>()) {}
+OpenSslCrypto::~OpenSslCrypto() = default;
+
+bool OpenSslCrypto::Supports(HashAlgorithm algorithm) const noexcept {
+  return UniqueMd(EVP_MD_fetch(context_->libctx, DigestName(algorithm), nullptr)) != nullptr;
+}
+
+std::vector<std::uint8_t> OpenSslCrypto::Hash(HashAlgorithm algorithm,
+                                              std::span<const std::uint8_t> data) const {
+  const UniqueMd md = context_->Digest(algorithm);
+  std::vector<std::uint8_t> digest(static_cast<std::size_t>(EVP_MD_get_size(md.get())));
+  unsigned int size = 0;
+  if (EVP_Digest(data.data(), data.size(), digest.data(), &size, md.get(), nullptr) != 1) {
+    Fail("EVP_Digest");
+  }
+  digest.resize(size);
+  return digest;
+}
+
+std::vector<std::uint8_t> OpenSslCrypto::Hmac(HashAlgorithm algorithm,
+                                              std::span<const std::uint8_t> key,
+                                              std::span<const std::uint8_t> data) const {
+  const UniqueMac mac(EVP_MAC_fetch(context_->libctx, "HMAC", nullptr));
+  if (!mac) Fail("fetching HMAC");
+  const UniqueMacContext context(EVP_MAC_CTX_new(mac.get()));
+  if (!context) Fail("EVP_MAC_CTX_new");
+  std::string digest_name = DigestName(algorithm);
+  const OSSL_PARAM parameters[] = {
+      OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest_name.data(), 0),
+      OSSL_PARAM_construct_end()};
+  std::vector<std::uint8_t> out(DigestSize(algorithm));
+  std::size_t size = 0;
+  if (EVP_MAC_init(context.get(), key.data(), key.size(), parameters) != 1 ||
+      EVP_MAC_update(context.get(), data.data(), data.size()) != 1 ||
+      EVP_MAC_final(context.get(), out.data(), &size, out.size()) != 1) {
+    Fail("HMAC");
+  }
+  out.resize(size);
+  return out;
+}
+
+void OpenSslCrypto::RandomBytes(std::span<std::uint8_t> out) const {
+  if (RAND_bytes_ex(context_->libctx, out.data(), out.size(), 0) != 1) Fail("RAND_bytes_ex");
+}
+
+}  // namespace kivostrel

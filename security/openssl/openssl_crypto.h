@@ -1,0 +1,31 @@
+// Crypto over OpenSSL's libcrypto (3.0), in a library context of its own so that the process's
+// default context is left as it is.
+#pragma once
+
+#include <memory>
+
+#include "security/crypto.h"
+
+namespace kivostrel {
+
+class OpenSslCrypto final : public Crypto {
+ public:
+  // Throws std::runtime_error when OpenSSL cannot give a library context.
+  OpenSslCrypto();
+  ~OpenSslCrypto() override;
+  OpenSslCrypto(const OpenSslCrypto&) = delete;
+  OpenSslCrypto& operator=(const OpenSslCrypto&) = delete;
+
+  bool Supports(HashAlgorithm algorithm) const noexcept override;
+  std::vector<std::uint8_t> Hash(HashAlgorithm algorithm,
+                                 std::span<const std::uint8_t> data) const override;
+  std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
+                                 std::span<const std::uint8_t> data) const override;
+  void RandomBytes(std::span<std::uint8_t> out) const override;
+
+ private:
+  struct Context;
+  std::unique_ptr<Context> context_;
+};
+
+}  // namespace kivostrel
