@@ -1,10 +1,12 @@
-// Crypto: the hashes, HMACs and random bytes the User-based Security Model needs, from the
-// platform's own implementation (OpenSSL's libcrypto on Linux; the system's CNG on Windows).
-// Nothing here computes a hash or a cipher itself.
+// Crypto: the hashes, HMACs, block ciphers and random bytes the User-based Security Model
+// needs, from the platform's own implementation (OpenSSL's libcrypto on Linux; the system's CNG
+// on Windows). Nothing here computes a hash or a cipher itself; modes over the platform's block
+// cipher (AES-CFB128, cfb128.h) are built in the core.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -14,6 +16,15 @@ enum class HashAlgorithm { kMd5, kSha1, kSha224, kSha256, kSha384, kSha512 };
 
 // The digest's length in octets.
 std::size_t DigestSize(HashAlgorithm algorithm) noexcept;
+
+// One key's block encryption, kept between blocks.
+class BlockEncryptor {
+ public:
+  static constexpr std::size_t kBlockSize = 16;
+  virtual ~BlockEncryptor() = default;
+  // Encrypts one 16-octet block; `in` and `out` may be the same.
+  virtual void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) = 0;
+};
 
 class Crypto {
  public:
@@ -28,6 +39,14 @@ class Crypto {
   // HMAC of `data` under `key`, the whole digest (callers truncate as their protocol says).
   virtual std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
                                          std::span<const std::uint8_t> data) const = 0;
+  // AES (electronic codebook, one block at a time) under a 16, 24 or 32-octet key. Throws
+  // std::invalid_argument for another key size.
+  virtual std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> key) const = 0;
+  // DES-CBC under an 8-octet key and IV, over whole 8-octet blocks. Throws
+  // std::invalid_argument for other sizes.
+  virtual std::vector<std::uint8_t> DesCbc(bool encrypt, std::span<const std::uint8_t> key,
+                                           std::span<const std::uint8_t> iv,
+                                           std::span<const std::uint8_t> data) const = 0;
   // Unpredictable octets from the platform's generator.
   virtual void RandomBytes(std::span<std::uint8_t> out) const = 0;
 };

@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace kivostrel {
 namespace {
@@ -41,21 +42,58 @@ struct Freer {
 using UniqueMd = std::unique_ptr<EVP_MD, Freer<EVP_MD, EVP_MD_free>>;
 using UniqueMac = std::unique_ptr<EVP_MAC, Freer<EVP_MAC, EVP_MAC_free>>;
 using UniqueMacContext = std::unique_ptr<EVP_MAC_CTX, Freer<EVP_MAC_CTX, EVP_MAC_CTX_free>>;
+using UniqueCipher = std::unique_ptr<EVP_CIPHER, Freer<EVP_CIPHER, EVP_CIPHER_free>>;
+using UniqueCipherContext =
+    std::unique_ptr<EVP_CIPHER_CTX, Freer<EVP_CIPHER_CTX, EVP_CIPHER_CTX_free>>;
+
+// A cipher context set up without padding, for whole blocks.
+UniqueCipherContext CipherContext(OSSL_LIB_CTX* libctx, const char* name, bool encrypt,
+                                  std::span<const std::uint8_t> key, const std::uint8_t* iv) {
+  const UniqueCipher cipher(EVP_CIPHER_fetch(libctx, name, nullptr));
+  if (!cipher) Fail("fetching a cipher");
+  UniqueCipherContext context(EVP_CIPHER_CTX_new());
+  if (!context ||
+      EVP_CipherInit_ex2(context.get(), cipher.get(), key.data(), iv, encrypt ? 1 : 0, nullptr) !=
+          1 ||
+      EVP_CIPHER_CTX_set_padding(context.get(), 0) != 1) {
+    Fail("setting up a cipher");
+  }
+  return context;
+}
+
+class OpenSslAes final : public BlockEncryptor {
+ public:
+  explicit OpenSslAes(UniqueCipherContext context) : context_(std::move(context)) {}
+  void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) override {
+    int written = 0;
+    if (EVP_CipherUpdate(context_.get(), out, &written, in, kBlockSize) != 1 ||
+        written != static_cast<int>(kBlockSize)) {
+      Fail("AES");
+    }
+  }
+
+ private:
+  UniqueCipherContext context_;
+};
 
 }  // namespace
 
 struct OpenSslCrypto::Context {
   Context() : libctx(OSSL_LIB_CTX_new()) {
     if (libctx == nullptr) Fail("OSSL_LIB_CTX_new");
-    // The default provider for every digest; the legacy one will add single DES.
+    // The default provider for every digest and AES, the legacy one for single DES: loading
+    // legacy alone would leave the context without the default algorithms.
     provider = OSSL_PROVIDER_load(libctx, "default");
-    if (provider == nullptr) {
-      OSSL_LIB_CTX_free(libctx);
-      Fail("loading the default provider");
+    legacy = OSSL_PROVIDER_load(libctx, "legacy");
+    if (provider == nullptr || legacy == nullptr) {
+      Unload();
+      Fail("loading the default and legacy providers");
     }
   }
-  ~Context() {
-    OSSL_PROVIDER_unload(provider);
+  ~Context() { Unload(); }
+  void Unload() noexcept {
+    if (legacy != nullptr) OSSL_PROVIDER_unload(legacy);
+    if (provider != nullptr) OSSL_PROVIDER_unload(provider);
     OSSL_LIB_CTX_free(libctx);
   }
   Context(const Context&) = delete;
@@ -69,6 +107,7 @@ struct OpenSslCrypto::Context {
 
   OSSL_LIB_CTX* libctx;
   OSSL_PROVIDER* provider = nullptr;
+  OSSL_PROVIDER* legacy = nullptr;
 };
 
 OpenSslCrypto::OpenSslCrypto() : context_(std::make_unique<Context>()) {}
@@ -109,6 +148,33 @@ std::vector<std::uint8_t> OpenSslCrypto::Hmac(HashAlgorithm algorithm,
     Fail("HMAC");
   }
   out.resize(size);
+  return out;
+}
+
+std::unique_ptr<BlockEncryptor> OpenSslCrypto::Aes(std::span<const std::uint8_t> key) const {
+  const char* name = key.size() == 16   ? "AES-128-ECB"
+                     : key.size() == 24 ? "AES-192-ECB"
+                     : key.size() == 32 ? "AES-256-ECB"
+                                        : nullptr;
+  if (name == nullptr) throw std::invalid_argument("an AES key has 16, 24 or 32 octets");
+  return std::make_unique<OpenSslAes>(CipherContext(context_->libctx, name, true, key, nullptr));
+}
+
+std::vector<std::uint8_t> OpenSslCrypto::DesCbc(bool encrypt, std::span<const std::uint8_t> key,
+                                                std::span<const std::uint8_t> iv,
+                                                std::span<const std::uint8_t> data) const {
+  if (key.size() != 8 || iv.size() != 8 || data.size() % 8 != 0) {
+    throw std::invalid_argument("DES-CBC takes an 8-octet key and IV and whole 8-octet blocks");
+  }
+  const UniqueCipherContext context =
+      CipherContext(context_->libctx, "DES-CBC", encrypt, key, iv.data());
+  std::vector<std::uint8_t> out(data.size());
+  int written = 0;
+  if (!data.empty() && (EVP_CipherUpdate(context.get(), out.data(), &written, data.data(),
+                                         static_cast<int>(data.size())) != 1 ||
+                        written != static_cast<int>(data.size()))) {
+    Fail("DES-CBC");
+  }
   return out;
 }
 

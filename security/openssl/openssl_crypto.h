@@ -21,6 +21,10 @@ class OpenSslCrypto final : public Crypto {
                                  std::span<const std::uint8_t> data) const override;
   std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
                                  std::span<const std::uint8_t> data) const override;
+  std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> key) const override;
+  std::vector<std::uint8_t> DesCbc(bool encrypt, std::span<const std::uint8_t> key,
+                                   std::span<const std::uint8_t> iv,
+                                   std::span<const std::uint8_t> data) const override;
   void RandomBytes(std::span<std::uint8_t> out) const override;
 
  private:

@@ -8,6 +8,7 @@
 
 #include "encoding/bytes.h"
 #include "encoding/hex.h"
+#include "security/cfb128.h"
 #include "security/openssl/openssl_crypto.h"
 #include "security/usm_keys.h"
 #include "tests/support/test_support.h"
@@ -71,6 +72,40 @@ TEST(UsmKeysTest, HmacAndRandomBytes) {
   crypto.RandomBytes(b);
   EXPECT_NE(a, b);
   EXPECT_THROW(PasswordToKey(crypto, HashAlgorithm::kSha1, ""), std::invalid_argument);
+}
+
+// Against `openssl enc` (aes-128-cfb and aes-256-cfb are CFB with 128-bit feedback, des-cbc
+// -nopad through the legacy provider), on 35 octets that do not fill their last block.
+TEST(UsmKeysTest, PrivacyCiphers) {
+  const OpenSslCrypto crypto;
+  const std::string text = "SNMPv3 scoped PDU, 37 octets long!!";
+  const Bytes data(text.begin(), text.end());
+  const Bytes key = Hex("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F");
+  const Bytes iv = Hex("0F 0E 0D 0C 0B 0A 09 08 07 06 05 04 03 02 01 00");
+  Bytes key256 = key;
+  key256.insert(key256.end(), key.begin(), key.end());
+  const struct {
+    const Bytes& key;
+    const char* encrypted;
+  } cases[] = {
+      {key, "73E7B4C2C27F7B9B67708CB9088EC92E440D2965CC27FA3A1691D3B9026CD405ACDEE5"},
+      {key256, "E07DD60AFBCC77AF2C0E84EAF1FF2FF4F92B125A13987881DF2CAC256CB9C5B92CC1DB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.encrypted);
+    const std::vector<std::uint8_t> encrypted = AesCfb128(crypto, true, c.key, iv, data);
+    EXPECT_EQ(Compact(encrypted), c.encrypted);
+    EXPECT_EQ(AesCfb128(crypto, false, c.key, iv, encrypted), data);
+  }
+  const std::string blocks = "0123456789abcdef01234567";
+  const Bytes des_data(blocks.begin(), blocks.end());
+  const Bytes des_key = Hex("01 23 45 67 89 AB CD EF");
+  const Bytes des_iv = Hex("FE DC BA 98 76 54 32 10");
+  const std::vector<std::uint8_t> des = crypto.DesCbc(true, des_key, des_iv, des_data);
+  EXPECT_EQ(Compact(des), "8372FBE4923796B408403DD2AD8A91CCD78B76AB8BF398E0");
+  EXPECT_EQ(crypto.DesCbc(false, des_key, des_iv, des), des_data);
+  EXPECT_THROW(crypto.Aes(Hex("00 01")), std::invalid_argument);
+  EXPECT_THROW(crypto.DesCbc(true, des_key, des_iv, data), std::invalid_argument);
 }
 
 }  // namespace
