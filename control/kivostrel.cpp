@@ -19,6 +19,13 @@ std::uint32_t MonotonicMilliseconds() {
       std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
+// A send's optional binding list: omitted or empty for none, else a byte array (13 otherwise).
+std::span<const std::uint8_t> BindingListOf(const Variant& Objectval) {
+  if (const auto* bytes = std::get_if<Bytes>(&Objectval)) return *bytes;
+  if (!IsEmpty(Objectval)) RaiseTypeMismatch();
+  return {};
+}
+
 }  // namespace
 
 kivOstrel::kivOstrel(HostEvents& events, Label& label, const SocketFactory& make_socket,
@@ -188,12 +195,7 @@ void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
                          std::string_view Community, std::string_view Enterprise,
                          std::int16_t GenericTrapType, std::string_view SpecificTrapType,
                          const Variant& Objectval) {
-  std::span<const std::uint8_t> bindings;
-  if (const auto* bytes = std::get_if<Bytes>(&Objectval)) {
-    bindings = *bytes;
-  } else if (!IsEmpty(Objectval)) {
-    RaiseTypeMismatch();
-  }
+  const std::span<const std::uint8_t> bindings = BindingListOf(Objectval);
   RequireReady("ORVAN:SendTrap:m_Ready=");
   const std::string community = options_.code_page->ToAnsi(std::string(Community));
   if (m_SnmpVersion == 1) {
@@ -292,12 +294,7 @@ void kivOstrel::SendNotificationPdu(std::string_view source_prefix, BerTag pdu,
                                     std::string_view RemoteIP, std::string_view RemotePort,
                                     std::string_view Community, std::int32_t RequestId,
                                     std::string_view TrapOID, const Variant& Objectval) {
-  std::span<const std::uint8_t> bindings;
-  if (const auto* bytes = std::get_if<Bytes>(&Objectval)) {
-    bindings = *bytes;
-  } else if (!IsEmpty(Objectval)) {
-    RaiseTypeMismatch();
-  }
+  const std::span<const std::uint8_t> bindings = BindingListOf(Objectval);
   RequireReady(source_prefix);
   const Bytes list = NotificationBindings(TimeStamp(), TrapOID, bindings);
   const std::string community = options_.code_page->ToAnsi(std::string(Community));

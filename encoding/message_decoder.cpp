@@ -154,12 +154,6 @@ bool FillCommonFields(const HeaderElements& header, std::int32_t string_type,
   return converts;
 }
 
-constexpr std::string_view kSysUpTime0 = "1.3.6.1.2.1.1.3.0";
-constexpr std::string_view kSnmpTrapOid0 = "1.3.6.1.6.3.1.1.4.1.0";
-constexpr std::string_view kSnmpTrapAddress0 = "1.3.6.1.6.3.18.1.3.0";
-constexpr std::string_view kSnmpTrapCommunity0 = "1.3.6.1.6.3.18.1.4.0";
-constexpr std::string_view kSnmpTrapEnterprise0 = "1.3.6.1.6.3.1.1.4.3.0";
-
 // A trap's rows in the SNMPv2 notification form. Returns false when its header cannot be read.
 bool AddTrapRows(std::span<const std::uint8_t> data, std::size_t position, std::int32_t string_type,
                  const HeaderElements& header, ReceivedRows& rows) {

@@ -92,17 +92,14 @@ std::string TrapOidOf(std::string_view enterprise, std::int64_t generic_trap,
 
 Bytes NotificationBindings(std::int64_t time_stamp, std::string_view trap_oid,
                            std::span<const std::uint8_t> bindings, std::string_view enterprise) {
-  static constexpr std::uint32_t kSysUpTime0[] = {43, 6, 1, 2, 1, 1, 3, 0};
-  static constexpr std::uint32_t kSnmpTrapOid0[] = {43, 6, 1, 6, 3, 1, 1, 4, 1, 0};
-  static constexpr std::uint32_t kSnmpTrapEnterprise0[] = {43, 6, 1, 6, 3, 1, 1, 4, 3, 0};
   const Subidentifiers trap = ParseObjectIdText(trap_oid);
   const Subidentifiers from = ParseObjectIdText(enterprise);
   const std::int64_t ticks = WireValueOf(kTagTimeTicks, time_stamp);
   BerWriter w(64 + bindings.size());
-  const auto binding = [&w](std::span<const std::uint32_t> name, const auto& write_value) {
+  const auto binding = [&w](std::string_view name, const auto& write_value) {
     const std::size_t end = w.size();
     write_value();
-    w.PrependObjectId(name);
+    w.PrependObjectId(ParseObjectIdText(name).span());
     w.PrependConstructed(kTagSequence, end);
   };
   if (!enterprise.empty()) {

@@ -32,6 +32,13 @@ struct RequestMessage {
 
 Bytes BuildRequestMessage(const RequestMessage& message);
 
+// The objects of an SNMPv2 notification (RFC 3416, RFC 3584) besides its own bindings.
+inline constexpr std::string_view kSysUpTime0 = "1.3.6.1.2.1.1.3.0";
+inline constexpr std::string_view kSnmpTrapOid0 = "1.3.6.1.6.3.1.1.4.1.0";
+inline constexpr std::string_view kSnmpTrapAddress0 = "1.3.6.1.6.3.18.1.3.0";
+inline constexpr std::string_view kSnmpTrapCommunity0 = "1.3.6.1.6.3.18.1.4.0";
+inline constexpr std::string_view kSnmpTrapEnterprise0 = "1.3.6.1.6.3.1.1.4.3.0";
+
 // The acknowledgement of an InformRequest, as notification receivers send it: the same message
 // with the PDU tag of a GetResponse, so that version, community, request id and bindings are
 // repeated. Nullopt unless `inform` begins with a message SEQUENCE, a version, a community and

@@ -8,6 +8,7 @@
 
 #include "encoding/automation_error.h"
 #include "encoding/hex.h"
+#include "encoding/messages.h"
 #include "encoding/quoted.h"
 #include "tools/ostrel/control_host.h"
 #include "tools/ostrel/objects.h"
@@ -19,12 +20,6 @@ namespace {
 
 // SNMPv1 error status noSuchName: what a version-1 agent answers at the end of its MIB.
 constexpr std::int16_t kNoSuchName = 2;
-
-Bytes Concatenate(const std::vector<Bytes>& parts) {
-  Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 // Sends requests and waits in the pump for their answers: the control has no timer of its own.
 class Requester {
@@ -135,7 +130,7 @@ int RunGet(const Invocation& invocation, std::ostream& out) {
     oids.push_back(ResolveOid(control, typed));
     bindings.push_back(control.SNMPNullValue(oids.back()));
   }
-  const Bytes list = Concatenate(bindings);
+  const Bytes list = kivOstrel::JoinBindings(bindings);
   const Target& to = invocation.target;
   Requester requester(*host, invocation);
   const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
@@ -252,7 +247,7 @@ int RunSet(const Invocation& invocation, std::ostream& out) {
     oids.push_back(ResolveOid(control, argument.oid));
     bindings.push_back(BuildBinding(control, argument));
   }
-  const Bytes list = Concatenate(bindings);
+  const Bytes list = kivOstrel::JoinBindings(bindings);
   const Target& to = invocation.target;
   Requester requester(*host, invocation);
   const Datagram response = requester.Exchange([&](kivOstrel& c, std::int32_t id) {
@@ -266,7 +261,7 @@ Variant BindingList(const kivOstrel& control, const Invocation& invocation) {
   for (const BindingArgument& argument : invocation.bindings) {
     bindings.push_back(BuildBinding(control, argument));
   }
-  return Variant{Concatenate(bindings)};
+  return Variant{kivOstrel::JoinBindings(bindings)};
 }
 
 // A trap: under SNMPv1 the control's SendTrap, under SNMPv2c its SendNotification.
@@ -317,7 +312,7 @@ int RunInform(const Invocation& invocation) {
     c.SendInformRequest(to.host, to.port, invocation.community, id, trap_oid, list);
   });
   // The error index counts sysUpTime.0 and snmpTrapOID.0 before the bindings given.
-  oids.insert(oids.begin(), {"1.3.6.1.2.1.1.3.0", "1.3.6.1.6.3.1.1.4.1.0"});
+  oids.insert(oids.begin(), {std::string(kSysUpTime0), std::string(kSnmpTrapOid0)});
   return ReportErrorStatus(acknowledgement, oids, control);
 }
 
