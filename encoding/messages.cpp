@@ -31,17 +31,32 @@ Bytes FinishMessage(BerWriter& w, std::int32_t version, std::string_view communi
 
 }  // namespace
 
-Bytes BuildRequestMessage(const RequestMessage& m) {
-  const std::size_t pdu_content = ElementSize(IntegerContentSize(m.request_id)) +
-                                  ElementSize(IntegerContentSize(m.error_status)) +
-                                  ElementSize(IntegerContentSize(m.error_index)) +
-                                  ElementSize(m.bindings.size());
-  BerWriter w(MessageSize(m.community.size(), pdu_content));
+namespace {
+
+std::size_t RequestPduContentSize(const RequestMessage& m) {
+  return ElementSize(IntegerContentSize(m.request_id)) +
+         ElementSize(IntegerContentSize(m.error_status)) +
+         ElementSize(IntegerContentSize(m.error_index)) + ElementSize(m.bindings.size());
+}
+
+}  // namespace
+
+std::size_t RequestPduSize(const RequestMessage& m) {
+  return ElementSize(RequestPduContentSize(m));
+}
+
+void PrependRequestPdu(BerWriter& w, const RequestMessage& m) {
+  const std::size_t end = w.size();
   PrependBindingList(w, m.bindings);
   w.PrependInteger(kTagInteger, m.error_index);
   w.PrependInteger(kTagInteger, m.error_status);
   w.PrependInteger(kTagInteger, m.request_id);
-  w.PrependConstructed(m.pdu, 0);
+  w.PrependConstructed(m.pdu, end);
+}
+
+Bytes BuildRequestMessage(const RequestMessage& m) {
+  BerWriter w(MessageSize(m.community.size(), RequestPduContentSize(m)));
+  PrependRequestPdu(w, m);
   return FinishMessage(w, m.version, m.community);
 }
 

@@ -32,6 +32,12 @@ struct RequestMessage {
 
 Bytes BuildRequestMessage(const RequestMessage& message);
 
+class BerWriter;
+// The PDU of `message` alone (its version and community are not written), and its size, for
+// messages that wrap the PDU in another layout.
+std::size_t RequestPduSize(const RequestMessage& message);
+void PrependRequestPdu(BerWriter& w, const RequestMessage& message);
+
 // The objects of an SNMPv2 notification (RFC 3416, RFC 3584) besides its own bindings.
 inline constexpr std::string_view kSysUpTime0 = "1.3.6.1.2.1.1.3.0";
 inline constexpr std::string_view kSnmpTrapOid0 = "1.3.6.1.6.3.1.1.4.1.0";
