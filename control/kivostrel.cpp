@@ -3,9 +3,11 @@
 #include <chrono>
 
 #include "encoding/automation_error.h"
+#include "encoding/hex.h"
 #include "encoding/integer_text.h"
 #include "encoding/message_decoder.h"
 #include "encoding/messages.h"
+#include "encoding/v3_message.h"
 #include "encoding/value_constructors.h"
 #include "oidtable/type_names.h"
 #include "transport/endpoint.h"
@@ -17,6 +19,11 @@ std::uint32_t MonotonicMilliseconds() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<std::uint32_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+std::int64_t MonotonicSeconds() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration_cast<std::chrono::seconds>(now).count();
 }
 
 // A send's optional binding list: omitted or empty for none, else a byte array (13 otherwise).
@@ -37,6 +44,8 @@ kivOstrel::kivOstrel(HostEvents& events, Label& label, const SocketFactory& make
       udp_(make_socket(*this)) {
   if (!options_.tick_count) options_.tick_count = MonotonicMilliseconds;
   if (!options_.code_page) options_.code_page = std::make_shared<const CodePage>();
+  if (!options_.seconds) options_.seconds = MonotonicSeconds;
+  if (options_.crypto) v3_ = std::make_unique<V3Exchanges>(*options_.crypto, options_.seconds);
 
   m_Copyright = kBanner;
   label_.SetCaption(m_Copyright);
@@ -151,15 +160,32 @@ void kivOstrel::SendRequest(std::string_view source_prefix, BerTag pdu, std::str
                             std::int32_t RequestId, std::int32_t ErrorStatus,
                             std::int32_t ErrorIndex, std::span<const std::uint8_t> Objectvalue) {
   RequireReady(source_prefix);
+  Send(RemoteIP, RemotePort,
+       MessageOf(RemoteIP, RemotePort, Community,
+                 {.pdu = pdu,
+                  .request_id = RequestId,
+                  .error_status = ErrorStatus,
+                  .error_index = ErrorIndex,
+                  .bindings = Objectvalue}));
+}
+
+Bytes kivOstrel::MessageOf(std::string_view RemoteIP, std::string_view RemotePort,
+                           std::string_view Community, const RequestMessage& pdu) {
   const std::string community = options_.code_page->ToAnsi(std::string(Community));
-  const Bytes message = BuildRequestMessage({.pdu = pdu,
-                                             .version = m_SnmpVersion,
-                                             .community = community,
-                                             .request_id = RequestId,
-                                             .error_status = ErrorStatus,
-                                             .error_index = ErrorIndex,
-                                             .bindings = Objectvalue});
-  Send(RemoteIP, RemotePort, message);
+  if (m_SnmpVersion == 3) {
+    switch (pdu.pdu) {
+      case kTagGetResponse:
+        return V3().Response(RemoteIP, RemotePort, pdu);
+      case kTagSnmpV2Trap:
+        return V3().Notification(community, pdu);
+      default:
+        return V3().Request(RemoteIP, RemotePort, community, pdu);
+    }
+  }
+  RequestMessage message = pdu;
+  message.version = m_SnmpVersion;
+  message.community = community;
+  return BuildRequestMessage(message);
 }
 
 void kivOstrel::SendGetResponse(std::string_view RemoteIP, std::string_view RemotePort,
@@ -197,20 +223,18 @@ void kivOstrel::SendTrap(std::string_view RemoteIP, std::string_view RemotePort,
                          const Variant& Objectval) {
   const std::span<const std::uint8_t> bindings = BindingListOf(Objectval);
   RequireReady("ORVAN:SendTrap:m_Ready=");
-  const std::string community = options_.code_page->ToAnsi(std::string(Community));
-  if (m_SnmpVersion == 1) {
+  if (m_SnmpVersion != 0) {
     // SNMPv2 has no agent address: the trap's identity is its snmpTrapOID.0.
     const auto specific = static_cast<std::uint32_t>(ParseIntegerText(SpecificTrapType));
     const Bytes list = NotificationBindings(
         TimeStamp(), TrapOidOf(Enterprise, GenericTrapType, specific), bindings, Enterprise);
     Send(RemoteIP, RemotePort,
-         BuildRequestMessage({.pdu = kTagSnmpV2Trap,
-                              .version = 1,
-                              .community = community,
-                              .request_id = ++m_NotificationId,
-                              .bindings = list}));
+         MessageOf(RemoteIP, RemotePort, Community,
+                   {.pdu = kTagSnmpV2Trap, .request_id = m_NotificationId + 1, .bindings = list}));
+    ++m_NotificationId;
     return;
   }
+  const std::string community = options_.code_page->ToAnsi(std::string(Community));
 
   std::string agent_address = m_AgentAddress;
   if (agent_address.empty()) {
@@ -241,7 +265,7 @@ std::int64_t kivOstrel::TimeStamp() const {
 
 void kivOstrel::SnmpVersion(const Variant& vNewValue) {
   const std::int32_t version = CoerceToLong(vNewValue);
-  if (version != 0 && version != 1) {
+  if (version != 0 && version != 1 && version != 3) {
     throw AutomationError(kErrInvalidPropertyValue, kLibraryName, "Invalid property value");
   }
   m_SnmpVersion = version;
@@ -258,7 +282,7 @@ Bytes kivOstrel::JoinBindings(std::span<const Bytes> Bindings) {
 }
 
 void kivOstrel::RequireSnmpV2(std::string_view member) const {
-  if (m_SnmpVersion != 1) {
+  if (m_SnmpVersion == 0) {
     throw AutomationError(kErrInvalidCall, kLibraryName,
                           std::string(member) + " needs SNMPv2c: set SnmpVersion to 1 first");
   }
@@ -297,13 +321,74 @@ void kivOstrel::SendNotificationPdu(std::string_view source_prefix, BerTag pdu,
   const std::span<const std::uint8_t> bindings = BindingListOf(Objectval);
   RequireReady(source_prefix);
   const Bytes list = NotificationBindings(TimeStamp(), TrapOID, bindings);
-  const std::string community = options_.code_page->ToAnsi(std::string(Community));
   Send(RemoteIP, RemotePort,
-       BuildRequestMessage({.pdu = pdu,
-                            .version = 1,
-                            .community = community,
-                            .request_id = RequestId,
-                            .bindings = list}));
+       MessageOf(RemoteIP, RemotePort, Community,
+                 {.pdu = pdu, .request_id = RequestId, .bindings = list}));
+}
+
+V3Exchanges& kivOstrel::V3() const {
+  if (!v3_) {
+    throw AutomationError(kErrInvalidCall, kLibraryName,
+                          "SNMPv3 needs the system's cryptography, which this control lacks");
+  }
+  return *v3_;
+}
+
+void kivOstrel::AddUser(std::string_view UserName, std::string_view AuthProtocol,
+                        std::string_view AuthPassword, std::string_view PrivProtocol,
+                        std::string_view PrivPassword) {
+  const CodePage& code_page = *options_.code_page;
+  try {
+    V3().usm().users().Add(code_page.ToAnsi(std::string(UserName)), AuthProtocol,
+                           code_page.ToAnsi(std::string(AuthPassword)), PrivProtocol,
+                           code_page.ToAnsi(std::string(PrivPassword)));
+  } catch (const std::invalid_argument& e) {
+    throw AutomationError(kErrInvalidCall, kLibraryName, std::string("AddUser: ") + e.what());
+  }
+}
+
+void kivOstrel::RemoveUser(std::string_view UserName) {
+  if (v3_) v3_->usm().users().Remove(options_.code_page->ToAnsi(std::string(UserName)));
+}
+
+const std::string& kivOstrel::ContextName() const {
+  static const std::string kNone;
+  return v3_ ? v3_->context_name : kNone;
+}
+
+void kivOstrel::ContextName(std::string_view vNewValue) {
+  V3().context_name = options_.code_page->ToAnsi(std::string(vNewValue));
+}
+
+std::string kivOstrel::EngineID() const {
+  return v3_ ? ToHex(v3_->usm().engine_id(), "") : std::string();
+}
+
+void kivOstrel::EngineID(std::string_view vNewValue) {
+  std::string digits;
+  for (const char c : vNewValue) {
+    if (c != ' ' && c != ':') digits += c;
+  }
+  if (digits.starts_with("0x") || digits.starts_with("0X")) digits.erase(0, 2);
+  Bytes id;
+  if (!FromHex(digits, id) || id.size() < 5 || id.size() > kMaxEngineIdSize) {
+    throw AutomationError(kErrInvalidPropertyValue, kLibraryName,
+                          "EngineID takes 5 to 32 octets as hex text");
+  }
+  V3().usm().set_engine_id(std::move(id));
+}
+
+std::int32_t kivOstrel::EngineBoots() const {
+  return v3_ ? v3_->usm().boots() : 1;
+}
+
+void kivOstrel::EngineBoots(const Variant& vNewValue) {
+  const std::int32_t boots = CoerceToLong(vNewValue);
+  if (boots < 0) {
+    throw AutomationError(kErrInvalidPropertyValue, kLibraryName,
+                          "EngineBoots takes 0 to 2147483647");
+  }
+  V3().usm().set_boots(boots);
 }
 
 void kivOstrel::Acknowledge(const ReceivedMessage& message, std::span<const std::uint8_t> data) {
@@ -352,12 +437,36 @@ void kivOstrel::SocketError(std::int32_t code, const std::string& description,
 void kivOstrel::DatagramReceived(const std::string& remote_address, const std::string& remote_port,
                                  std::span<const std::uint8_t> data) {
   label_.SetCaption("Received");
+  if (v3_ && MessageVersionOf(data) == kSnmpV3) {
+    ReceivedV3(remote_address, remote_port, data);
+    return;
+  }
   auto message = std::make_shared<ReceivedMessage>(DecodeReceivedMessage(data, m_StringType));
   message->RemoteIP = remote_address;
   message->RemotePort = remote_port;
-  message->Community = options_.code_page->FromAnsi(message->Community);
   message->RawData.assign(data.begin(), data.end());
   Acknowledge(*message, data);
+  m_SecurityError.clear();
+  Raise(std::move(message));
+}
+
+void kivOstrel::ReceivedV3(const std::string& remote_address, const std::string& remote_port,
+                           std::span<const std::uint8_t> data) {
+  V3Exchanges::Outcome outcome = v3_->Receive(remote_address, remote_port, data, m_StringType);
+  for (const V3Exchanges::Send& send : outcome.sends) {
+    udp_->SendUnreported(send.remote_ip, send.remote_port, send.datagram);
+  }
+  if (!outcome.message) return;
+  auto message = std::make_shared<ReceivedMessage>(std::move(*outcome.message));
+  message->RemoteIP = remote_address;
+  message->RemotePort = remote_port;
+  message->RawData.assign(data.begin(), data.end());
+  m_SecurityError = std::move(outcome.security_error);
+  Raise(std::move(message));
+}
+
+void kivOstrel::Raise(std::shared_ptr<ReceivedMessage> message) {
+  message->Community = options_.code_page->FromAnsi(message->Community);
   m_ErrorIndex = message->ErrorIndex;
   auto objects = std::make_shared<ObjectsCollection>(message, options_.code_page);
   objects_ = objects;

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "control/host.h"
+#include "control/v3_exchanges.h"
 #include "encoding/ber_tags.h"
 #include "oidtable/oid_name_table.h"
 #include "transport/udp_socket.h"
@@ -42,6 +43,10 @@ class kivOstrel final : private UdpSocketEvents {
     std::function<std::uint32_t()> tick_count;
     // Conversion of OCTET STRING texts. Default: UTF-8 unchanged.
     std::shared_ptr<const CodePage> code_page;
+    // The platform's cryptography, for SNMPv3. Without it AddUser refuses every user.
+    std::shared_ptr<const Crypto> crypto;
+    // A monotonic clock in seconds, for the SNMPv3 engine time. Default: a steady clock.
+    std::function<std::int64_t()> seconds;
   };
 
   // Creation: the banner goes into `m_Copyright` and onto the label, the fields take their
@@ -87,15 +92,17 @@ class kivOstrel final : private UdpSocketEvents {
   // The error-index field of the message whose Response is being raised or was raised last
   // (a GetBulkRequest's max-repetitions); 0 before any.
   std::int32_t ErrorIndex() const noexcept { return m_ErrorIndex; }
-  // The version field of every message sent from now on: 0 SNMPv1 (the default), 1 SNMPv2c.
+  // The version field of every message sent from now on: 0 SNMPv1 (the default), 1 SNMPv2c,
+  // 3 SNMPv3 (the Community argument of a send names the user).
   std::int32_t SnmpVersion() const noexcept { return m_SnmpVersion; }
-  // As automation converts it (13, 6); any value but 0 and 1: error 380 "Invalid property value".
+  // As automation converts it (13, 6); any value but 0, 1 and 3: error 380 "Invalid property
+  // value".
   void SnmpVersion(const Variant& vNewValue);
   // A Counter64 binding: `Value` a whole number from 0 to 18446744073709551615 (13, 6).
   Bytes SNMPCounter64Value(std::string_view ObjectID, std::string_view Value) const;
   // One binding list: the bindings end to end.
   static Bytes JoinBindings(std::span<const Bytes> Bindings);
-  // The SNMPv2 sends. Each needs SnmpVersion 1 (error 5 under 0, before the ready check), then
+  // The SNMPv2 sends. Each needs SnmpVersion 1 or 3 (error 5 under 0, before the ready check), then
   // refuses as the others do with 20001 "Not Ready" unless `Stat` is 1. `Objectval`: omitted or
   // empty for no bindings, else a byte array (13). A notification's sysUpTime.0 is `TickCount`
   // (automatic at -1), as a trap's time stamp is.
@@ -111,6 +118,31 @@ class kivOstrel final : private UdpSocketEvents {
   void SendInformRequest(std::string_view RemoteIP, std::string_view RemotePort,
                          std::string_view Community, std::int32_t RequestId,
                          std::string_view TrapOID, const Variant& Objectval = Variant{});
+
+  // --- SNMPv3: dispatch-only members, outside the type library; not persisted ---
+  // Adds (or replaces) a user. Protocols: "", "MD5", "SHA", "SHA-224", "SHA-256", "SHA-384",
+  // "SHA-512"; "", "DES", "AES", "AES-192", "AES-256", "AES-192C", "AES-256C" (any case; Net-SNMP's
+  // AES192C and the like too). Error 5 saying what is wrong: an unknown protocol, privacy
+  // without authentication, a password shorter than 8 characters, a hash this system lacks.
+  void AddUser(std::string_view UserName, std::string_view AuthProtocol,
+               std::string_view AuthPassword, std::string_view PrivProtocol,
+               std::string_view PrivPassword);
+  // Nothing happens for a name that is not a user.
+  void RemoveUser(std::string_view UserName);
+  // The context name of every scoped PDU sent; "" by default.
+  const std::string& ContextName() const;
+  void ContextName(std::string_view vNewValue);
+  // This engine's ID as hex text; a put takes 5 to 32 octets as hex (spaces and colons between
+  // octets allowed), else error 380.
+  std::string EngineID() const;
+  void EngineID(std::string_view vNewValue);
+  // 1 by default; a put takes 0 to 2147483647 (380 otherwise) and starts the engine time again.
+  std::int32_t EngineBoots() const;
+  void EngineBoots(const Variant& vNewValue);
+  // Why the message whose Response is being raised, or was raised last, was not accepted (or
+  // what the Report it is names): "unknown user", "wrong digest", "not in time window",
+  // "decryption error", "unsupported security level", ...; "" for an accepted message.
+  const std::string& SecurityError() const noexcept { return m_SecurityError; }
 
   // --- The OID name table ---
   void ClearOID() noexcept { table_.ClearOID(); }
@@ -190,6 +222,13 @@ class kivOstrel final : private UdpSocketEvents {
                            const Variant& Objectval);
   // An InformRequest that decoded whole is acknowledged at once, unreported.
   void Acknowledge(const ReceivedMessage& message, std::span<const std::uint8_t> data);
+  V3Exchanges& V3() const;
+  // The datagram of a request, response or notification PDU under the current version.
+  Bytes MessageOf(std::string_view RemoteIP, std::string_view RemotePort,
+                  std::string_view Community, const RequestMessage& pdu);
+  void ReceivedV3(const std::string& remote_address, const std::string& remote_port,
+                  std::span<const std::uint8_t> data);
+  void Raise(std::shared_ptr<ReceivedMessage> message);
 
   HostEvents& events_;
   Label& label_;
@@ -205,6 +244,8 @@ class kivOstrel final : private UdpSocketEvents {
   std::int32_t m_SnmpVersion = 0;
   std::int32_t m_ErrorIndex = 0;
   std::int32_t m_NotificationId = 0;  // the request id of the last notification sent
+  std::string m_SecurityError;
+  std::unique_ptr<V3Exchanges> v3_;  // none without the platform's cryptography
   OidNameTable table_;
   std::shared_ptr<ObjectsCollection> objects_;
 

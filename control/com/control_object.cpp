@@ -10,6 +10,7 @@
 #include "control/com/dispatch_only_members.h"
 #include "control/com/error_guard.h"
 #include "control/com/label_face.h"
+#include "security/cng/cng_crypto.h"
 #include "transport/win/winsock_udp_socket.h"
 #include "win/type_info_handles.h"
 
@@ -70,6 +71,7 @@ HRESULT ControlObject::Create(REFIID iid, void** object) noexcept {
     kivostrel::kivOstrel::Options options;
     options.tick_count = [] { return static_cast<std::uint32_t>(GetTickCount()); };
     options.code_page = std::make_shared<const AnsiCodePage>();
+    options.crypto = std::make_shared<const kivostrel::CngCrypto>();
     auto make_socket = [&](UdpSocketEvents& events) -> std::unique_ptr<UdpSocket> {
       control->relay_.Bind(events, *owner.get());
       return std::make_unique<WinsockUdpSocket>(control->relay_);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "control/kivostrel.h"
+#include "security/openssl/openssl_crypto.h"
 #include "tests/support/fake_udp_socket.h"
 #include "tests/support/test_support.h"
 
@@ -19,6 +20,8 @@ class EngineTest : public ::testing::Test {
     log.clear();
     kivOstrel::Options options;
     options.tick_count = [this] { return tick_count_ms; };
+    options.crypto = std::make_shared<const OpenSslCrypto>();
+    options.seconds = [this] { return seconds_now; };
     engine = std::make_unique<kivOstrel>(
         events, label,
         [this](UdpSocketEvents& sink) {
@@ -42,6 +45,7 @@ class EngineTest : public ::testing::Test {
   RecordingLabel label{log};
   RecordingEvents events{log};
   std::uint32_t tick_count_ms = 0;
+  std::int64_t seconds_now = 1000;
   FakeUdpSocket* udp = nullptr;
   std::unique_ptr<kivOstrel> engine;
 };

@@ -16,6 +16,7 @@
 #include "control/host.h"
 #include "control/kivostrel.h"
 #include "encoding/hex.h"
+#include "security/openssl/openssl_crypto.h"
 #include "transport/posix/posix_udp_socket.h"
 
 namespace kivostrel::testing {
@@ -40,6 +41,7 @@ class EngineHarness final : public HostEvents, public Label {
 
   // `local_port` 0 lets the system choose the port.
   explicit EngineHarness(std::uint16_t local_port = 0, kivOstrel::Options options = {}) {
+    if (!options.crypto) options.crypto = std::make_shared<const OpenSslCrypto>();
     engine_ = std::make_unique<kivOstrel>(
         *this, *this,
         [this, local_port](UdpSocketEvents& events) {

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "encoding/automation_error.h"
+#include "security/openssl/openssl_crypto.h"
 #include "transport/posix/posix_udp_socket.h"
 
 namespace kivostrel::ostrel {
@@ -45,11 +46,13 @@ std::unique_ptr<ControlHost> ControlHost::OnNetwork(const NetworkOptions& option
   const UdpSocketOptions socket_options{.local_address = options.local_address,
                                         .local_port = options.local_port};
   host->control_ = std::make_unique<kivOstrel>(
-      self->AsEvents(), self->AsLabel(), [self, &socket_options](UdpSocketEvents& events) {
+      self->AsEvents(), self->AsLabel(),
+      [self, &socket_options](UdpSocketEvents& events) {
         auto socket = std::make_unique<PosixUdpSocket>(events, socket_options);
         self->network_socket_ = socket.get();
         return socket;
-      });
+      },
+      kivOstrel::Options{.crypto = std::make_shared<const OpenSslCrypto>()});
   return host;
 }
 
@@ -57,11 +60,13 @@ std::unique_ptr<ControlHost> ControlHost::Offline() {
   std::unique_ptr<ControlHost> host(new ControlHost());
   ControlHost* self = host.get();
   host->control_ = std::make_unique<kivOstrel>(
-      self->AsEvents(), self->AsLabel(), [self](UdpSocketEvents& events) {
+      self->AsEvents(), self->AsLabel(),
+      [self](UdpSocketEvents& events) {
         auto socket = std::make_unique<ReplaySocket>(events);
         self->replay_socket_ = socket.get();
         return socket;
-      });
+      },
+      kivOstrel::Options{.crypto = std::make_shared<const OpenSslCrypto>()});
   return host;
 }
 
