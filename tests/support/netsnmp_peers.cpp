@@ -297,17 +297,28 @@ std::string WithoutTrailingBlanks(std::string_view text) {
 
 // --- SnmpAgent ---
 
-SnmpAgent::SnmpAgent(bool ipv6) : ipv6_(ipv6) {
-  const std::string snmpd = RequireProgram("snmpd");
+SnmpAgent::SnmpAgent(bool ipv6, std::string_view more_config) : ipv6_(ipv6) {
   const std::filesystem::path config = dir_.path() / "snmpd.conf";
   // No sysLocation or sysContact line: either would make its object read-only.
-  WriteFile(config, ipv6 ? "rocommunity6 public ::1\n"
-                           "rwcommunity6 private ::1\n"
-                         : "rocommunity public 127.0.0.1\n"
-                           "rwcommunity private 127.0.0.1\n");
+  WriteFile(config, (ipv6 ? "rocommunity6 public ::1\n"
+                            "rwcommunity6 private ::1\n"
+                          : "rocommunity public 127.0.0.1\n"
+                            "rwcommunity private 127.0.0.1\n") +
+                        std::string(more_config));
+  Start(false);
+}
+
+void SnmpAgent::Restart() {
+  process_.reset();
+  Start(true);
+}
+
+void SnmpAgent::Start(bool same_port) {
+  const std::string snmpd = RequireProgram("snmpd");
+  const std::filesystem::path config = dir_.path() / "snmpd.conf";
   std::string log;
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-    port_ = FreeUdpPort();
+    if (!same_port || port_ == 0) port_ = FreeUdpPort();
     process_.emplace(
         std::vector<std::string>{snmpd, "-f", "-Lo", "-C", "-c", config.string(), Endpoint()},
         NetSnmpEnvironment(dir_.path()));
@@ -355,10 +366,10 @@ constexpr const char* kTrapFormat = "TRAP1|%s|%u|%N|%a|%w|%q|%T|%V\\t%v\\n";
 
 }  // namespace
 
-TrapReceiver::TrapReceiver() {
+TrapReceiver::TrapReceiver(std::string_view more_config) {
   const std::string snmptrapd = RequireProgram("snmptrapd");
   const std::filesystem::path config = dir_.path() / "snmptrapd.conf";
-  WriteFile(config, "disableAuthorization yes\n");
+  WriteFile(config, "disableAuthorization yes\n" + std::string(more_config));
   std::string log;
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
     port_ = FreeUdpPort();

@@ -117,9 +117,15 @@ CommandResult RunNetSnmpTool(const std::vector<std::string>& argv,
 // sysContact lines, so that both can be set. The constructor returns once the agent answers a
 // GetRequest; it throws std::runtime_error (with the agent's log) when it never does.
 class SnmpAgent {
+ private:
+  void Start(bool same_port);
+
  public:
-  // `ipv6`: on [::1] instead, for IPv6 sources ("udp6:[::1]:PORT").
-  explicit SnmpAgent(bool ipv6 = false);
+  // `ipv6`: on [::1] instead, for IPv6 sources ("udp6:[::1]:PORT"). `more_config`: lines
+  // added to its configuration (SNMPv3 users: createUser and rwuser lines).
+  explicit SnmpAgent(bool ipv6 = false, std::string_view more_config = {});
+  // Stops the agent and starts it again on the same port, with the same persistent data.
+  void Restart();
   ~SnmpAgent();
   SnmpAgent(const SnmpAgent&) = delete;
   SnmpAgent& operator=(const SnmpAgent&) = delete;
@@ -156,7 +162,8 @@ struct PrintedTrap {
 // listens; it throws std::runtime_error (with its log) when it never does.
 class TrapReceiver {
  public:
-  TrapReceiver();
+  // `more_config`: lines added to its configuration (createUser -e ENGINEID lines).
+  explicit TrapReceiver(std::string_view more_config = {});
   ~TrapReceiver();
   TrapReceiver(const TrapReceiver&) = delete;
   TrapReceiver& operator=(const TrapReceiver&) = delete;
