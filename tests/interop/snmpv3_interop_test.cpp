@@ -187,6 +187,7 @@ TEST_F(Snmpv3ManagerTest, ReportsReachTheHostAndARestartedAgentIsFoundAgain) {
       {"a level above the agent's user", "md5",
        [&] { engine.AddUser("md5", "MD5", kAuthPassword, "DES", kPrivPassword); }, "Report",
        "unsupported security level", "1.3.6.1.6.3.15.1.1.1.0"},
+      // The same engine ID with its boots counted on: "not in time window", then sent again.
       {"a restart between requests", "sha256aes", [&] { agent_.Restart(); }, "GetResponse", "",
        kSysDescr0},
   };
@@ -209,6 +210,11 @@ TEST_F(Snmpv3ManagerTest, ReportsReachTheHostAndARestartedAgentIsFoundAgain) {
     host_.PumpUntil([] { return false; }, milliseconds(200));
     EXPECT_EQ(host_.responses.back().RequestId, r.RequestId);
   }
+  // After its restart the agent refused the old time once (usmStatsNotInTimeWindows.0).
+  const CommandResult counted = RunNetSnmpTool(
+      {"snmpget", "-v1", "-c", "public", "-Ov", agent_.Endpoint(), "1.3.6.1.6.3.15.1.1.2.0"},
+      milliseconds(5000));
+  EXPECT_EQ(counted.out, "Counter32: 1\n") << counted.err;
 }
 
 TEST(Snmpv3ReceiverTest, TrapsFromTwoEnginesAndAnInformWithOneUser) {

@@ -320,7 +320,11 @@ void SnmpAgent::Start(bool same_port) {
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
     if (!same_port || port_ == 0) port_ = FreeUdpPort();
     process_.emplace(
-        std::vector<std::string>{snmpd, "-f", "-Lo", "-C", "-c", config.string(), Endpoint()},
+        // The persistent configuration too, so that a restart keeps the engine ID and counts
+        // its boots on.
+        std::vector<std::string>{
+            snmpd, "-f", "-Lo", "-C", "-c",
+            config.string() + "," + (dir_.path() / "persist" / "snmpd.conf").string(), Endpoint()},
         NetSnmpEnvironment(dir_.path()));
     const auto deadline = Clock::now() + kStartTimeout;
     while (process_->Running() && Clock::now() < deadline) {
