@@ -12,7 +12,7 @@
 namespace kivostrel::testing {
 namespace {
 
-TEST_F(EngineTest, SnmpVersionTakesZeroOrOne) {
+TEST_F(EngineTest, SnmpVersionPutsAsAutomationConvertsThem) {
   const struct {
     Variant value;
     std::optional<std::int32_t> error;
