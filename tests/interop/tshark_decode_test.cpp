@@ -14,6 +14,8 @@
 #include "encoding/messages.h"
 #include "encoding/value_constructors.h"
 #include "engine_harness.h"
+#include "security/openssl/openssl_crypto.h"
+#include "security/usm.h"
 #include "sent_messages.h"
 #include "tests/support/netsnmp_peers.h"
 #include "tests/support/test_support.h"
@@ -273,6 +275,67 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadMessageCase>& param) {
       return std::string(param.param.name);
     });
+
+// tshark, given the users' passwords, checks the digest of the control's SNMPv3 messages and
+// decrypts them, for every protocol it knows (its AES192/AES256 extend keys as Reeder's draft
+// does, the control's AES-192C/AES-256C).
+TEST(TsharkSnmpv3Test, EveryProtocolAuthenticatedAndDecrypted) {
+  const OpenSslCrypto crypto;
+  const Bytes engine_id = Hex("80 01 86 9F 05 01 02 03 04 05 06 07 08");
+  Usm usm(
+      crypto, [] { return std::int64_t{100}; }, engine_id);
+  const struct {
+    const char* user;
+    const char* auth;
+    const char* priv;
+    const char* tshark_auth;
+    const char* tshark_priv;
+  } cases[] = {
+      {"md5des", "MD5", "DES", "MD5", "DES"},
+      {"shaaes", "SHA", "AES", "SHA1", "AES"},
+      {"sha224aes192c", "SHA-224", "AES-192C", "SHA2-224", "AES192"},
+      {"sha256aes256c", "SHA-256", "AES-256C", "SHA2-256", "AES256"},
+      {"sha384aes", "SHA-384", "AES", "SHA2-384", "AES"},
+      {"sha512des", "SHA-512", "DES", "SHA2-512", "DES"},
+  };
+  std::vector<Bytes> datagrams;
+  std::vector<std::string> options{"-V"};
+  std::int32_t id = 0;
+  for (const auto& c : cases) {
+    usm.users().Add(c.user, c.auth, "auth-pass", c.priv, "priv-pass");
+    const Bytes binding = SNMPStringValue(std::string(kEnterprise) + ".1.0", c.user);
+    ++id;
+    datagrams.push_back(
+        usm.Protect({.message_id = id,
+                     .level = 0x03,
+                     .user = usm.users().Find(c.user),
+                     .engine_id = engine_id,
+                     .boots = 1,
+                     .time = 100,
+                     .context_engine_id = engine_id,
+                     .pdu = {.pdu = kTagSnmpV2Trap, .request_id = id, .bindings = binding}}));
+    options.insert(
+        options.end(),
+        {"-o", std::string("uat:snmp_users:") + ToHex(engine_id, "") + ",\"" + c.user + "\",\"" +
+                   c.tshark_auth + "\",\"auth-pass\",\"" + c.tshark_priv + "\",\"priv-pass\""});
+  }
+  TempDir dir;
+  const std::string capture = CaptureOf(dir, datagrams);
+  const CommandResult verbose = Tshark(capture, options);
+  ASSERT_EQ(verbose.exit_code, 0) << verbose.err;
+  ExpectNothingFlagged(verbose.out);
+  std::size_t authenticated = 0;
+  for (std::size_t at = 0; (at = verbose.out.find("[Authentication: OK]", at)) != std::string::npos;
+       ++at) {
+    ++authenticated;
+  }
+  EXPECT_EQ(authenticated, std::size(cases)) << verbose.out;
+  for (const auto& c : cases) {
+    EXPECT_NE(verbose.out.find(std::string("Value (OctetString): \"") + c.user + "\""),
+              std::string::npos)
+        << c.user << " not decrypted";
+  }
+}
 
 }  // namespace
 }  // namespace kivostrel::testing
