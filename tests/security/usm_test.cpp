@@ -161,7 +161,7 @@ TEST_F(UsmTest, EveryPairOfProtocolsAcceptedAndAnyChangedOctetRefused) {
 TEST_F(UsmTest, EachFailureCountedAndReported) {
   now_ += 1000;  // the agent's engine has run for a while
   using Make = std::function<Bytes()>;
-  const auto built = [this](const V3Fields& fields, Bytes scoped, bool encrypted) {
+  const auto built = [](const V3Fields& fields, Bytes scoped, bool encrypted) {
     return BuildV3Message(fields, scoped, encrypted).message;
   };
   const Bytes plain_scoped = BuildScopedPdu(kAgentEngine, "", {.pdu = kTagGetRequest});
@@ -234,7 +234,8 @@ TEST_F(UsmTest, EachFailureCountedAndReported) {
        true},
       {"privacy parameters of 7 octets",
        [&] {
-         const auto read = ReadV3Message(Request("shaaes"));
+         const Bytes request = Request("shaaes");
+         const auto read = ReadV3Message(request);
          Bytes m = built({.message_id = 1,
                           .flags = 7,
                           .engine_id = kAgentEngine,
@@ -260,7 +261,8 @@ TEST_F(UsmTest, EachFailureCountedAndReported) {
        UsmError::kDecryptionError, true},
       {"DES ciphertext of a length that is no multiple of 8",
        [&] {
-         const auto read = ReadV3Message(Request("md5des"));
+         const Bytes request = Request("md5des");
+         const auto read = ReadV3Message(request);
          Bytes cipher(read->scoped.begin(), read->scoped.end() - 1);
          Bytes m = built({.message_id = 1,
                           .flags = 7,
