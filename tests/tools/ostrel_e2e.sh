@@ -190,13 +190,14 @@ scenario_usage() {
   run --help
   expect_rc 0
   expect_out "Exit status"
-  # The SNMPv2c-only commands without -v 2c.
+  # The commands SNMPv1 lacks, under -v 1.
   local command
   for command in getbulk bulkwalk inform; do
     run "$command" -v 1 127.0.0.1 public 1.3 1.3
     expect_rc 64
-    expect_err "$command sends SNMPv2c messages only: give -v 2c"
+    expect_err "$command has no SNMPv1 form: give -v 2c or -v 3"
     expect_err "usage: ostrel $command -v 2c "
+    expect_err "       ostrel $command -v 3 -u USER "
   done
   run help bogus
   expect_rc 64
