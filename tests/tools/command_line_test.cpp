@@ -544,7 +544,7 @@ TEST(OstrelCommandLineTest, HelpShowsTheSnmpV2AndV3Forms) {
   }
 }
 
-// A --user whose authentication password holds a ':' moves a part of it into a protocol field:
+// A --user whose authentication password holds a ':' moves some of it into a protocol field:
 // the message names the field and never shows what it holds.
 TEST(OstrelCommandLineTest, UserErrorsNeverShowPasswords) {
   const struct {

@@ -263,7 +263,7 @@ SnmpV3Arguments& GivenV3(Invocation& to, std::string_view option) {
 
 // --user NAME[:AUTH:PASS[:PRIV:PASS]]: the fields end at the first four colons, so only the
 // privacy password may contain ':'. The protocol fields are checked here and named by their
-// place, never shown: a ':' inside the authentication password would move a part of it into
+// place, never shown: a ':' inside the authentication password would move some of it into
 // one. What else AddUser refuses (a short password) it says when the user is added.
 UserArgument ParseUserArgument(std::string_view text, std::string_view command) {
   std::array<std::string, 5> fields;
