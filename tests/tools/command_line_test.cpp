@@ -237,6 +237,108 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          EXPECT_EQ(i.help_topic, "set");
        }},
       {Words({"--version"}), [](const Invocation& i) { EXPECT_EQ(i.command, Command::kVersion); }},
+      // SNMPv3: no COMMUNITY, the sends name the user; the user is made from the options the
+      // level uses.
+      {Words({"get", "-v", "3", "-u", "alice", "-l", "authPriv", "-a", "SHA", "-A", "authpass1",
+              "-x", "AES", "-X", "privpass1", "127.0.0.1:1161", "sysDescr.0", "sysName.0"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kGet);
+         EXPECT_EQ(i.snmp_version, 3);
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "1161"}));
+         EXPECT_EQ(i.community, "alice");
+         EXPECT_EQ(i.oids, Words({"sysDescr.0", "sysName.0"}));
+         EXPECT_EQ(i.users, (std::vector<UserArgument>{
+                                {"alice", "SHA", "authpass1", "AES", "privpass1"}}));
+         EXPECT_EQ(i.context_name, "");
+         EXPECT_FALSE(i.engine_id);
+       }},
+      // snmpcmd's defaults: MD5 and DES; the level in any letter case; -x and -X ignored
+      // under authNoPriv, all four under noAuthNoPriv (the default).
+      {Words({"getnext", "-v3", "-u", "bob", "-l", "AUTHPRIV", "-A", "a-pass-1", "-X", "p-pass-1",
+              "127.0.0.1", "system"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.users, (std::vector<UserArgument>{
+                                {"bob", "MD5", "a-pass-1", "DES", "p-pass-1"}}));
+       }},
+      {Words({"get", "-v", "3", "-u", "bob", "-l", "authnopriv", "-a", "SHA-256", "-A",
+              "a-pass-1", "-x", "AES", "-X", "p-pass-1", "127.0.0.1", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.users,
+                   (std::vector<UserArgument>{{"bob", "SHA-256", "a-pass-1", "", ""}}));
+       }},
+      {Words({"get", "-v", "3", "-u", "carol", "-a", "SHA", "-A", "a-pass-1", "-x", "AES", "-X",
+              "p-pass-1", "127.0.0.1", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.users, (std::vector<UserArgument>{{"carol", "", "", "", ""}}));
+       }},
+      {Words({"get", "-v", "3", "-u", "carol", "-l", "NoAuthNoPriv", "-n", "ctx", "udp6:[::1]:1161",
+              "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"::1", "1161"}));
+         EXPECT_EQ(i.context_name, "ctx");
+         EXPECT_EQ(i.users, (std::vector<UserArgument>{{"carol", "", "", "", ""}}));
+       }},
+      {Words({"walk", "-v", "3", "-u", "carol", "127.0.0.1"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.community, "carol");
+         EXPECT_EQ(i.oids, Words({kDefaultWalkRoot}));
+       }},
+      {Words({"bulkwalk", "-v", "3", "-u", "carol", "-Cr5", "127.0.0.1", "system"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.max_repetitions, 5);
+         EXPECT_EQ(i.oids, Words({"system"}));
+       }},
+      {Words({"getbulk", "-v", "3", "-u", "carol", "-Cn", "1", "127.0.0.1", "1.3", "1.4"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.non_repeaters, 1);
+         EXPECT_EQ(i.oids, Words({"1.3", "1.4"}));
+       }},
+      // The SNMPv3 options take their value after a blank only: "-none" stays a value.
+      {Words({"set", "-v", "3", "-u", "carol", "127.0.0.1", "sysContact.0", "s", "-none",
+              "1.3.6.1.2.1.1.5.0", "C", "5"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.community, "carol");
+         EXPECT_EQ(i.bindings, (std::vector<BindingArgument>{{"sysContact.0", 's', "-none"},
+                                                             {"1.3.6.1.2.1.1.5.0", 'C', "5"}}));
+       }},
+      {Words({"trap", "-v", "3", "-e", "0x8000000001020304", "-u", "alice", "-l", "authNoPriv",
+              "-A", "a-pass-1", "127.0.0.1:1162", "", "1.3.6.1.4.1.99999.0.1",
+              "1.3.6.1.4.1.99999.1", "s", "hi"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kTrap);
+         EXPECT_EQ(i.engine_id, "0x8000000001020304");
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "1162"}));
+         EXPECT_EQ(i.community, "alice");
+         EXPECT_FALSE(i.uptime);
+         EXPECT_EQ(i.trap_oid, "1.3.6.1.4.1.99999.0.1");
+         EXPECT_EQ(i.bindings, (std::vector<BindingArgument>{{"1.3.6.1.4.1.99999.1", 's', "hi"}}));
+       }},
+      {Words({"inform", "-v", "3", "-u", "carol", "127.0.0.1", "5", "1.3.6.1.4.1.99999.0.2"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "162"}));
+         EXPECT_EQ(i.uptime, 5);
+         EXPECT_EQ(i.trap_oid, "1.3.6.1.4.1.99999.0.2");
+       }},
+      // listen: --user NAME:AUTH:PASS:PRIV:PASS, split at the first four colons, fields empty or
+      // missing for none; -u and the others add one more user, without -v 3.
+      {Words({"listen", "--user", "alice:SHA:auth-pass:AES:priv:pass:9", "--user=bob:md5:b-pass-1",
+              "--user", "carol", "--user", "dave::::", "-e", "8000000001020304", "-u", "erin",
+              "-l", "authNoPriv", "-A", "e-pass-1"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 0);
+         EXPECT_EQ(i.engine_id, "8000000001020304");
+         EXPECT_EQ(i.users, (std::vector<UserArgument>{
+                                {"alice", "SHA", "auth-pass", "AES", "priv:pass:9"},
+                                {"bob", "md5", "b-pass-1", "", ""},
+                                {"carol", "", "", "", ""},
+                                {"dave", "", "", "", ""},
+                                {"erin", "MD5", "e-pass-1", "", ""}}));
+       }},
+      {Words({"listen", "-v", "3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 3);
+         EXPECT_TRUE(i.users.empty());
+       }},
   };
   for (const ValidCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -263,15 +365,15 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
       {Words({"get", "--timeout", "0", "127.0.0.1", "public", "1.3"}), "positive number", "get"},
       {Words({"get", "--timeout", "soon", "127.0.0.1", "public", "1.3"}), "'soon'", "get"},
       {Words({"get", "--retries", "-1", "127.0.0.1", "public", "1.3"}), "--retries", "get"},
-      {Words({"get", "-v", "3", "127.0.0.1", "public", "1.3"}), "-v takes 1 or 2c, not '3'", "get"},
+      {Words({"get", "-v", "4", "127.0.0.1", "public", "1.3"}), "-v takes 1, 2c or 3, not '4'",
+       "get"},
       {Words({"get", "-v=2c", "127.0.0.1", "public", "1.3"}), "not '=2c'", "get"},
       {Words({"get", "127.0.0.1", "public", "1.3", "-v"}), "option '-v' needs a value", "get"},
       {Words({"decode", "-v", "2c", "--hex", "00"}), "option '-v' does not apply to decode",
        "decode"},
-      {Words({"getbulk", "127.0.0.1", "public", "1.3"}), "getbulk sends SNMPv2c messages only",
-       "getbulk"},
-      {Words({"inform", "127.0.0.1", "public", "", "1.3"}), "inform sends SNMPv2c messages only",
-       "inform"},
+      {Words({"getbulk", "127.0.0.1", "public", "1.3"}),
+       "getbulk has no SNMPv1 form: give -v 2c or -v 3", "getbulk"},
+      {Words({"inform", "127.0.0.1", "public", "", "1.3"}), "inform has no SNMPv1 form", "inform"},
       {Words({"getbulk", "-v2c", "-Cn", "-1", "127.0.0.1", "public", "1.3"}), "-Cn must be",
        "getbulk"},
       {Words({"bulkwalk", "-v2c", "-Cn", "1", "127.0.0.1", "public"}),
@@ -328,6 +430,44 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
       {Words({"decode", "--retries", "2", "--hex", "00"}), "does not apply", "decode"},
       {Words({"translate"}), "missing arguments", "translate"},
       {Words({"find", "a", "b"}), "unexpected argument 'b'", "find"},
+      // SNMPv3
+      {Words({"get", "-v", "3", "127.0.0.1", "1.3"}), "-v 3 needs -u USER", "get"},
+      {Words({"trap", "-v3", "127.0.0.1", "", "1.3"}), "-v 3 needs -u USER", "trap"},
+      {Words({"get", "-u", "alice", "127.0.0.1", "public", "1.3"}), "option '-u' needs -v 3",
+       "get"},
+      {Words({"walk", "-v2c", "-A", "a-pass-1", "-u", "a", "127.0.0.1", "public"}),
+       "option '-A' needs -v 3", "walk"},
+      {Words({"trap", "-e", "8000000001", "127.0.0.1", "public", "1.3", "0", "0"}),
+       "option '-e' needs -v 3", "trap"},
+      {Words({"get", "-v", "3", "-u", "a", "-l", "authNoPriv", "127.0.0.1", "1.3"}),
+       "-l authNoPriv needs -A PASS", "get"},
+      {Words({"get", "-v", "3", "-u", "a", "-l", "authPriv", "-x", "AES", "127.0.0.1", "1.3"}),
+       "-l authPriv needs -A PASS", "get"},
+      {Words({"get", "-v", "3", "-u", "a", "-l", "authPriv", "-A", "a-pass-1", "127.0.0.1", "1.3"}),
+       "-l authPriv needs -X PASS", "get"},
+      {Words({"get", "-v", "3", "-u", "a", "-l", "high", "127.0.0.1", "1.3"}),
+       "-l takes noAuthNoPriv, authNoPriv or authPriv, not 'high'", "get"},
+      {Words({"get", "-v", "3", "-u", "a", "-E", "8000000001", "127.0.0.1", "1.3"}),
+       "-E is not supported", "get"},
+      {Words({"get", "-v", "3", "-ualice", "127.0.0.1", "1.3"}),
+       "unknown option '-ualice' (the SNMPv3 options take their value after a blank", "get"},
+      {Words({"get", "-v", "3", "127.0.0.1", "1.3", "-u"}), "option '-u' needs a value", "get"},
+      {Words({"get", "-v", "3", "-u", "a", "127.0.0.1"}), "missing arguments", "get"},
+      {Words({"walk", "-v", "3", "-u", "a", "127.0.0.1", "1.3", "1.4"}),
+       "unexpected argument '1.4'", "walk"},
+      {Words({"trap", "-v", "3", "-u", "a", "--uptime", "5", "127.0.0.1", "", "1.3"}),
+       "are for SNMPv1 traps", "trap"},
+      {Words({"listen", "-n", "ctx"}), "option '-n' does not apply to listen", "listen"},
+      {Words({"listen", "-E", "8000000001"}), "option '-E' does not apply to listen", "listen"},
+      {Words({"get", "--user", "a", "127.0.0.1", "public", "1.3"}),
+       "option '--user' does not apply to get", "get"},
+      {Words({"decode", "-u", "a", "--hex", "00"}), "option '-u' does not apply to decode",
+       "decode"},
+      {Words({"listen", "--user", ":SHA:a-pass-1"}), "--user needs a user name", "listen"},
+      {Words({"listen", "--user", "bob:SHA-1000:a-pass-1"}),
+       "--user 'bob': the second field is not an authentication protocol", "listen"},
+      {Words({"listen", "--user", "bob:SHA:a-pass-1:AES-512:p-pass-1"}),
+       "--user 'bob': the fourth field is not a privacy protocol", "listen"},
   };
   for (const InvalidCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -374,10 +514,15 @@ TEST(OstrelCommandLineTest, UsageNamesEveryCommand) {
   EXPECT_NE(HelpText().find("Exit status"), std::string::npos);
 }
 
-// Each option of Net-SNMP's one-dash spelling in the help, and trap's two forms in its usage.
-TEST(OstrelCommandLineTest, HelpShowsTheSnmpV2Forms) {
+// Each option of Net-SNMP's one-dash spelling in the help, and trap's three forms in its usage.
+TEST(OstrelCommandLineTest, HelpShowsTheSnmpV2AndV3Forms) {
   const std::string help = HelpText();
-  for (const char* line : {"\n  -v 1|2c ", "\n  -Cn N ", "\n  -Cr N ", "C counter64"}) {
+  for (const char* line :
+       {"\n  -v 1|2c|3 ", "\n  -Cn N ", "\n  -Cr N ", "C counter64", "\n  -u USER ",
+        "\n  -l LEVEL ", "\n  -a PROTO ", "\n  -A PASS ", "\n  -x PROTO ", "\n  -X PASS ",
+        "\n  -n CONTEXT ", "\n  -e ENGINEID ", "\n  -E ENGINEID ", "not supported",
+        "\n  --user NAME[:AUTH:PASS[:PRIV:PASS]]\n", "MD5 (the default)", "DES (the default)",
+        "noAuthNoPriv (the default)"}) {
     EXPECT_NE(help.find(line), std::string::npos) << line;
   }
   EXPECT_EQ(UsageText("trap"),
@@ -385,8 +530,39 @@ TEST(OstrelCommandLineTest, HelpShowsTheSnmpV2Forms) {
             "[--local ADDRESS[:PORT]] AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC "
             "[OID TYPE VALUE]...\n"
             "       ostrel trap -v 2c [--local ADDRESS[:PORT]] AGENT[:PORT] COMMUNITY UPTIME "
-            "TRAP-OID [OID TYPE VALUE]...\n");
+            "TRAP-OID [OID TYPE VALUE]...\n"
+            "       ostrel trap -v 3 -u USER [SNMPv3 OPTIONS] [--local ADDRESS[:PORT]] "
+            "AGENT[:PORT] UPTIME TRAP-OID [OID TYPE VALUE]...\n");
   EXPECT_EQ(UsageText("").find("ostrel trap -v 2c"), UsageText("").rfind("ostrel trap -v 2c"));
+  // Every command that sends has an SNMPv3 form without COMMUNITY.
+  for (const char* command :
+       {"get", "getnext", "walk", "getbulk", "bulkwalk", "set", "trap", "inform"}) {
+    const std::string usage = UsageText(command);
+    const std::size_t v3 = usage.find(std::string("ostrel ") + command + " -v 3 -u USER ");
+    ASSERT_NE(v3, std::string::npos) << command;
+    EXPECT_EQ(usage.find("COMMUNITY", v3), std::string::npos) << command;
+  }
+}
+
+// A --user whose authentication password holds a ':' moves some of it into a protocol field:
+// the message names the field and never shows what it holds.
+TEST(OstrelCommandLineTest, UserErrorsNeverShowPasswords) {
+  const struct {
+    const char* user;
+    const char* secret;
+  } cases[] = {
+      {"bob:SHA:half:secret-1:AES:priv-pass", "secret-1"},
+      {"bob:half:secret-2:SHA:AES:priv-pass", "secret-2"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ParseCommandLine(Words({"listen", "--user", c.user}));
+      ADD_FAILURE() << "accepted";
+    } catch (const UsageError& error) {
+      EXPECT_EQ(std::string(error.what()).find(c.secret), std::string::npos) << error.what();
+      EXPECT_EQ(std::string(error.what()).find("half"), std::string::npos) << error.what();
+    }
+  }
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #
 #   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO
 #
-# Scenarios: usage decode get walk walk_ends set trap listen ipv6, and under SNMPv2c v2c_get
-# v2c_walk v2c_notify v2c_listen.
+# Scenarios: usage decode get walk walk_ends set trap listen ipv6, under SNMPv2c v2c_get
+# v2c_walk v2c_notify v2c_listen, and under SNMPv3 v3_get v3_walk v3_refused v3_listen v3_notify.
 #
 # Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing, or for ipv6, ::1
 # cannot be bound here).
@@ -77,19 +77,45 @@ s.bind((a, 0)); print(s.getsockname()[1])' "${1:-127.0.0.1}"
   fi
 }
 
+# The SNMPv3 users of the scenarios, as snmpd and snmptrapd are given them: alice authPriv
+# (SHA, AES), bob authNoPriv (MD5), carol noAuthNoPriv. None of the passwords may ever appear in
+# what ostrel prints.
+ALICE_AUTH=alice-auth-pass
+ALICE_PRIV=alice-priv-pass
+BOB_AUTH=bob-auth-pass
+ALICE=(-v 3 -u alice -l authPriv -a SHA -A "$ALICE_AUTH" -x AES -X "$ALICE_PRIV")
+ALICE_NETSNMP=(-v3 -u alice -l authPriv -a SHA -A "$ALICE_AUTH" -x AES -X "$ALICE_PRIV")
+
 # Starts snmpd on 127.0.0.1, or with "6" on ::1; sets AGENT (127.0.0.1:PORT or [::1]:PORT).
-# Ready when it answers a get.
+# Ready when it answers a get. With "v3" it also has the users alice (read-write), bob and carol
+# (read-only), its configuration and persistent folder in $WORK/agent.
 start_snmpd() {
   local snmpd port pid attempt i address=127.0.0.1 host=127.0.0.1 domain=udp six=
+  local config=(-C -c "$WORK/snmpd.conf")
   snmpd=$(need snmpd)
   if [ "${1:-}" = 6 ]; then
     address=::1 host=[::1] domain=udp6 six=6
   fi
   printf 'rocommunity%s public %s\nrwcommunity%s private %s\n' "$six" "$address" "$six" "$address" \
     >"$WORK/snmpd.conf"
+  if [ "${1:-}" = v3 ]; then
+    mkdir -p "$WORK/agent/persist"
+    {
+      cat "$WORK/snmpd.conf"
+      echo "createUser alice SHA $ALICE_AUTH AES $ALICE_PRIV"
+      echo "createUser bob MD5 $BOB_AUTH"
+      echo "createUser carol"
+      printf 'rwuser alice priv\nrouser bob auth\nrouser carol noauth\n'
+    } >"$WORK/agent/snmpd.conf"
+    # Its own configuration path, so that the users it writes back stay in $WORK/agent; -I -smux:
+    # port 199 may be taken.
+    config=(-I -smux -m "")
+  fi
   for attempt in 1 2 3; do
     port=$(free_port "$address")
-    "$snmpd" -f -Lo -C -c "$WORK/snmpd.conf" "$domain:$host:$port" >"$WORK/snmpd.log" 2>&1 &
+    SNMP_PERSISTENT_DIR=${config[1]/-smux/$WORK/agent/persist} \
+      SNMPCONFPATH=$WORK/agent:$WORK/agent/persist \
+      "$snmpd" -f -Lo "${config[@]}" "$domain:$host:$port" >"$WORK/snmpd.log" 2>&1 &
     pid=$!
     PIDS+=("$pid")
     for i in $(seq 50); do
@@ -105,11 +131,12 @@ start_snmpd() {
   fail "snmpd did not start: $(cat "$WORK/snmpd.log")"
 }
 
-# Starts snmptrapd printing every trap to $WORK/snmptrapd.log; sets TRAP_PORT.
+# Starts snmptrapd printing every trap to $WORK/snmptrapd.log; sets TRAP_PORT. Arguments: more
+# lines of its configuration.
 start_snmptrapd() {
   local snmptrapd pid attempt i
   snmptrapd=$(need snmptrapd)
-  echo 'disableAuthorization yes' >"$WORK/snmptrapd.conf"
+  printf '%s\n' 'disableAuthorization yes' "$@" >"$WORK/snmptrapd.conf"
   for attempt in 1 2 3; do
     TRAP_PORT=$(free_port)
     "$snmptrapd" -f -Lo -C -c "$WORK/snmptrapd.conf" "udp:127.0.0.1:$TRAP_PORT" \
@@ -190,13 +217,14 @@ scenario_usage() {
   run --help
   expect_rc 0
   expect_out "Exit status"
-  # The SNMPv2c-only commands without -v 2c.
+  # The commands SNMPv1 lacks, under -v 1.
   local command
   for command in getbulk bulkwalk inform; do
     run "$command" -v 1 127.0.0.1 public 1.3 1.3
     expect_rc 64
-    expect_err "$command sends SNMPv2c messages only: give -v 2c"
+    expect_err "$command has no SNMPv1 form: give -v 2c or -v 3"
     expect_err "usage: ostrel $command -v 2c "
+    expect_err "       ostrel $command -v 3 -u USER "
   done
   run help bogus
   expect_rc 64
@@ -655,9 +683,216 @@ scenario_v2c_listen() {
   done
 }
 
+# What ostrel printed holds none of the passwords it was given.
+expect_no_password() {
+  local file password
+  for file in "$@"; do
+    for password in "$ALICE_AUTH" "$ALICE_PRIV" "$BOB_AUTH" "$WRONG_PASS" "$SHORT_PASS" \
+      "$COLON_PRIV"; do
+      if grep -qF -- "$password" "$file"; then fail "$(basename "$file") shows a password"; fi
+    done
+  done
+}
+WRONG_PASS=wrong-pass-9
+SHORT_PASS=shrt7
+COLON_PRIV=priv:with:colons
+
+# SNMPv3 requests to snmpd under its three users, beside snmpget: authPriv (SHA, AES),
+# authNoPriv with snmpcmd's default MD5 (-x and -X ignored at that level) and noAuthNoPriv.
+scenario_v3_get() {
+  start_snmpd v3
+  local snmpget expected
+  snmpget=$(need snmpget)
+  run get "${ALICE[@]}" "$AGENT" sysDescr.0
+  expect_rc 0
+  expected=$("$snmpget" "${ALICE_NETSNMP[@]}" -Oqv "$AGENT" 1.3.6.1.2.1.1.1.0 | sed 's/^"//; s/"$//')
+  expect_exactly "$SYSTEM.sysDescr.0 = OctetString: $expected"
+  run get --json "${ALICE[@]}" "$AGENT" sysName.0 sysUpTime.0
+  expect_rc 0
+  expect_out '"Version":3,"Community":"alice","Command":"GetResponse"'
+  expect_out '"ErrorStatus":0,"ErrorStatusText":"NoError","SecurityError":"","Objects":[{"OIDName":"1.3.6.1.2.1.1.5.0"'
+  run getnext "${ALICE[@]}" "$AGENT" system
+  expect_rc 0
+  expect_out "$SYSTEM.sysDescr.0 = OctetString: $expected"
+
+  run get -v 3 -u bob -l AUTHNOPRIV -A "$BOB_AUTH" -x AES -X "$WRONG_PASS" "$AGENT" sysDescr.0
+  expect_rc 0
+  expect_exactly "$SYSTEM.sysDescr.0 = OctetString: $expected"
+  run get -v3 -u carol "$AGENT" sysDescr.0
+  expect_rc 0
+  expect_exactly "$SYSTEM.sysDescr.0 = OctetString: $expected"
+
+  # alice may write; the value read back under bob, who may not.
+  run set "${ALICE[@]}" "$AGENT" sysContact.0 s "set under v3"
+  expect_rc 0
+  expect_exactly "$SYSTEM.sysContact.0 = OctetString: set under v3"
+  run get -v 3 -u bob -l authNoPriv -a md5 -A "$BOB_AUTH" "$AGENT" sysContact.0
+  expect_exactly "$SYSTEM.sysContact.0 = OctetString: set under v3"
+  run set -v 3 -u bob -l authNoPriv -A "$BOB_AUTH" "$AGENT" sysContact.0 s nobody
+  expect_rc 2
+
+  # getbulk as snmpbulkget takes it.
+  [ "$(ostrel_walk_oids getbulk "${ALICE[@]}" -Cn1 -Cr 3 "$AGENT" sysDescr.0 system)" = \
+    "$(netsnmp_walk_oids "$(need snmpbulkget)" "${ALICE_NETSNMP[@]}" -Cn1 -Cr3 "$AGENT" \
+      1.3.6.1.2.1.1.1.0 1.3.6.1.2.1.1)" ] || fail "getbulk -v 3 differs from snmpbulkget"
+  expect_no_password "$WORK/out" "$WORK/err"
+}
+
+# walk and bulkwalk under SNMPv3 beside snmpwalk -v3, over system and the agent's last subtree.
+scenario_v3_walk() {
+  start_snmpd v3
+  local root theirs command
+  for root in 1.3.6.1.2.1.1 1.3.6.1.6.3; do
+    theirs=$(netsnmp_walk_oids "$(need snmpwalk)" "${ALICE_NETSNMP[@]}" "$AGENT" "$root")
+    [ "$(wc -l <<<"$theirs")" -gt 5 ] || fail "snmpwalk found too little: $theirs"
+    for command in "walk" "bulkwalk" "bulkwalk -Cr 3"; do
+      [ "$(ostrel_walk_oids $command "${ALICE[@]}" "$AGENT" "$root")" = "$theirs" ] ||
+        fail "$command -v 3 of $root differs from snmpwalk"
+    done
+  done
+  theirs=$(netsnmp_walk_oids "$(need snmpwalk)" -v3 -u carol "$AGENT" 1.3.6.1.2.1.1)
+  [ "$(ostrel_walk_oids walk -v 3 -u carol "$AGENT" system)" = "$theirs" ] ||
+    fail "walk as carol differs from snmpwalk"
+}
+
+# What snmpd refuses, with the reason on standard error and exit status 1, and what the control
+# refuses before anything is sent (exit status 64). No password is ever shown.
+scenario_v3_refused() {
+  start_snmpd v3
+  local expected status options
+  while IFS='|' read -r expected status options; do
+    # shellcheck disable=SC2086 # the options are words
+    run get --timeout 0.5 --retries 0 $options "$AGENT" sysDescr.0
+    [ "$rc" -eq "$status" ] || fail "$options: exit status $rc, expected $status ($(cat "$WORK/err"))"
+    expect_err "$expected"
+    [ ! -s "$WORK/out" ] || fail "$options printed: $(cat "$WORK/out")"
+    expect_no_password "$WORK/out" "$WORK/err"
+  done <<TABLE
+refused the request: wrong digest (check -a and -A)|1|-v 3 -u alice -l authPriv -a SHA -A $WRONG_PASS -x AES -X $ALICE_PRIV
+refused the request: wrong digest (check -a and -A)|1|-v 3 -u bob -l authNoPriv -a SHA -A $BOB_AUTH
+refused the request: unknown user (check -u)|1|-v 3 -u mallory -l authNoPriv -A $WRONG_PASS
+refused the request: unsupported security level (check -l)|1|-v 3 -u bob -l authPriv -A $BOB_AUTH -X $BOB_AUTH
+no response from $AGENT|1|-v 3 -u alice -l authPriv -a SHA -A $ALICE_AUTH -x AES -X $WRONG_PASS
+user 'alice': AddUser: the authentication password is shorter than 8 characters|64|-v 3 -u alice -l authNoPriv -A $SHORT_PASS
+user 'alice': AddUser: the privacy password is shorter than 8 characters|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH -X $SHORT_PASS
+user 'alice': AddUser: unknown authentication protocol "SHA-1000"|64|-v 3 -u alice -l authNoPriv -a SHA-1000 -A $ALICE_AUTH
+user 'alice': AddUser: unknown privacy protocol "AES-512"|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH -x AES-512 -X $ALICE_PRIV
+-e '0102': EngineID takes 5 to 32 octets as hex text|64|-v 3 -u carol -e 0102
+-E is not supported|64|-v 3 -u carol -E 0x8000000001020304
+-l authPriv needs -X PASS|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH
+TABLE
+  # A usage error shows the command's SNMPv3 form.
+  expect_err "usage: ostrel get "
+  expect_err "       ostrel get -v 3 -u USER [SNMPv3 OPTIONS] "
+}
+
+# snmptrap -v3 and snmpinform -v3 to ostrel listen, which has the users of --user (alice's
+# privacy password holding colons) and takes their messages from any engine; snmpinform exits
+# 0 only when acknowledged. A trap with a wrong password is shown refused. Then ostrel's own
+# inform and trap under SNMPv3.
+scenario_v3_listen() {
+  local snmptrap
+  snmptrap=$(need snmptrap)
+  start_listener 127.0.0.1 --local 127.0.0.1:0 --user "alice:SHA:$ALICE_AUTH:AES:$COLON_PRIV" \
+    --user "bob:MD5:$BOB_AUTH" --user carol --count 6 --timeout 30
+  local to=127.0.0.1:$LISTEN_PORT
+  "$snmptrap" -v3 -e 0x8000000001020304 -u alice -l authPriv -a SHA -A "$ALICE_AUTH" -x AES \
+    -X "$COLON_PRIV" "$to" 12345 1.3.6.1.4.1.99999.0.1 1.3.6.1.4.1.99999.1 s "v3 hello"
+  timeout 20 "$(need snmpinform)" -v3 -u bob -l authNoPriv -a MD5 -A "$BOB_AUTH" "$to" "" \
+    1.3.6.1.4.1.99999.0.2 1.3.6.1.4.1.99999.2 i 7 || fail "snmpinform -v3 was not acknowledged"
+  "$snmptrap" -v3 -e 0x8000000005060708 -u carol -l noAuthNoPriv "$to" "" 1.3.6.1.4.1.99999.0.3
+  "$snmptrap" -v3 -e 0x8000000001020304 -u alice -l authPriv -a SHA -A "$WRONG_PASS" -x AES \
+    -X "$COLON_PRIV" "$to" "" 1.3.6.1.4.1.99999.0.4
+  run inform -v 3 -u alice -l authPriv -a SHA -A "$ALICE_AUTH" -x AES -X "$COLON_PRIV" "$to" 77 \
+    1.3.6.1.4.1.99999.0.5
+  expect_rc 0
+  expect_exactly ""
+  run trap -v 3 -u carol "$to" 78 1.3.6.1.4.1.99999.0.6 1.3.6.1.4.1.99999.3 s "from ostrel"
+  expect_rc 0
+  wait_listener
+  expect_rc 0
+  local headers expected
+  headers=$(grep -v '^  ' "$WORK/listen.out" |
+    sed -E 's/:[0-9]+: /:PORT: /; s/request id [0-9]+/request id N/')
+  expected='SNMPv2-Trap from 127.0.0.1:PORT: version 3, user "alice", request id N, NoError (0)
+InformRequest from 127.0.0.1:PORT: version 3, user "bob", request id N, NoError (0)
+SNMPv2-Trap from 127.0.0.1:PORT: version 3, user "carol", request id N, NoError (0)
+Report from 127.0.0.1:PORT: version 3, user "alice", refused: wrong digest
+InformRequest from 127.0.0.1:PORT: version 3, user "alice", request id N, NoError (0)
+SNMPv2-Trap from 127.0.0.1:PORT: version 3, user "carol", request id N, NoError (0)'
+  [ "$headers" = "$expected" ] || fail "listen showed: $(cat "$WORK/listen.out")"
+  local line
+  for line in "  iso.org.dod.internet.private.enterprises.99999.1 = OctetString: v3 hello" \
+    "  iso.org.dod.internet.private.enterprises.99999.2 = Integer: 7" \
+    "  iso.org.dod.internet.6.3.1.1.4.1.0 = ObjectID: iso.org.dod.internet.private.enterprises.99999.0.3" \
+    "  iso.org.dod.internet.mgmt.mib.system.sysUpTime.0 = TimeTicks: 77 (0:00:00.77)" \
+    "  iso.org.dod.internet.private.enterprises.99999.3 = OctetString: from ostrel"; do
+    grep -qxF -- "$line" "$WORK/listen.out" || fail "listen lacks '$line': $(cat "$WORK/listen.out")"
+  done
+  expect_no_password "$WORK/listen.out" "$WORK/listen.err"
+}
+
+# Receives one datagram on 127.0.0.1 into $WORK/caught, in hex; sets CATCH_PORT and CATCHER.
+start_catcher() {
+  local i
+  rm -f "$WORK/catch.port" "$WORK/caught"
+  python3 -c 'import os, socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.1", 0))
+open(sys.argv[1] + ".new", "w").write(str(s.getsockname()[1]))
+os.rename(sys.argv[1] + ".new", sys.argv[1])
+s.settimeout(20)
+open(sys.argv[2], "w").write(s.recv(65535).hex())' "$WORK/catch.port" "$WORK/caught" &
+  CATCHER=$!
+  PIDS+=("$CATCHER")
+  for i in $(seq 100); do
+    [ -s "$WORK/catch.port" ] && break
+    sleep 0.1
+  done
+  [ -s "$WORK/catch.port" ] || fail "the catcher did not start"
+  CATCH_PORT=$(cat "$WORK/catch.port")
+}
+
+# ostrel trap -v 3 to snmptrapd, which has alice for the engine ostrel names with -e (and drops a
+# trap from any other engine), and ostrel inform -v 3, which discovers snmptrapd's own engine.
+# Then -n: the context name on the wire.
+scenario_v3_notify() {
+  local engine=0x8000000001020305
+  start_snmptrapd "createUser -e $engine alice SHA $ALICE_AUTH AES $ALICE_PRIV" \
+    "createUser alice SHA $ALICE_AUTH AES $ALICE_PRIV"
+  run trap "${ALICE[@]}" -e 0x8000000009090909 "127.0.0.1:$TRAP_PORT" 12345 \
+    1.3.6.1.4.1.99999.0.9 1.3.6.1.4.1.99999.1 s "from another engine"
+  expect_rc 0
+  run trap "${ALICE[@]}" -e "$engine" "127.0.0.1:$TRAP_PORT" 12345 1.3.6.1.4.1.99999.0.1 \
+    1.3.6.1.4.1.99999.1 s "v3 trap" 1.3.6.1.4.1.99999.2 C 18446744073709551615
+  expect_rc 0
+  expect_trap_log 'iso.3.6.1.2.1.1.3.0 = Timeticks: (12345) 0:02:03.45	iso.3.6.1.6.3.1.1.4.1.0 = OID: iso.3.6.1.4.1.99999.0.1	iso.3.6.1.4.1.99999.1 = STRING: "v3 trap"	iso.3.6.1.4.1.99999.2 = Counter64: 18446744073709551615'
+  if grep -qF "from another engine" "$WORK/snmptrapd.log"; then
+    fail "snmptrapd took a trap from an engine it has no user for"
+  fi
+  run inform "${ALICE[@]}" "127.0.0.1:$TRAP_PORT" 4321 1.3.6.1.4.1.99999.0.2 \
+    1.3.6.1.4.1.99999.1 s "v3 inform"
+  expect_rc 0
+  expect_exactly ""
+  expect_trap_log 'iso.3.6.1.6.3.1.1.4.1.0 = OID: iso.3.6.1.4.1.99999.0.2	iso.3.6.1.4.1.99999.1 = STRING: "v3 inform"'
+  expect_no_password "$WORK/out" "$WORK/err"
+
+  # noAuthNoPriv, so that the scoped PDU can be read: the context engine ID is the engine of -e,
+  # the context name that of -n, then the SNMPv2-Trap (A7).
+  start_catcher
+  run trap -v 3 -u carol -e 8000000001020306 -n ctx-e2e "127.0.0.1:$CATCH_PORT" "" \
+    1.3.6.1.4.1.99999.0.3
+  expect_rc 0
+  wait "$CATCHER" || fail "nothing reached the catcher"
+  grep -qF "0408800000000102030604076374782d653265a7" "$WORK/caught" ||
+    fail "no context engine ID and name 'ctx-e2e' in $(cat "$WORK/caught")"
+}
+
 case "$SCENARIO" in
   usage | decode | get | walk | walk_ends | set | trap | listen | ipv6 | v2c_get | v2c_walk | \
-    v2c_notify | v2c_listen) "scenario_$SCENARIO" ;;
+    v2c_notify | v2c_listen | v3_get | v3_walk | v3_refused | v3_listen | v3_notify)
+    "scenario_$SCENARIO"
+    ;;
   *) fail "unknown scenario" ;;
 esac
 echo "PASS ($SCENARIO)"

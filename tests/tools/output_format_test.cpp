@@ -204,6 +204,55 @@ TEST_F(OstrelFormatTest, SnmpV2Datagrams) {
   }
 }
 
+// SNMPv3 messages: the user where the community is shown, and the control's SecurityError for
+// one the security model refused. Both are the same noAuthNoPriv SNMPv2-Trap (request id 7,
+// engine 8000000001020304), from a user the control has and from one it lacks.
+TEST_F(OstrelFormatTest, SnmpV3Datagrams) {
+  host_->control().AddUser("carol", "", "", "", "");
+  const struct {
+    const char* hex;
+    const char* header;
+    std::vector<std::string> lines;
+    const char* json;  // a part of the JSON
+  } cases[] = {
+      {"30 78 02 01 03 30 0F 02 02 12 34 02 03 00 FF E3 04 01 00 02 01 03 04 1D 30 1B"
+       " 04 08 80 00 00 00 01 02 03 04 02 01 01 02 01 05 04 05 63 61 72 6F 6C 04 00 04 00"
+       " 30 43 04 08 80 00 00 00 01 02 03 04 04 00 A7 35 02 01 07 02 01 00 02 01 00 30 2A"
+       " 30 0E 06 08 2B 06 01 02 01 01 03 00 43 02 30 39"
+       " 30 18 06 0A 2B 06 01 06 03 01 01 04 01 00 06 0A 2B 06 01 04 01 86 8D 1F 00 01",
+       "SNMPv2-Trap from 127.0.0.1:161: version 3, user \"carol\", request id 7, NoError (0)",
+       {"iso.org.dod.internet.mgmt.mib.system.sysUpTime.0 = TimeTicks: 12345 (0:02:03.45)",
+        "iso.org.dod.internet.6.3.1.1.4.1.0 = ObjectID: "
+        "iso.org.dod.internet.private.enterprises.99999.0.1"},
+       R"("Version":3,"Community":"carol","Command":"SNMPv2-Trap","RequestId":7,"ErrorStatus":0,)"
+       R"("ErrorStatusText":"NoError","SecurityError":"","Objects":[{)"},
+      {"30 7A 02 01 03 30 0F 02 02 12 34 02 03 00 FF E3 04 01 00 02 01 03 04 1F 30 1D"
+       " 04 08 80 00 00 00 01 02 03 04 02 01 01 02 01 05 04 07 6D 61 6C 6C 6F 72 79 04 00 04 00"
+       " 30 43 04 08 80 00 00 00 01 02 03 04 04 00 A7 35 02 01 07 02 01 00 02 01 00 30 2A"
+       " 30 0E 06 08 2B 06 01 02 01 01 03 00 43 02 30 39"
+       " 30 18 06 0A 2B 06 01 06 03 01 01 04 01 00 06 0A 2B 06 01 04 01 86 8D 1F 00 01",
+       "Report from 127.0.0.1:161: version 3, user \"mallory\", refused: unknown user",
+       {},
+       R"("Version":3,"Community":"mallory","Command":"Report","RequestId":0,"ErrorStatus":-1,)"
+       R"("ErrorStatusText":"FormatError","SecurityError":"unknown user","Objects":[]})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    const Datagram datagram = Receive(c.hex);
+    EXPECT_EQ(DatagramHeader(datagram, control_), c.header);
+    std::vector<std::string> lines;
+    for (const OstrelObject& row : datagram.Objects) lines.push_back(BindingLine(row, control_));
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_NE(DatagramJson(datagram, control_).find(c.json), std::string::npos)
+        << DatagramJson(datagram, control_);
+  }
+  // Only SNMPv3 messages carry the field.
+  const Datagram v1 = Receive(
+      "30 1C 02 01 00 04 06 70 75 62 6C 69 63 A2 0F 02 01 07 02 01 02 02 01 01 30 04"
+      " 30 02 06 00");
+  EXPECT_EQ(DatagramJson(v1, control_).find("SecurityError"), std::string::npos);
+}
+
 TEST_F(OstrelFormatTest, JsonWithTheFirstRowsOnly) {
   const Datagram datagram = Receive(
       "30 38 02 01 00 04 06 70 75 62 6C 69 63 A2 2B 02 01 07 02 01 00 02 01 00 30 20"

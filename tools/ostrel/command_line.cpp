@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "encoding/quoted.h"
+#include "security/usm_users.h"
 #include "transport/endpoint.h"
 
 namespace kivostrel::ostrel {
@@ -21,33 +24,56 @@ struct CommandInfo {
 
 constexpr std::string_view kRequestOptions =
     "[-v 1|2c] [--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]";
+constexpr std::string_view kV3RequestOptions =
+    "-v 3 -u USER [SNMPv3 OPTIONS] [--json] [--timeout S] [--retries N] "
+    "[--local ADDRESS[:PORT]]";
 constexpr std::string_view kNotificationOperands =
     "AGENT[:PORT] COMMUNITY UPTIME TRAP-OID [OID TYPE VALUE]...";
+constexpr std::string_view kV3NotificationOperands =
+    "AGENT[:PORT] UPTIME TRAP-OID [OID TYPE VALUE]...";
 
-// A command with two forms (trap under SNMPv1 and under SNMPv2c) has two rows; the first is the
-// one parsing finds.
+// A command with several forms (trap under SNMPv1, SNMPv2c and SNMPv3) has a row for each; the
+// first is the one parsing finds.
 constexpr std::array kCommands{
     CommandInfo{Command::kGet, "get", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kGet, "get", kV3RequestOptions, "AGENT[:PORT] OID..."},
     CommandInfo{Command::kGetNext, "getnext", kRequestOptions, "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kGetNext, "getnext", kV3RequestOptions, "AGENT[:PORT] OID..."},
     CommandInfo{Command::kWalk, "walk", kRequestOptions, "AGENT[:PORT] COMMUNITY [OID]"},
+    CommandInfo{Command::kWalk, "walk", kV3RequestOptions, "AGENT[:PORT] [OID]"},
     CommandInfo{Command::kGetBulk, "getbulk",
                 "-v 2c [-Cn N] [-Cr N] [--json] [--timeout S] [--retries N] "
                 "[--local ADDRESS[:PORT]]",
                 "AGENT[:PORT] COMMUNITY OID..."},
+    CommandInfo{Command::kGetBulk, "getbulk",
+                "-v 3 -u USER [SNMPv3 OPTIONS] [-Cn N] [-Cr N] [--json] [--timeout S] "
+                "[--retries N] [--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] OID..."},
     CommandInfo{Command::kBulkWalk, "bulkwalk",
                 "-v 2c [-Cr N] [--json] [--timeout S] [--retries N] [--local ADDRESS[:PORT]]",
                 "AGENT[:PORT] COMMUNITY [OID]"},
+    CommandInfo{Command::kBulkWalk, "bulkwalk",
+                "-v 3 -u USER [SNMPv3 OPTIONS] [-Cr N] [--json] [--timeout S] [--retries N] "
+                "[--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] [OID]"},
     CommandInfo{Command::kSet, "set", kRequestOptions, "AGENT[:PORT] COMMUNITY OID TYPE VALUE..."},
+    CommandInfo{Command::kSet, "set", kV3RequestOptions, "AGENT[:PORT] OID TYPE VALUE..."},
     CommandInfo{Command::kTrap, "trap",
                 "[-v 1] [--agent-address A] [--uptime TICKS] [--local ADDRESS[:PORT]]",
                 "AGENT[:PORT] COMMUNITY ENTERPRISE GENERIC SPECIFIC [OID TYPE VALUE]..."},
     CommandInfo{Command::kTrap, "trap", "-v 2c [--local ADDRESS[:PORT]]", kNotificationOperands},
+    CommandInfo{Command::kTrap, "trap", "-v 3 -u USER [SNMPv3 OPTIONS] [--local ADDRESS[:PORT]]",
+                kV3NotificationOperands},
     CommandInfo{Command::kInform, "inform",
                 "-v 2c [--timeout S] [--retries N] [--local ADDRESS[:PORT]]",
                 kNotificationOperands},
+    CommandInfo{Command::kInform, "inform",
+                "-v 3 -u USER [SNMPv3 OPTIONS] [--timeout S] [--retries N] "
+                "[--local ADDRESS[:PORT]]",
+                kV3NotificationOperands},
     CommandInfo{Command::kListen, "listen",
-                "[-v 1|2c] [--json] [--string-type N] [--local ADDRESS[:PORT]] [--count N] "
-                "[--timeout S]",
+                "[-v 1|2c|3] [--user NAME[:AUTH:PASS[:PRIV:PASS]]]... [SNMPv3 OPTIONS] [--json] "
+                "[--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]",
                 ""},
     CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N]", "(--hex HEX | FILE...)"},
     CommandInfo{Command::kTranslate, "translate", "", "OID-OR-NAME..."},
@@ -80,7 +106,7 @@ constexpr unsigned kRequests = Bit(Command::kGet) | Bit(Command::kGetNext) | Bit
                                Bit(Command::kSet);
 constexpr unsigned kNetwork =
     kRequests | Bit(Command::kTrap) | Bit(Command::kInform) | Bit(Command::kListen);
-// Commands whose messages exist in SNMPv2c only.
+// Commands whose messages SNMPv1 lacks.
 constexpr unsigned kSnmpV2Only =
     Bit(Command::kGetBulk) | Bit(Command::kBulkWalk) | Bit(Command::kInform);
 
@@ -196,21 +222,161 @@ struct OptionInfo {
   unsigned commands;
   std::string_view help;
   void (*apply)(Invocation& to, const std::string& value, std::string_view command);
+  // A one-dash option whose value may also be joined to it (-v2c, -Cr10).
+  bool joined = false;
 };
 
-// -v: "1" or "2c", as Net-SNMP's tools take it; the engine's SnmpVersion 0 or 1.
+// -v: "1", "2c" or "3", as Net-SNMP's tools take it; the engine's SnmpVersion 0, 1 or 3.
 std::int32_t ParseSnmpVersion(std::string_view text, std::string_view command) {
   if (text == "1") return 0;
   if (text == "2c") return 1;
-  throw UsageError("-v takes 1 or 2c, not " + Quoted(text), std::string(command));
+  if (text == "3") return 3;
+  throw UsageError("-v takes 1, 2c or 3, not " + Quoted(text), std::string(command));
 }
 
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// -l, in any letter case, as snmpcmd takes it.
+SecurityLevel ParseSecurityLevel(std::string_view text, std::string_view command) {
+  constexpr std::array<std::pair<std::string_view, SecurityLevel>, 3> kLevels{{
+      {"noAuthNoPriv", SecurityLevel::kNoAuthNoPriv},
+      {"authNoPriv", SecurityLevel::kAuthNoPriv},
+      {"authPriv", SecurityLevel::kAuthPriv},
+  }};
+  for (const auto& [name, level] : kLevels) {
+    if (EqualIgnoringCase(text, name)) return level;
+  }
+  throw UsageError("-l takes noAuthNoPriv, authNoPriv or authPriv, not " + Quoted(text),
+                   std::string(command));
+}
+
+// Marks an SNMPv3 option as given; the first one is named when -v 3 is missing.
+SnmpV3Arguments& GivenV3(Invocation& to, std::string_view option) {
+  if (to.v3.first_option.empty()) to.v3.first_option = option;
+  return to.v3;
+}
+
+// --user NAME[:AUTH:PASS[:PRIV:PASS]]: the fields end at the first four colons, so only the
+// privacy password may contain ':'. The protocol fields are checked here and named by their
+// place, never shown: a ':' inside the authentication password would move some of it into
+// one. What else AddUser refuses (a short password) it says when the user is added.
+UserArgument ParseUserArgument(std::string_view text, std::string_view command) {
+  std::array<std::string, 5> fields;
+  std::size_t field = 0;
+  for (; field < 4; ++field) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) break;
+    fields[field] = text.substr(0, colon);
+    text.remove_prefix(colon + 1);
+  }
+  fields[field] = text;
+  UserArgument user{std::move(fields[0]), std::move(fields[1]), std::move(fields[2]),
+                    std::move(fields[3]), std::move(fields[4])};
+  if (user.name.empty()) {
+    throw UsageError("--user needs a user name before the first ':'", std::string(command));
+  }
+  if (!AuthProtocolNamed(user.auth_protocol)) {
+    throw UsageError("--user " + Quoted(user.name) +
+                         ": the second field is not an authentication protocol (MD5, SHA, "
+                         "SHA-224, SHA-256, SHA-384, SHA-512 or empty); the authentication "
+                         "password cannot contain ':'",
+                     std::string(command));
+  }
+  if (!PrivProtocolNamed(user.priv_protocol)) {
+    throw UsageError("--user " + Quoted(user.name) +
+                         ": the fourth field is not a privacy protocol (DES, AES, AES-192, "
+                         "AES-256, AES-192C, AES-256C or empty); the authentication password "
+                         "cannot contain ':'",
+                     std::string(command));
+  }
+  return user;
+}
+
+constexpr unsigned kSenders = kNetwork & ~Bit(Command::kListen);
+
 constexpr std::array kOptions{
-    OptionInfo{"-v", "1|2c", kNetwork,
-               "the SNMP version of the messages sent: 1 (the default) or 2c;\n"
-               "also written -v1, -v2c. listen shows messages of either",
+    OptionInfo{"-v", "1|2c|3", kNetwork,
+               "the SNMP version of the messages sent: 1 (the default), 2c or 3;\n"
+               "also written -v1, -v2c, -v3. listen shows messages of every version",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.snmp_version = ParseSnmpVersion(value, command);
+               },
+               true},
+    // SNMPv3, as snmpcmd spells and defaults it.
+    OptionInfo{"-u", "USER", kNetwork,
+               "-v 3: the user every message is sent under (there is no\n"
+               "COMMUNITY), added to the control with AddUser from -l, -a, -A,\n"
+               "-x and -X; listen: one more user whose messages it accepts",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-u").user = value;
+               }},
+    OptionInfo{"-l", "LEVEL", kNetwork,
+               "-v 3: noAuthNoPriv (the default), authNoPriv or authPriv, in any\n"
+               "letter case. The level decides which options make the user:\n"
+               "authNoPriv ignores -x and -X, noAuthNoPriv -a, -A, -x and -X",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 GivenV3(to, "-l").level = ParseSecurityLevel(value, command);
+               }},
+    OptionInfo{"-a", "PROTO", kNetwork,
+               "-v 3: the authentication protocol: MD5 (the default), SHA,\n"
+               "SHA-224, SHA-256, SHA-384 or SHA-512",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-a").auth_protocol = value;
+               }},
+    OptionInfo{"-A", "PASS", kNetwork, "-v 3: the authentication password, 8 characters or more",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-A").auth_password = value;
+               }},
+    OptionInfo{"-x", "PROTO", kNetwork,
+               "-v 3: the privacy protocol: DES (the default), AES, AES-192,\n"
+               "AES-256, AES-192C or AES-256C, also spelt AES192, AES256,\n"
+               "AES192C, AES256C as Net-SNMP's -x takes them",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-x").priv_protocol = value;
+               }},
+    OptionInfo{"-X", "PASS", kNetwork, "-v 3: the privacy password, 8 characters or more",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-X").priv_password = value;
+               }},
+    OptionInfo{"-n", "CONTEXT", kSenders,
+               "-v 3: the context name of the messages sent (default \"\")",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-n");
+                 to.context_name = value;
+               }},
+    OptionInfo{"-e", "ENGINEID", kNetwork,
+               "-v 3, listen: this engine's own ID (the control's EngineID), 5 to\n"
+               "32 octets in hex, 0x optional: the authoritative engine of the\n"
+               "traps sent, as snmptrap -e sets it, and of the informs listen\n"
+               "acknowledges. Requests discover the agent's engine themselves.\n"
+               "Default: one made at random for each run",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-e");
+                 to.engine_id = value;
+               }},
+    OptionInfo{"-E", "ENGINEID", kSenders,
+               "-v 3: in Net-SNMP's tools the context engine ID of requests;\n"
+               "not supported here (an error): the control always sends the\n"
+               "agent's engine ID as the context engine ID, and its own in traps",
+               [](Invocation&, const std::string&, std::string_view command) {
+                 throw UsageError(
+                     "-E is not supported: the control sends the authoritative engine's ID as "
+                     "the context engine ID and cannot be given another",
+                     std::string(command));
+               }},
+    OptionInfo{"--user", "NAME[:AUTH:PASS[:PRIV:PASS]]", Bit(Command::kListen),
+               "listen: an SNMPv3 user whose traps and informs are accepted,\n"
+               "from any engine (repeatable). Empty or missing fields: none, as\n"
+               "bob for noAuthNoPriv, bob:SHA:PASS for authNoPriv. NAME, AUTH,\n"
+               "the first password and PRIV cannot contain ':'; the privacy\n"
+               "password is all after the fourth ':' and can",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.users.push_back(ParseUserArgument(value, command));
                }},
     OptionInfo{"-Cn", "N", Bit(Command::kGetBulk),
                "getbulk: non-repeaters, the leading objects asked for once\n"
@@ -218,14 +384,16 @@ constexpr std::array kOptions{
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.non_repeaters = ParseInteger<std::int32_t>(
                      value, 0, std::numeric_limits<std::int32_t>::max(), "-Cn", command);
-               }},
+               },
+               true},
     OptionInfo{"-Cr", "N", Bit(Command::kGetBulk) | Bit(Command::kBulkWalk),
                "getbulk, bulkwalk: max-repetitions, the objects answered for each\n"
                "of the others (default 10); also written -CrN",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.max_repetitions = ParseInteger<std::int32_t>(
                      value, 0, std::numeric_limits<std::int32_t>::max(), "-Cr", command);
-               }},
+               },
+               true},
     OptionInfo{"--json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
                "one JSON object per datagram instead of text lines",
                [](Invocation& to, const std::string&, std::string_view) { to.json = true; }},
@@ -303,11 +471,13 @@ const OptionInfo* FindOption(std::string_view name) {
   return nullptr;
 }
 
-// A word that starts with an option Net-SNMP spells with one dash: "-v", or "-v2c" with its
-// value joined to it. Other words with one dash are no options ("-5", "-").
+// A word that is an option Net-SNMP spells with one dash ("-v", "-u"), or starts with one that
+// may have its value joined to it ("-v2c"). Other words with one dash are no options ("-5",
+// "-", "-none").
 const OptionInfo* FindOneDashOption(std::string_view word) {
   for (const OptionInfo& option : kOptions) {
-    if (!option.name.starts_with("--") && word.starts_with(option.name)) return &option;
+    if (option.name.starts_with("--")) continue;
+    if (word == option.name || (option.joined && word.starts_with(option.name))) return &option;
   }
   return nullptr;
 }
@@ -360,76 +530,124 @@ void RequireCount(std::span<const std::string> positionals, std::size_t min, std
 void RequireVersionFor(const Invocation& invocation, std::string_view command) {
   for (const BindingArgument& binding : invocation.bindings) {
     if (binding.type == 'C' && invocation.snmp_version == 0) {
-      throw UsageError("type C (Counter64) for " + binding.oid + " needs -v 2c",
+      throw UsageError("type C (Counter64) for " + binding.oid + " needs -v 2c or -v 3",
                        std::string(command));
     }
   }
 }
 
+// AGENT and, but under -v 3, COMMUNITY: the target, and the operands after them. Under -v 3 the
+// sends name the user instead of a community. `min`: the operands needed, counting COMMUNITY.
+std::span<const std::string> ReadTargetAndCommunity(Invocation& invocation,
+                                                    std::span<const std::string> positionals,
+                                                    std::size_t min, std::size_t max,
+                                                    std::string_view default_port,
+                                                    std::string_view command) {
+  const bool v3 = invocation.snmp_version == 3;
+  const std::size_t community = v3 ? 0 : 1;
+  const std::size_t any = std::numeric_limits<std::size_t>::max();
+  RequireCount(positionals, min - 1 + community, max == any ? any : max - 1 + community, command);
+  // An option's value joined to a one-dash SNMPv3 option is no option: say so here rather than
+  // reading it as the agent.
+  if (positionals[0].starts_with('-')) {
+    throw UsageError("unknown option " + Quoted(positionals[0]) +
+                         " (the SNMPv3 options take their value after a blank: -u NAME)",
+                     std::string(command));
+  }
+  invocation.target = ParseTarget(positionals[0], default_port);
+  invocation.community = v3 ? invocation.v3.user.value_or("") : positionals[1];
+  return positionals.subspan(1 + community);
+}
+
 // AGENT COMMUNITY UPTIME TRAP-OID [OID TYPE VALUE]..., as snmptrap -v 2c and snmpinform take
-// them.
+// them (under -v 3 without COMMUNITY).
 void ReadNotification(Invocation& invocation, std::span<const std::string> positionals,
                       std::string_view command) {
-  RequireCount(positionals, 4, std::numeric_limits<std::size_t>::max(), command);
-  invocation.target = ParseTarget(positionals[0], "162");
-  invocation.community = positionals[1];
-  invocation.uptime = ParseUptime(positionals[2], "UPTIME", command);
-  invocation.trap_oid = positionals[3];
-  invocation.bindings = ReadTriples(positionals.subspan(4), command);
+  const auto rest = ReadTargetAndCommunity(invocation, positionals, 4,
+                                           std::numeric_limits<std::size_t>::max(), "162", command);
+  invocation.uptime = ParseUptime(rest[0], "UPTIME", command);
+  invocation.trap_oid = rest[1];
+  invocation.bindings = ReadTriples(rest.subspan(2), command);
+}
+
+// The user -u and the level make, and the checks of the SNMPv3 options: they need -v 3 (listen
+// takes them without it), and -v 3 needs a user (listen: -u or --user, or none at all).
+void ReadSnmpV3(Invocation& invocation, std::string_view command) {
+  const SnmpV3Arguments& v3 = invocation.v3;
+  const bool listen = invocation.command == Command::kListen;
+  if (!v3.first_option.empty() && invocation.snmp_version != 3 && !listen) {
+    throw UsageError("option " + Quoted(v3.first_option) + " needs -v 3", std::string(command));
+  }
+  if (invocation.snmp_version == 3 && !listen && !v3.user) {
+    throw UsageError("-v 3 needs -u USER", std::string(command));
+  }
+  if (!v3.user) return;
+  UserArgument user{.name = *v3.user};
+  if (v3.level != SecurityLevel::kNoAuthNoPriv) {
+    const char* level = v3.level == SecurityLevel::kAuthPriv ? "authPriv" : "authNoPriv";
+    if (!v3.auth_password) {
+      throw UsageError(std::string("-l ") + level + " needs -A PASS, the authentication password",
+                       std::string(command));
+    }
+    user.auth_protocol = v3.auth_protocol;
+    user.auth_password = *v3.auth_password;
+  }
+  if (v3.level == SecurityLevel::kAuthPriv) {
+    if (!v3.priv_password) {
+      throw UsageError("-l authPriv needs -X PASS, the privacy password", std::string(command));
+    }
+    user.priv_protocol = v3.priv_protocol;
+    user.priv_password = *v3.priv_password;
+  }
+  invocation.users.push_back(std::move(user));
 }
 
 void ReadPositionals(Invocation& invocation, std::span<const std::string> positionals,
                      std::string_view command) {
   constexpr std::size_t kAny = std::numeric_limits<std::size_t>::max();
-  if ((kSnmpV2Only & Bit(invocation.command)) != 0 && invocation.snmp_version != 1) {
-    throw UsageError(std::string(command) + " sends SNMPv2c messages only: give -v 2c",
+  if ((kSnmpV2Only & Bit(invocation.command)) != 0 && invocation.snmp_version == 0) {
+    throw UsageError(std::string(command) + " has no SNMPv1 form: give -v 2c or -v 3",
                      std::string(command));
   }
   switch (invocation.command) {
     case Command::kGet:
     case Command::kGetNext:
-    case Command::kGetBulk:
-      RequireCount(positionals, 3, kAny, command);
-      invocation.target = ParseTarget(positionals[0], "161");
-      invocation.community = positionals[1];
-      invocation.oids.assign(positionals.begin() + 2, positionals.end());
+    case Command::kGetBulk: {
+      const auto oids = ReadTargetAndCommunity(invocation, positionals, 3, kAny, "161", command);
+      invocation.oids.assign(oids.begin(), oids.end());
       break;
+    }
     case Command::kWalk:
-    case Command::kBulkWalk:
+    case Command::kBulkWalk: {
       if (invocation.command == Command::kBulkWalk && invocation.max_repetitions == 0) {
         throw UsageError("bulkwalk needs -Cr 1 or more", std::string(command));
       }
-      RequireCount(positionals, 2, 3, command);
-      invocation.target = ParseTarget(positionals[0], "161");
-      invocation.community = positionals[1];
-      invocation.oids.push_back(positionals.size() == 3 ? positionals[2] : kDefaultWalkRoot);
+      const auto root = ReadTargetAndCommunity(invocation, positionals, 2, 3, "161", command);
+      invocation.oids.push_back(root.empty() ? kDefaultWalkRoot : root[0]);
       break;
+    }
     case Command::kSet:
-      RequireCount(positionals, 5, kAny, command);
-      invocation.target = ParseTarget(positionals[0], "161");
-      invocation.community = positionals[1];
-      invocation.bindings = ReadTriples(positionals.subspan(2), command);
+      invocation.bindings = ReadTriples(
+          ReadTargetAndCommunity(invocation, positionals, 5, kAny, "161", command), command);
       break;
-    case Command::kTrap:
-      if (invocation.snmp_version == 1) {
+    case Command::kTrap: {
+      if (invocation.snmp_version != 0) {
         if (invocation.agent_address || invocation.uptime) {
           throw UsageError(
-              "--agent-address and --uptime are for SNMPv1 traps; under -v 2c the time stamp is "
-              "UPTIME and there is no agent address",
+              "--agent-address and --uptime are for SNMPv1 traps; under -v 2c and -v 3 the time "
+              "stamp is UPTIME and there is no agent address",
               std::string(command));
         }
         ReadNotification(invocation, positionals, command);
         break;
       }
-      RequireCount(positionals, 5, kAny, command);
-      invocation.target = ParseTarget(positionals[0], "162");
-      invocation.community = positionals[1];
-      invocation.enterprise = positionals[2];
-      invocation.generic_trap =
-          ParseInteger<std::int16_t>(positionals[3], 0, 6, "GENERIC", command);
-      invocation.specific_trap = positionals[4];
-      invocation.bindings = ReadTriples(positionals.subspan(5), command);
+      const auto rest = ReadTargetAndCommunity(invocation, positionals, 5, kAny, "162", command);
+      invocation.enterprise = rest[0];
+      invocation.generic_trap = ParseInteger<std::int16_t>(rest[1], 0, 6, "GENERIC", command);
+      invocation.specific_trap = rest[2];
+      invocation.bindings = ReadTriples(rest.subspan(3), command);
       break;
+    }
     case Command::kInform:
       ReadNotification(invocation, positionals, command);
       break;
@@ -454,6 +672,7 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
     case Command::kVersion:
       break;
   }
+  ReadSnmpV3(invocation, command);
   RequireVersionFor(invocation, command);
 }
 
@@ -518,17 +737,24 @@ std::string UsageText(std::string_view command) {
 
 std::string HelpText() {
   std::string text =
-      "ostrel: SNMPv1 and SNMPv2c requests, traps, informs and decoding through the kivOstrel\n"
-      "control.\n\n" +
+      "ostrel: SNMPv1, SNMPv2c and SNMPv3 requests, traps, informs and decoding through the\n"
+      "kivOstrel control.\n\n" +
       UsageText("") +
       "\n"
       "Objects may be given as numbers (1.3.6.1.2.1.1.1.0), as dotted names from the root\n"
       "(iso.org.dod.internet.mgmt.mib.system.sysDescr.0) or as a unique last name with its\n"
       "suffix (sysDescr.0). Value types: i integer, c counter, g gauge, t timeticks,\n"
-      "s string, x hex bytes, a IP address, n null, C counter64 (-v 2c only).\n"
+      "s string, x hex bytes, a IP address, n null, C counter64 (not under -v 1).\n"
       "UPTIME: hundredths of a second, or '' (or auto) for the system's tick count.\n"
-      "getbulk, bulkwalk and inform need -v 2c. inform waits for the acknowledgement as a\n"
-      "request waits for its answer; listen acknowledges the informs it receives.\n\n"
+      "getbulk, bulkwalk and inform need -v 2c or -v 3. inform waits for the acknowledgement\n"
+      "as a request waits for its answer; listen acknowledges the informs it receives.\n\n"
+      "SNMPv3: under -v 3 there is no COMMUNITY; -u names the user, whom ostrel adds to the\n"
+      "control from -l, -a, -A, -x and -X (SNMPv3 OPTIONS: -u -l -a -A -x -X -n -e -E).\n"
+      "The control discovers the agent's engine before the first request. An agent's Report\n"
+      "(unknown user, wrong digest, ...) ends a request with that reason and exit status 1.\n"
+      "listen accepts SNMPv3 traps and informs from any engine for the users of --user and\n"
+      "-u, and shows a message the security model refused with the reason.\n"
+      "Passwords are never printed.\n\n"
       "Options:\n";
   for (const OptionInfo& option : kOptions) text += OptionHelp(option);
   return text +
@@ -536,8 +762,9 @@ std::string HelpText() {
          "Agents: HOST, HOST:PORT, [IPV6]:PORT or an IPv6 address alone, optionally after\n"
          "udp: (IPv4) or udp6: (IPv6), as Net-SNMP's tools take them. Default ports: 161 for\n"
          "requests, 162 for traps and informs.\n"
-         "Exit status: 0 success, 1 no answer (or acknowledgement) in time or a socket or file\n"
-         "failure, 2 the agent answered with an error status, 64 bad arguments.\n";
+         "Exit status: 0 success, 1 no answer (or acknowledgement) in time, an SNMPv3 request\n"
+         "refused, or a socket or file failure, 2 the agent answered with an error status,\n"
+         "64 bad arguments (also a user the control refuses).\n";
 }
 
 Invocation ParseCommandLine(std::span<const std::string> args) {

@@ -3,9 +3,13 @@
 // Conventions are those of the usual SNMP command-line tools: the agent first (AGENT[:PORT],
 // [IPV6]:PORT, an optional "udp:" or "udp6:" prefix), then the community, then objects. Options
 // start with "--" and may stand anywhere before a lone "--"; "--name=value" and "--name value" are
-// the same. The few options Net-SNMP's tools spell with one dash (-v 2c, -Cr 10) take their value
-// after a blank or joined to them (-v2c, -Cr10). No other word with one dash starts an option
-// (except -h), so negative numbers such as `i -5` need no quoting.
+// the same. The options Net-SNMP's tools spell with one dash take their value after a blank:
+// -v and -C also joined to it (-v2c, -Cr10), the SNMPv3 ones (-u NAME, -l authPriv, ...) only
+// after a blank, so that a value such as `s -none` stays a value. No other word with one dash
+// starts an option (except -h), so negative numbers such as `i -5` need no quoting.
+//
+// Under -v 3 there is no COMMUNITY operand: the sends name the user of -u instead, as
+// Net-SNMP's tools take them.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +64,32 @@ struct BindingArgument {
   friend bool operator==(const BindingArgument&, const BindingArgument&) = default;
 };
 
+// An SNMPv3 user as the control's AddUser takes it; protocol names as typed, "" for none.
+struct UserArgument {
+  std::string name;
+  std::string auth_protocol;
+  std::string auth_password;
+  std::string priv_protocol;
+  std::string priv_password;
+  friend bool operator==(const UserArgument&, const UserArgument&) = default;
+};
+
+enum class SecurityLevel { kNoAuthNoPriv, kAuthNoPriv, kAuthPriv };
+
+// Net-SNMP's SNMPv3 options as typed. Once every option is read, the level decides which of
+// them make the user (-a and -A from authNoPriv, -x and -X from authPriv); the defaults are
+// snmpcmd's: noAuthNoPriv, MD5 and DES.
+struct SnmpV3Arguments {
+  std::optional<std::string> user;  // -u
+  SecurityLevel level = SecurityLevel::kNoAuthNoPriv;
+  std::string auth_protocol = "MD5";
+  std::optional<std::string> auth_password;
+  std::string priv_protocol = "DES";
+  std::optional<std::string> priv_password;
+  // The first of them given, for the message when -v 3 is missing.
+  std::string first_option;
+};
+
 struct Invocation {
   Command command = Command::kHelp;
   std::string help_topic;  // `ostrel help get`: the command whose usage to show
@@ -93,9 +123,16 @@ struct Invocation {
   // trap under SNMPv2c, inform: snmpTrapOID.0, as typed
   std::string trap_oid;
 
-  // Every command that uses the network: the engine's SnmpVersion, 0 (SNMPv1, -v 1, the default)
-  // or 1 (SNMPv2c, -v 2c).
+  // Every command that uses the network: the engine's SnmpVersion, 0 (SNMPv1, -v 1, the default),
+  // 1 (SNMPv2c, -v 2c) or 3 (SNMPv3, -v 3).
   std::int32_t snmp_version = 0;
+
+  // SNMPv3 (-v 3; listen takes them without it). Under -v 3 `community` is the user's name.
+  SnmpV3Arguments v3;
+  // The users ostrel adds to the control: -u's (last), and listen's --user ones.
+  std::vector<UserArgument> users;
+  std::string context_name;              // -n: the control's ContextName
+  std::optional<std::string> engine_id;  // -e: the control's EngineID, as typed
 
   // Every command that uses the network: the local endpoint, as UdpSocketOptions takes it
   // ("": every address, IPv4 and IPv6). The port is 162 for listen unless given, else 0 (the

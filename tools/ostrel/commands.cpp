@@ -1,10 +1,14 @@
 #include "tools/ostrel/commands.h"
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <iterator>
 #include <random>
+#include <string_view>
+#include <utility>
 
 #include "encoding/automation_error.h"
 #include "encoding/hex.h"
@@ -20,6 +24,39 @@ namespace {
 
 // SNMPv1 error status noSuchName: what a version-1 agent answers at the end of its MIB.
 constexpr std::int16_t kNoSuchName = 2;
+
+// What an agent's Report says, with where to look: the security model's reasons as the
+// control's SecurityError words them, and the message processing's counters by their name.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kRefusals{{
+    {"unknown user", "unknown user (check -u)"},
+    {"wrong digest", "wrong digest (check -a and -A)"},
+    {"unsupported security level", "unsupported security level (check -l)"},
+    {"decryption error", "decryption error (check -x and -X)"},
+    {"1.3.6.1.6.3.12.1.4.0", "unavailable context (check -n)"},
+    {"1.3.6.1.6.3.12.1.5.0", "unknown context (check -n)"},
+}};
+
+// Why an SNMPv3 request came to nothing: the agent's Report, or its answer refused here. Ends
+// the exchange with status 1.
+[[noreturn]] void ThrowRefused(const Datagram& datagram, const kivOstrel& control) {
+  const std::string from = EndpointText(datagram.RemoteIP, datagram.RemotePort);
+  if (datagram.ErrorStatus == -1) {
+    throw ToolError(kExitFailure, "the answer from " + from + " was refused: " +
+                                      (datagram.SecurityError.empty() ? "unreadable message"
+                                                                      : datagram.SecurityError));
+  }
+  std::string reason = datagram.SecurityError;
+  if (reason.empty()) reason = datagram.Objects.empty() ? "" : datagram.Objects[0].OIDName;
+  const auto known = std::find_if(kRefusals.begin(), kRefusals.end(),
+                                  [&](const auto& refusal) { return refusal.first == reason; });
+  if (known != kRefusals.end()) {
+    reason = known->second;
+  } else if (datagram.SecurityError.empty()) {
+    reason =
+        reason.empty() ? "a Report without a reason" : "a Report of " + control.OID2Name(reason);
+  }
+  throw ToolError(kExitFailure, from + " refused the request: " + reason);
+}
 
 // Sends requests and waits in the pump for their answers: the control has no timer of its own.
 class Requester {
@@ -56,6 +93,11 @@ class Requester {
           Datagram datagram = std::move(received.front());
           received.pop_front();
           if (datagram.Command == "GetResponse" && datagram.RequestId == id) return datagram;
+          // Under SNMPv3 one request is under way at a time: a Report (the control deals with
+          // discovery and clocks by itself) or an answer refused here is about it.
+          if (datagram.Version == 3 && datagram.Command == "Report") {
+            ThrowRefused(datagram, host_.control());
+          }
         }
       } while (host_.Pump(deadline));
     }
@@ -72,11 +114,33 @@ class Requester {
   std::int32_t next_id_ = 1;
 };
 
+// The control's SNMPv3 settings: its engine ID (-e), context name (-n) and users. What the
+// control refuses (error 5 or 380, with a description that never holds a password) is a usage
+// error.
+void SetUpSnmpV3(kivOstrel& control, const Invocation& invocation) {
+  const std::string command(CommandName(invocation.command));
+  try {
+    if (invocation.engine_id) control.EngineID(*invocation.engine_id);
+  } catch (const AutomationError& error) {
+    throw UsageError("-e " + Quoted(*invocation.engine_id) + ": " + error.description(), command);
+  }
+  if (!invocation.context_name.empty()) control.ContextName(invocation.context_name);
+  for (const UserArgument& user : invocation.users) {
+    try {
+      control.AddUser(user.name, user.auth_protocol, user.auth_password, user.priv_protocol,
+                      user.priv_password);
+    } catch (const AutomationError& error) {
+      throw UsageError("user " + Quoted(user.name) + ": " + error.description(), command);
+    }
+  }
+}
+
 std::unique_ptr<ControlHost> NetworkHost(const Invocation& invocation) {
   auto host = ControlHost::OnNetwork(
       {.local_address = invocation.local_address, .local_port = invocation.local_port});
   host->control().StringType(invocation.string_type);
   host->control().SnmpVersion(Variant{invocation.snmp_version});
+  SetUpSnmpV3(host->control(), invocation);
   return host;
 }
 
@@ -264,13 +328,13 @@ Variant BindingList(const kivOstrel& control, const Invocation& invocation) {
   return Variant{kivOstrel::JoinBindings(bindings)};
 }
 
-// A trap: under SNMPv1 the control's SendTrap, under SNMPv2c its SendNotification.
+// A trap: under SNMPv1 the control's SendTrap, under SNMPv2c and SNMPv3 its SendNotification.
 int RunTrap(const Invocation& invocation) {
   auto host = NetworkHost(invocation);
   kivOstrel& control = host->control();
   if (invocation.agent_address) control.AgentAddress(*invocation.agent_address);
   if (invocation.uptime) control.TickCount(*invocation.uptime);
-  const bool v2 = invocation.snmp_version == 1;
+  const bool v2 = invocation.snmp_version != 0;
   const std::string oid = ResolveOid(control, v2 ? invocation.trap_oid : invocation.enterprise);
   const Variant list = BindingList(control, invocation);
   const auto deadline =

@@ -87,7 +87,7 @@ class ControlHost final : private HostEvents, private Label {
   // HostEvents
   void Response(const ReceivedMessage& message,
                 std::shared_ptr<ObjectsCollection>& /*Objects*/) override {
-    received_.push_back(message);
+    received_.push_back({message, control_->SecurityError()});
   }
   void Ready() override {}
   void WsError(std::int32_t Ecode, const std::string& Description,

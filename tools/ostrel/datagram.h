@@ -1,10 +1,16 @@
-// Datagram: one received message as the control's Response event reports it.
+// Datagram: one received message as the control's Response event reports it, with the
+// control's SecurityError at that moment (why an SNMPv3 message was refused, or what the Report
+// it is names; "" otherwise).
 #pragma once
+
+#include <string>
 
 #include "encoding/received_message.h"
 
 namespace kivostrel::ostrel {
 
-using Datagram = ReceivedMessage;
+struct Datagram : ReceivedMessage {
+  std::string SecurityError;
+};
 
 }  // namespace kivostrel::ostrel

@@ -156,8 +156,9 @@ std::string DatagramJson(const Datagram& datagram, const kivOstrel& control, std
       ",\"Command\":" + JsonString(datagram.Command) +
       ",\"RequestId\":" + std::to_string(datagram.RequestId) +
       ",\"ErrorStatus\":" + std::to_string(datagram.ErrorStatus) +
-      ",\"ErrorStatusText\":" + JsonString(ErrorStatusName(datagram.ErrorStatus, control)) +
-      ",\"Objects\":[";
+      ",\"ErrorStatusText\":" + JsonString(ErrorStatusName(datagram.ErrorStatus, control));
+  if (datagram.Version == 3) json += ",\"SecurityError\":" + JsonString(datagram.SecurityError);
+  json += ",\"Objects\":[";
   for (std::size_t i = 0; i < datagram.Objects.size() && i < rows; ++i) {
     const OstrelObject row = datagram.Objects[i];
     if (i > 0) json += ',';
@@ -229,10 +230,17 @@ std::string DatagramHeader(const Datagram& datagram, const kivOstrel& control) {
   if (!datagram.RemoteIP.empty() || !datagram.RemotePort.empty()) {
     text += " from " + EndpointText(datagram.RemoteIP, datagram.RemotePort);
   }
-  text += ": version " + std::to_string(datagram.Version) + ", community " +
-          JsonString(datagram.Community) + ", request id " + std::to_string(datagram.RequestId) +
-          ", " + ErrorStatusName(datagram.ErrorStatus, control) + " (" +
+  const bool v3 = datagram.Version == 3;
+  text += ": version " + std::to_string(datagram.Version) + (v3 ? ", user " : ", community ") +
+          JsonString(datagram.Community);
+  // A message the security model refused has no PDU to show, only the reason.
+  if (v3 && datagram.ErrorStatus == -1 && !datagram.SecurityError.empty()) {
+    return text + ", refused: " + datagram.SecurityError;
+  }
+  text += ", request id " + std::to_string(datagram.RequestId) + ", " +
+          ErrorStatusName(datagram.ErrorStatus, control) + " (" +
           std::to_string(datagram.ErrorStatus) + ")";
+  if (!datagram.SecurityError.empty()) text += ", security error: " + datagram.SecurityError;
   return text;
 }
 

@@ -9,7 +9,11 @@
 // it is when it is valid UTF-8 without control characters (tab excepted), otherwise as "Hex: 0A 1B
 // ...", as are byte-array values.
 //
-// JSON: the arguments of Response, unchanged. RemotePort is a string, as the event gives it;
+// SNMPv3 messages (version 3) show the user where the community is, as Response reports it; a
+// message the security model refused shows the control's SecurityError instead of its PDU.
+//
+// JSON: the arguments of Response, unchanged, and for version 3 the control's SecurityError ("" for
+// an accepted message). RemotePort is a string, as the event gives it;
 // numbers are the signed values the control reports (a Counter64 exactly). ErrorStatusText names
 // the error status as the text form does (ErrorStatusName). OIDValue is a number, a string,
 // {"bytes": "0A1B..."} (upper-case hex, no separators) for a byte array, or null when empty.
@@ -52,7 +56,9 @@ std::string ValueText(const OstrelObject& row, const kivOstrel& control);
 std::string BindingLine(const OstrelObject& row, const kivOstrel& control);
 
 // The first line shown for a datagram received by listen or decode:
-// "Trap from 127.0.0.1:40000: version 0, community \"public\", request id 0, NoError (0)".
+// "Trap from 127.0.0.1:40000: version 0, community \"public\", request id 0, NoError (0)";
+// "SNMPv2-Trap from ...: version 3, user \"alice\", request id 7, NoError (0)";
+// "Report from ...: version 3, user \"alice\", refused: wrong digest" for a refused one.
 std::string DatagramHeader(const Datagram& datagram, const kivOstrel& control);
 
 }  // namespace kivostrel::ostrel
