@@ -215,7 +215,7 @@ IncomingV3 Usm::Process(std::span<const std::uint8_t> datagram) {
     return in;
   }
 
-  const LocalizedKeys& keys = users_.KeysFor(*in.user, m.engine_id);
+  const LocalizedKeys& keys = users_.KeysFor(*in.user, m.engine_id, false);
   const std::size_t digest = DigestLength(in.user->auth);
   if (m.auth.size() != digest) {
     Fail(in, UsmError::kWrongDigest);
@@ -233,7 +233,7 @@ IncomingV3 Usm::Process(std::span<const std::uint8_t> datagram) {
     return in;
   }
   if (level & kFlagPriv) {
-    if (!Decrypt(*in.user, keys, m, in.plaintext)) {
+    if (!Decrypt(*in.user, users_.KeysFor(*in.user, m.engine_id), m, in.plaintext)) {
       Fail(in, UsmError::kDecryptionError);
       return in;
     }

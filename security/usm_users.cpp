@@ -208,24 +208,23 @@ const UsmUser* UsmUsers::Find(std::string_view name) const {
   return found == users_.end() ? nullptr : &found->second;
 }
 
-const LocalizedKeys& UsmUsers::KeysFor(const UsmUser& user,
-                                       std::span<const std::uint8_t> engine_id) {
-  const KeyView view{user.name, engine_id};
-  if (const auto found = keys_.find(view); found != keys_.end()) return found->second;
-  if (keys_.size() >= kMaxCachedKeys) keys_.clear();
-  LocalizedKeys keys = Localize(user, engine_id);
-  ++localisations_;
-  return keys_.emplace(KeyOf{user.name, Bytes(engine_id.begin(), engine_id.end())}, std::move(keys))
-      .first->second;
-}
-
-LocalizedKeys UsmUsers::Localize(const UsmUser& user,
-                                 std::span<const std::uint8_t> engine_id) const {
-  LocalizedKeys keys;
-  if (user.auth == AuthProtocol::kNone) return keys;
-  const HashAlgorithm hash = HashOf(user.auth);
-  keys.auth = LocalizeKey(crypto_, hash, user.auth_key, engine_id);
-  if (user.priv != PrivProtocol::kNone) {
+const LocalizedKeys& UsmUsers::KeysFor(const UsmUser& user, std::span<const std::uint8_t> engine_id,
+                                       bool with_privacy) {
+  auto found = keys_.find(KeyView{user.name, engine_id});
+  if (found == keys_.end()) {
+    if (keys_.size() >= kMaxCachedKeys) keys_.clear();
+    LocalizedKeys keys;
+    if (user.auth != AuthProtocol::kNone) {
+      keys.auth = LocalizeKey(crypto_, HashOf(user.auth), user.auth_key, engine_id);
+    }
+    ++localisations_;
+    found =
+        keys_.emplace(KeyOf{user.name, Bytes(engine_id.begin(), engine_id.end())}, std::move(keys))
+            .first;
+  }
+  LocalizedKeys& keys = found->second;
+  if (with_privacy && keys.priv.empty() && user.priv != PrivProtocol::kNone) {
+    const HashAlgorithm hash = HashOf(user.auth);
     keys.priv = Extended(crypto_, hash, user.priv,
                          LocalizeKey(crypto_, hash, user.priv_key, engine_id), engine_id);
   }

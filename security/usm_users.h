@@ -65,8 +65,11 @@ class UsmUsers {
   const UsmUser* Find(std::string_view name) const;
   std::size_t size() const { return users_.size(); }
 
-  // The user's keys localised to `engine_id`, made the first time they are asked for.
-  const LocalizedKeys& KeysFor(const UsmUser& user, std::span<const std::uint8_t> engine_id);
+  // The user's keys localised to `engine_id`, made the first time they are asked for. The
+  // privacy key only with `with_privacy`: extending it may hash a megabyte, which no message
+  // should cost before it has been authenticated.
+  const LocalizedKeys& KeysFor(const UsmUser& user, std::span<const std::uint8_t> engine_id,
+                               bool with_privacy = true);
   // How many localisations were made: a second message to the same engine makes none.
   std::size_t localisations() const { return localisations_; }
 
@@ -95,8 +98,6 @@ class UsmUsers {
   };
   // A bound on the cache: senders may claim any number of engine IDs.
   static constexpr std::size_t kMaxCachedKeys = 4096;
-
-  LocalizedKeys Localize(const UsmUser& user, std::span<const std::uint8_t> engine_id) const;
 
   const Crypto& crypto_;
   std::map<std::string, UsmUser, std::less<>> users_;
