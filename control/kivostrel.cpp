@@ -26,6 +26,22 @@ std::int64_t MonotonicSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(now).count();
 }
 
+// An engine ID from hex text: 5 to 32 octets, "0x" optional, spaces and colons between octets
+// ignored; error 380 otherwise.
+Bytes EngineIdOf(std::string_view member, std::string_view text) {
+  std::string digits;
+  for (const char c : text) {
+    if (c != ' ' && c != ':') digits += c;
+  }
+  if (digits.starts_with("0x") || digits.starts_with("0X")) digits.erase(0, 2);
+  Bytes id;
+  if (!FromHex(digits, id) || id.size() < 5 || id.size() > kMaxEngineIdSize) {
+    throw AutomationError(kErrInvalidPropertyValue, kLibraryName,
+                          std::string(member) + " takes 5 to 32 octets as hex text");
+  }
+  return id;
+}
+
 // A send's optional binding list: omitted or empty for none, else a byte array (13 otherwise).
 std::span<const std::uint8_t> BindingListOf(const Variant& Objectval) {
   if (const auto* bytes = std::get_if<Bytes>(&Objectval)) return *bytes;
@@ -365,17 +381,15 @@ std::string kivOstrel::EngineID() const {
 }
 
 void kivOstrel::EngineID(std::string_view vNewValue) {
-  std::string digits;
-  for (const char c : vNewValue) {
-    if (c != ' ' && c != ':') digits += c;
-  }
-  if (digits.starts_with("0x") || digits.starts_with("0X")) digits.erase(0, 2);
-  Bytes id;
-  if (!FromHex(digits, id) || id.size() < 5 || id.size() > kMaxEngineIdSize) {
-    throw AutomationError(kErrInvalidPropertyValue, kLibraryName,
-                          "EngineID takes 5 to 32 octets as hex text");
-  }
-  V3().usm().set_engine_id(std::move(id));
+  V3().usm().set_engine_id(EngineIdOf("EngineID", vNewValue));
+}
+
+std::string kivOstrel::ContextEngineID() const {
+  return v3_ ? ToHex(v3_->context_engine_id, "") : std::string();
+}
+
+void kivOstrel::ContextEngineID(std::string_view vNewValue) {
+  V3().context_engine_id = vNewValue.empty() ? Bytes{} : EngineIdOf("ContextEngineID", vNewValue);
 }
 
 std::int32_t kivOstrel::EngineBoots() const {

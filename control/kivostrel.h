@@ -132,6 +132,12 @@ class kivOstrel final : private UdpSocketEvents {
   // The context name of every scoped PDU sent; "" by default.
   const std::string& ContextName() const;
   void ContextName(std::string_view vNewValue);
+  // The context engine ID of every scoped PDU sent, as hex text; "" (the default) sends the
+  // authoritative engine's: the agent's in requests, this engine's in notifications. A put
+  // takes "" or 5 to 32 octets as hex text (spaces and colons between octets allowed), else
+  // error 380.
+  std::string ContextEngineID() const;
+  void ContextEngineID(std::string_view vNewValue);
   // This engine's ID as hex text; a put takes 5 to 32 octets as hex (spaces and colons between
   // octets allowed), else error 380.
   std::string EngineID() const;

@@ -93,20 +93,21 @@ Bytes V3Exchanges::Protected(std::int32_t message_id, Pending& pending) {
                          .reportable = true,
                          .pdu = {.pdu = kTagGetRequest, .request_id = message_id}});
   }
-  return usm_.Protect({.message_id = message_id,
-                       .reportable = true,
-                       .level = 0x03,
-                       .user = &UserNamed(pending.user),
-                       .engine_id = engine->second,
-                       .boots = clock->boots,
-                       .time = usm_.EstimatedTime(*clock),
-                       .context_engine_id = engine->second,
-                       .context_name = context_name,
-                       .pdu = {.pdu = pending.pdu,
-                               .request_id = pending.request_id,
-                               .error_status = pending.error_status,
-                               .error_index = pending.error_index,
-                               .bindings = pending.bindings}});
+  return usm_.Protect(
+      {.message_id = message_id,
+       .reportable = true,
+       .level = 0x03,
+       .user = &UserNamed(pending.user),
+       .engine_id = engine->second,
+       .boots = clock->boots,
+       .time = usm_.EstimatedTime(*clock),
+       .context_engine_id = context_engine_id.empty() ? engine->second : context_engine_id,
+       .context_name = context_name,
+       .pdu = {.pdu = pending.pdu,
+               .request_id = pending.request_id,
+               .error_status = pending.error_status,
+               .error_index = pending.error_index,
+               .bindings = pending.bindings}});
 }
 
 void V3Exchanges::Remember(std::int32_t message_id, Pending pending) {
@@ -117,15 +118,16 @@ void V3Exchanges::Remember(std::int32_t message_id, Pending pending) {
 Bytes V3Exchanges::Notification(std::string_view user, const RequestMessage& pdu) {
   const UsmUser& sender = UserNamed(user);
   const Bytes& engine_id = usm_.engine_id();
-  return usm_.Protect({.message_id = NextMessageId(),
-                       .level = 0x03,
-                       .user = &sender,
-                       .engine_id = engine_id,
-                       .boots = usm_.boots(),
-                       .time = usm_.engine_time(),
-                       .context_engine_id = engine_id,
-                       .context_name = context_name,
-                       .pdu = pdu});
+  return usm_.Protect(
+      {.message_id = NextMessageId(),
+       .level = 0x03,
+       .user = &sender,
+       .engine_id = engine_id,
+       .boots = usm_.boots(),
+       .time = usm_.engine_time(),
+       .context_engine_id = context_engine_id.empty() ? engine_id : context_engine_id,
+       .context_name = context_name,
+       .pdu = pdu});
 }
 
 Bytes V3Exchanges::Response(std::string_view remote_ip, std::string_view remote_port,

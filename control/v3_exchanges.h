@@ -32,6 +32,8 @@ class V3Exchanges {
   Usm& usm() { return usm_; }
   const Usm& usm() const { return usm_; }
   std::string context_name;
+  // Empty: the authoritative engine's ID, as the context engine ID of what is sent.
+  Bytes context_engine_id;
 
   // The datagram that goes out now for a request (or an InformRequest) of the host's to an
   // agent: the request itself when the agent's engine is known, else a discovery. Throws

@@ -778,7 +778,7 @@ user 'alice': AddUser: the privacy password is shorter than 8 characters|64|-v 3
 user 'alice': AddUser: unknown authentication protocol "SHA-1000"|64|-v 3 -u alice -l authNoPriv -a SHA-1000 -A $ALICE_AUTH
 user 'alice': AddUser: unknown privacy protocol "AES-512"|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH -x AES-512 -X $ALICE_PRIV
 -e '0102': EngineID takes 5 to 32 octets as hex text|64|-v 3 -u carol -e 0102
--E is not supported|64|-v 3 -u carol -E 0x8000000001020304
+-E '0102': ContextEngineID takes 5 to 32 octets as hex text|64|-v 3 -u carol -E 0102
 -l authPriv needs -X PASS|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH
 TABLE
   # A usage error shows the command's SNMPv3 form.
@@ -886,6 +886,14 @@ scenario_v3_notify() {
   wait "$CATCHER" || fail "nothing reached the catcher"
   grep -qF "0408800000000102030604076374782d653265a7" "$WORK/caught" ||
     fail "no context engine ID and name 'ctx-e2e' in $(cat "$WORK/caught")"
+  # -E: another context engine ID.
+  start_catcher
+  run trap -v 3 -u carol -e 8000000001020306 -E 0x80000000AABBCCDD -n ctx-e2e \
+    "127.0.0.1:$CATCH_PORT" "" 1.3.6.1.4.1.99999.0.3
+  expect_rc 0
+  wait "$CATCHER" || fail "nothing reached the catcher"
+  grep -qF "040880000000aabbccdd04076374782d653265a7" "$WORK/caught" ||
+    fail "no context engine ID of -E in $(cat "$WORK/caught")"
 }
 
 case "$SCENARIO" in

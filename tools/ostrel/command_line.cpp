@@ -360,14 +360,12 @@ constexpr std::array kOptions{
                  to.engine_id = value;
                }},
     OptionInfo{"-E", "ENGINEID", kSenders,
-               "-v 3: in Net-SNMP's tools the context engine ID of requests;\n"
-               "not supported here (an error): the control always sends the\n"
-               "agent's engine ID as the context engine ID, and its own in traps",
-               [](Invocation&, const std::string&, std::string_view command) {
-                 throw UsageError(
-                     "-E is not supported: the control sends the authoritative engine's ID as "
-                     "the context engine ID and cannot be given another",
-                     std::string(command));
+               "-v 3: the context engine ID of the messages sent (the control's\n"
+               "ContextEngineID), 5 to 32 octets in hex, 0x optional. Default: the\n"
+               "authoritative engine's, the agent's in requests, this one's in traps",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 GivenV3(to, "-E");
+                 to.context_engine_id = value;
                }},
     OptionInfo{"--user", "NAME[:AUTH:PASS[:PRIV:PASS]]", Bit(Command::kListen),
                "listen: an SNMPv3 user whose traps and informs are accepted,\n"

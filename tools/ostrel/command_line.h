@@ -131,8 +131,9 @@ struct Invocation {
   SnmpV3Arguments v3;
   // The users ostrel adds to the control: -u's (last), and listen's --user ones.
   std::vector<UserArgument> users;
-  std::string context_name;              // -n: the control's ContextName
-  std::optional<std::string> engine_id;  // -e: the control's EngineID, as typed
+  std::string context_name;                      // -n: the control's ContextName
+  std::optional<std::string> engine_id;          // -e: the control's EngineID, as typed
+  std::optional<std::string> context_engine_id;  // -E: the control's ContextEngineID
 
   // Every command that uses the network: the local endpoint, as UdpSocketOptions takes it
   // ("": every address, IPv4 and IPv6). The port is 162 for listen unless given, else 0 (the

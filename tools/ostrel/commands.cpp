@@ -125,6 +125,14 @@ void SetUpSnmpV3(kivOstrel& control, const Invocation& invocation) {
     throw UsageError("-e " + Quoted(*invocation.engine_id) + ": " + error.description(), command);
   }
   if (!invocation.context_name.empty()) control.ContextName(invocation.context_name);
+  if (invocation.context_engine_id) {
+    try {
+      control.ContextEngineID(*invocation.context_engine_id);
+    } catch (const AutomationError& error) {
+      throw UsageError("-E " + Quoted(*invocation.context_engine_id) + ": " + error.description(),
+                       command);
+    }
+  }
   for (const UserArgument& user : invocation.users) {
     try {
       control.AddUser(user.name, user.auth_protocol, user.auth_password, user.priv_protocol,
