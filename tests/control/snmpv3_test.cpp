@@ -41,6 +41,9 @@ TEST_F(EngineTest, Snmpv3MembersRefuseWhatCannotWork) {
        kErrInvalidPropertyValue, "5 to 32 octets"},
       {"an engine ID that is no hex", [&] { other.EngineID("80001F88zz"); },
        kErrInvalidPropertyValue, "5 to 32 octets"},
+      {"a context engine ID", [&] { other.ContextEngineID("80 00 00 00 AA"); }, std::nullopt, ""},
+      {"a context engine ID of 2 octets", [&] { other.ContextEngineID("0102"); },
+       kErrInvalidPropertyValue, "ContextEngineID takes 5 to 32 octets"},
       {"negative boots", [&] { other.EngineBoots(Variant(-1)); }, kErrInvalidPropertyValue, ""},
       {"boots as text", [&] { other.EngineBoots(Variant(std::string("12"))); }, std::nullopt, ""},
       {"an unknown protocol", [&] { other.AddUser("u", "SHA-1024", "secret-pass", "", ""); },
@@ -74,6 +77,7 @@ TEST_F(EngineTest, Snmpv3MembersRefuseWhatCannotWork) {
   EXPECT_EQ(other.SnmpVersion(), 3);
   EXPECT_EQ(other.EngineID(), "80001F888001");
   EXPECT_EQ(other.EngineBoots(), 12);
+  EXPECT_EQ(other.ContextEngineID(), "80000000AA");
   EXPECT_TRUE(udp->sent.empty());
   EXPECT_EQ(other.Stat(), 1);
 }
