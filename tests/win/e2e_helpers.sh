@@ -15,10 +15,14 @@
 #                                     in its walk with GetBulkRequest as in its walk with
 #                                     GetNextRequest (but sysUpTime and sysContact, set between),
 #                                     else "MISSING" counted in $failures
-#   start_snmp_peers                  snmpd (public, private; sysDescr "kivOstrel e2e agent",
+#   v3_users                          the SNMPv3 users the peers know, one "NAME AUTH AUTHPASS
+#                                     PRIV PRIVPASS" text each (an array)
+#   start_snmp_peers                  snmpd (public, private, and each of v3_users with read and
+#                                     write access at authPriv; sysDescr "kivOstrel e2e agent",
 #                                     sysName "kivostrel-e2e") on 127.0.0.1:$agent_port and
-#                                     snmptrapd on 127.0.0.1:$trap_port, logs in $work; returns
-#                                     once snmpd answers
+#                                     snmptrapd (the same users, for informs) on
+#                                     127.0.0.1:$trap_port, logs in $work; returns once snmpd
+#                                     answers
 set -euo pipefail
 e2e_helpers_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 failures=0
@@ -89,14 +93,28 @@ expect_same_walks() {
   fi
 }
 
+# Authentication and privacy of each kind the control offers under Wine, in pairs Net-SNMP
+# spells the same way.
+v3_users=(
+  "kivsha SHA kivauth-sha1 AES kivpriv-aes128"
+  "kivsha256 SHA-256 kivauth-sha256 AES-256 kivpriv-aes256"
+  "kivmd5 MD5 kivauth-md5 DES kivpriv-des"
+)
+
 start_snmp_peers() {
   read -r agent_port trap_port < <(free_udp_ports 2)
   export MIBS= SNMP_PERSISTENT_DIR=$work/persist
   mkdir -p "$SNMP_PERSISTENT_DIR"
+  local user
   # No sysContact line: that would make the object read-only.
   printf '%s\n' 'rocommunity public 127.0.0.1' 'rwcommunity private 127.0.0.1' \
     'sysDescr kivOstrel e2e agent' 'sysName kivostrel-e2e' >"$work/snmpd.conf"
   echo 'disableAuthorization yes' >"$work/snmptrapd.conf"
+  # The daemons' own engines are authoritative for these users: no engine ID is given.
+  for user in "${v3_users[@]}"; do
+    echo "createUser $user" | tee -a "$work/snmptrapd.conf" >>"$work/snmpd.conf"
+    echo "rwuser ${user%% *} priv" >>"$work/snmpd.conf"
+  done
   /usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" \
     >"$work/snmpd.log" 2>&1 &
   pids+=($!)
