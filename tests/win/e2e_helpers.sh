@@ -11,6 +11,7 @@
 #   windows_path PATH                 the Windows path Wine gives a Linux one (Z:\...)
 #   expect FILE TEXT                  "ok: TEXT", or "MISSING: TEXT" counted in $failures
 #   expect_line FILE REGEX            the same for a line matching the extended REGEX
+#   expect_no FILE TEXT               "ok: no TEXT", or "FOUND: TEXT" counted in $failures
 #   expect_same_walks FILE            "ok" when the manager's output FILE lists the same objects
 #                                     in its walk with GetBulkRequest as in its walk with
 #                                     GetNextRequest (but sysUpTime and sysContact, set between),
@@ -75,6 +76,14 @@ expect_match() {
 }
 expect() { expect_match -F "$1" "$2" "$2"; }
 expect_line() { expect_match -E "$1" "$2" "/$2/"; }
+expect_no() {
+  if grep -qF -- "$2" "$1"; then
+    echo "FOUND: $2"
+    failures=$((failures + 1))
+  else
+    echo "ok: no $2"
+  fi
+}
 
 walked_objects() {
   sed -n "/^== walk the system group$2/,/$3/p" "$1" | grep '^1\.3\.' |
