@@ -18,10 +18,13 @@
 #                                     else "MISSING" counted in $failures
 #   v3_users                          the SNMPv3 users the peers know, one "NAME AUTH AUTHPASS
 #                                     PRIV PRIVPASS" text each (an array)
+#   v3_sender_engine                  an engine ID under which snmptrapd knows the first of them
+#                                     too, for notifications from a control that puts it
 #   start_snmp_peers                  snmpd (public, private, and each of v3_users with read and
 #                                     write access at authPriv; sysDescr "kivOstrel e2e agent",
 #                                     sysName "kivostrel-e2e") on 127.0.0.1:$agent_port and
-#                                     snmptrapd (the same users, for informs) on
+#                                     snmptrapd (the same users, for informs, and the first for
+#                                     notifications from v3_sender_engine) on
 #                                     127.0.0.1:$trap_port, logs in $work; returns once snmpd
 #                                     answers
 set -euo pipefail
@@ -109,6 +112,7 @@ v3_users=(
   "kivsha256 SHA-256 kivauth-sha256 AES-256 kivpriv-aes256"
   "kivmd5 MD5 kivauth-md5 DES kivpriv-des"
 )
+v3_sender_engine=8001869F05E2E0000000000001
 
 start_snmp_peers() {
   read -r agent_port trap_port < <(free_udp_ports 2)
@@ -124,6 +128,7 @@ start_snmp_peers() {
     echo "createUser $user" | tee -a "$work/snmptrapd.conf" >>"$work/snmpd.conf"
     echo "rwuser ${user%% *} priv" >>"$work/snmpd.conf"
   done
+  echo "createUser -e 0x$v3_sender_engine ${v3_users[0]}" >>"$work/snmptrapd.conf"
   /usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" \
     >"$work/snmpd.log" 2>&1 &
   pids+=($!)

@@ -4,7 +4,8 @@
 # SNMPv1 requests and trap, then SNMPv2c: a Counter64 and a walk with GetBulkRequest that must
 # find what the walk with GetNextRequest found. Then the same over SNMPv3 with authentication and
 # privacy as each user of e2e_helpers.sh (an inform to snmptrapd instead of the trap), and as a
-# user with a wrong password and one snmpd does not know, which snmpd's Reports must refuse.
+# user with a wrong password and one snmpd does not know, which snmpd's Reports must refuse; and
+# snmpv3_notify.vbs's SNMPv3 notifications from an engine ID snmptrapd knows.
 #
 #   vbscript_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
 #
@@ -77,13 +78,27 @@ run_manager unknown-user -v3 kivnobody "$auth" "$auth_password" "$priv" "$priv_p
 expect "$work/unknown-user.txt" "refused: unknown user (Report 1.3.6.1.6.3.15.1.1.3.0)"
 [ "$status" -eq 1 ] || { echo "manager.vbs as an unknown user exited $status"; failures=$((failures + 1)); }
 
+# Notifications from the control's engine, whose ID snmptrapd has the user under.
+status=0
+timeout 120 "${in_wine[@]}" "$host" "$(windows_path "$(dirname "$0")/snmpv3_notify.vbs")" \
+  "$v3_sender_engine" 7 ${v3_users[0]} 127.0.0.1 "$trap_port" >"$work/out.txt" 2>&1 || status=$?
+tr -d '\r' <"$work/out.txt" >"$work/notify.txt"
+echo "--- snmpv3_notify.vbs (exit $status)"
+cat "$work/notify.txt"
+[ "$status" -eq 0 ] || failures=$((failures + 1))
+expect "$work/notify.txt" "engine $v3_sender_engine, boots 7"
 for _ in $(seq 30); do
-  [ "$(grep -c 'hello from kivOstrel over SNMPv3' "$work/snmptrapd.log")" -ge 3 ] && break
+  [ "$(grep -c 'hello from kivOstrel over SNMPv3' "$work/snmptrapd.log")" -ge 3 ] &&
+    grep -q 'an SNMPv3 trap from kivOstrel' "$work/snmptrapd.log" && break
   sleep 0.1
 done
 echo "--- snmptrapd"
 cat "$work/snmptrapd.log"
 expect "$work/snmptrapd.log" "hello from kivOstrel over SNMPv3"
+expect "$work/snmptrapd.log" "OID: iso.3.6.1.4.1.99999.0.30"
+expect "$work/snmptrapd.log" '"an SNMPv3 notification from kivOstrel"'
+expect "$work/snmptrapd.log" "OID: iso.3.6.1.4.1.99999.0.31"
+expect "$work/snmptrapd.log" '"an SNMPv3 trap from kivOstrel"'
 if [ "$(grep -c 'hello from kivOstrel over SNMPv3' "$work/snmptrapd.log")" -eq 3 ]; then
   echo "ok: snmptrapd logged one inform of each user"
 else
