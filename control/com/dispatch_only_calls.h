@@ -1,7 +1,8 @@
 // The calls behind the rows of the dispatch-only members' table (dispatch_only_members.cpp): the
-// local endpoint in control_local_endpoint.cpp, the SNMPv2c members in control_snmpv2.cpp. Each
-// converts the arguments as its parameters declare them (dispatch_arguments.h), calls the engine
-// and stores what it returns; conversion errors come before anything the engine checks.
+// local endpoint in control_local_endpoint.cpp, the SNMPv2c members in control_snmpv2.cpp, the
+// SNMPv3 ones in control_snmpv3.cpp. Each converts the arguments as its parameters declare them
+// (dispatch_arguments.h), calls the engine and stores what it returns; conversion errors come
+// before anything the engine checks.
 #pragma once
 
 #include "control/com/dispatch_only_members.h"
@@ -30,5 +31,20 @@ void SendInformRequest(kivOstrel& engine, DispatchArguments arguments, VARIANT& 
 void SNMPCounter64Value(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 // JoinBindings(Binding1, Binding2, ...) As Byte()
 void JoinBindings(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+
+// AddUser UserName, AuthProtocol, AuthPassword, PrivProtocol, PrivPassword: five texts, "" for a
+// protocol or password not used.
+void AddUser(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// RemoveUser UserName
+void RemoveUser(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// ContextName and EngineID (String; puts take a number or a text, 13 for anything else),
+// EngineBoots (Long) and SecurityError (String, read only).
+void GetContextName(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutContextName(kivOstrel& engine, const VARIANT& value);
+void GetEngineID(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutEngineID(kivOstrel& engine, const VARIANT& value);
+void GetEngineBoots(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutEngineBoots(kivOstrel& engine, const VARIANT& value);
+void GetSecurityError(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 
 }  // namespace kivostrel::com::dispatch_only

@@ -23,6 +23,9 @@ constexpr const wchar_t* kNotificationParameters[] = {L"RemoteIP", L"RemotePort"
 constexpr const wchar_t* kInformParameters[] = {L"RemoteIP",  L"RemotePort", L"Community",
                                                 L"RequestId", L"TrapOID",    L"Objectval"};
 constexpr const wchar_t* kCounter64Parameters[] = {L"ObjectID", L"Value"};
+constexpr const wchar_t* kAddUserParameters[] = {L"UserName", L"AuthProtocol", L"AuthPassword",
+                                                 L"PrivProtocol", L"PrivPassword"};
+constexpr const wchar_t* kRemoveUserParameters[] = {L"UserName"};
 
 // The published DISPIDs: 0x70000001 and 0x70000002 came first and keep their numbers.
 const DispatchOnlyMember kMembers[] = {
@@ -74,6 +77,37 @@ const DispatchOnlyMember kMembers[] = {
      .kind = Kind::kMethod,
      .call = calls::JoinBindings,
      .variadic = true},
+    {.name = L"AddUser",
+     .id = 0x7000000A,
+     .kind = Kind::kMethod,
+     .call = calls::AddUser,
+     .parameters = kAddUserParameters,
+     .required = 5},
+    {.name = L"RemoveUser",
+     .id = 0x7000000B,
+     .kind = Kind::kMethod,
+     .call = calls::RemoveUser,
+     .parameters = kRemoveUserParameters,
+     .required = 1},
+    {.name = L"ContextName",
+     .id = 0x7000000C,
+     .kind = Kind::kProperty,
+     .call = calls::GetContextName,
+     .put = calls::PutContextName},
+    {.name = L"EngineID",
+     .id = 0x7000000D,
+     .kind = Kind::kProperty,
+     .call = calls::GetEngineID,
+     .put = calls::PutEngineID},
+    {.name = L"EngineBoots",
+     .id = 0x7000000E,
+     .kind = Kind::kProperty,
+     .call = calls::GetEngineBoots,
+     .put = calls::PutEngineBoots},
+    {.name = L"SecurityError",
+     .id = 0x7000000F,
+     .kind = Kind::kProperty,
+     .call = calls::GetSecurityError},
 };
 
 bool IsPut(WORD flags) noexcept {

@@ -1,17 +1,32 @@
-' kivOstrel from VBScript: a tiny SNMP agent for SNMPv1 and SNMPv2c managers.
+' kivOstrel from VBScript: a tiny SNMP agent for SNMPv1, SNMPv2c and SNMPv3 managers.
 '
-'   ostrelhost.exe agent.vbs [port [community [seconds [address]]]]
+'   ostrelhost.exe agent.vbs [-v3 user auth-protocol auth-password priv-protocol priv-password]
+'                  [port [community [seconds [address]]]]
 '
 ' Answers requests of `community` (default "public") on UDP `port` (default 161, where managers
 ' send requests; ports below 1024 may need administrator rights) of `address` (default: every
 ' address of this machine, IPv4 and IPv6) for `seconds` (default 60). It serves four objects:
-' sysDescr.0, sysUpTime.0, sysName.0 and ifHCInOctets.1, a Counter64 that only SNMPv2c managers
-' see. It answers GetRequest, GetNextRequest and GetBulkRequest, each in the version the request
-' came in. Ask it with Net-SNMP:
+' sysDescr.0, sysUpTime.0, sysName.0 and ifHCInOctets.1, a Counter64 that only SNMPv2c and SNMPv3
+' managers see. It answers GetRequest, GetNextRequest and GetBulkRequest, each in the version the
+' request came in. Ask it with Net-SNMP:
 '
 '   snmpget -v1 -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0
 '   snmpget -v2c -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0 1.3.6.1.2.1.31.1.1.1.6.1
 '   snmpbulkget -v2c -c public -Cn0 -Cr10 127.0.0.1:161 1.3.6.1.2.1.1
+'
+' With "-v3" and a user's five arguments first it also answers that user's SNMPv3 requests:
+'
+'   ostrelhost.exe agent.vbs -v3 ops SHA "my auth pass" AES "my priv pass" 161
+'   snmpget -v3 -u ops -l authPriv -a SHA -A "my auth pass" -x AES -X "my priv pass" \
+'     127.0.0.1:161 1.3.6.1.2.1.1.5.0
+'
+' The manager needs no engine ID (-e): the control is the authoritative engine and answers the
+' manager's discovery itself, with its EngineID and EngineBoots. A request reaches the script
+' only once the control has checked its digest, time window and encryption; the answer goes out
+' under the request's user, security level and context (SendGetResponse finds them from the
+' sender and the request id). A request that fails the checks is answered with a Report by the
+' control and reaches the script as a Response with Command "Report" and ErrorStatus -1, with
+' SecurityError saying why.
 Option Explicit
 
 Const IfHCInOctets1 = "1.3.6.1.2.1.31.1.1.1.6.1"
@@ -21,6 +36,17 @@ Const GenErr = 5
 ' The objects in OID order, the order GetNext and GetBulk walk them in.
 Dim Oids
 Oids = Array("1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.1.5.0", IfHCInOctets1)
+
+' --- SNMPv3: "-v3" and the user's five arguments come before the others ---
+Dim V3User, Skipped
+V3User = ""
+Skipped = 0
+If WScript.Arguments.Count >= 6 Then
+  If LCase(WScript.Arguments(0)) = "-v3" Then
+    V3User = WScript.Arguments(1)
+    Skipped = 6
+  End If
+End If
 
 Dim Port, Community, Seconds, Address
 Port = Arg(0, "161")
@@ -35,6 +61,10 @@ Started = Timer
 Dim Snmp
 Set Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel")
 WScript.ConnectObject Snmp, "Snmp_"
+If V3User <> "" Then
+  Snmp.AddUser V3User, WScript.Arguments(2), WScript.Arguments(3), WScript.Arguments(4), _
+               WScript.Arguments(5)
+End If
 ' Each put binds the socket there at once; a port in use or an address that is not this
 ' machine's raises the socket's error, which ends the script.
 If Address <> "" Then Snmp.LocalAddress = Address
@@ -53,7 +83,16 @@ End Sub
 
 Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, RequestId, _
                   ErrorStatus, Objects, RawData)
-  If RemoteCommunity <> Community Or Version > 1 Then Exit Sub
+  If Version = 3 Then
+    ' The control refused it and has answered with a Report.
+    If Command = "Report" And ErrorStatus = -1 Then
+      WScript.Echo "refused SNMPv3 request from " & RemoteIP & ":" & RemotePort & ", user " & _
+                   RemoteCommunity & ": " & Snmp.SecurityError
+    End If
+    If RemoteCommunity <> V3User Then Exit Sub
+  ElseIf RemoteCommunity <> Community Or Version > 1 Then
+    Exit Sub
+  End If
   ' An answer goes out in the version of its request.
   Snmp.SnmpVersion = Version
   Dim Answer, Status, Failed, Index, Names, Oid, Binding, Repeat, Repeaters, First
@@ -103,13 +142,21 @@ Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, Reque
                " from " & RemoteIP & ":" & RemotePort & " -> status " & Status
   ' A send is refused (error 20001) while the previous one is still going out.
   On Error Resume Next
-  Snmp.SendGetResponse RemoteIP, RemotePort, Community, RequestId, Status, Failed, Answer
+  ' Under SNMPv3 the request's own user, level and context are used.
+  Snmp.SendGetResponse RemoteIP, RemotePort, RemoteCommunity, RequestId, Status, Failed, Answer
   If Err.Number <> 0 Then WScript.Echo "not answered: " & Err.Description
   On Error GoTo 0
 End Sub
 
 Function VersionName(Version)
-  If Version = 0 Then VersionName = "SNMPv1" Else VersionName = "SNMPv2c"
+  Select Case Version
+    Case 0
+      VersionName = "SNMPv1"
+    Case 1
+      VersionName = "SNMPv2c"
+    Case Else
+      VersionName = "SNMPv3"
+  End Select
 End Function
 
 ' Whether the agent serves Oid to a manager of this version: SNMPv1 has no Counter64.
@@ -117,7 +164,7 @@ Function Known(Oid, Version)
   Dim Served
   Known = False
   For Each Served In Oids
-    If Served = Oid Then Known = Version = 1 Or Oid <> IfHCInOctets1
+    If Served = Oid Then Known = Version <> 0 Or Oid <> IfHCInOctets1
   Next
 End Function
 
@@ -162,8 +209,13 @@ Function CompareOids(A, B)
   If UBound(X) < UBound(Y) Then CompareOids = -1 Else CompareOids = 0
 End Function
 
+' The argument at Index after the SNMPv3 ones, or Default when there is none.
 Function Arg(Index, Default)
-  If WScript.Arguments.Count > Index Then Arg = WScript.Arguments(Index) Else Arg = Default
+  If WScript.Arguments.Count > Index + Skipped Then
+    Arg = WScript.Arguments(Index + Skipped)
+  Else
+    Arg = Default
+  End If
 End Function
 
 Sub WaitReady()

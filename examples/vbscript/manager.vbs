@@ -2,13 +2,28 @@
 '
 ' Reads sysDescr, walks the system group, sets sysContact and reads it back, sends a trap; then,
 ' over SNMPv2c, reads sysName and ifHCInOctets.1 (a Counter64) in one request, the Counter64 again
-' a second later for its rate, and walks the system group with GetBulkRequest.
+' a second later for its rate, and walks the system group with GetBulkRequest. Over SNMPv3 (below)
+' it does all of it as one user.
 '
 '   ostrelhost.exe manager.vbs [agent [port [community [write-community [trap-port]]]]]
 '
 ' Defaults: 127.0.0.1, port 161, community "public", write community "private", traps to
 ' port 162 of the same host. Any host that offers WScript.ConnectObject and a message-pumping
 ' WScript.Sleep runs it (ostrelhost.exe does; Wine's cscript does not).
+'
+' Over SNMPv3, as one user of the agent, with authentication and privacy:
+'
+'   ostrelhost.exe manager.vbs -v3 user auth-protocol auth-password priv-protocol priv-password
+'                  [agent [port [trap-port]]]
+'
+' for example `-v3 ops SHA "my auth pass" AES "my priv pass"`, the agent configured with
+' `createUser ops SHA "my auth pass" AES "my priv pass"` and `rwuser ops priv` (Net-SNMP's
+' snmpd.conf). Every message is then SNMPv3 under that user, and instead of the trap an inform
+' goes to the trap port, where a receiver that knows the user acknowledges it (snmptrapd with the
+' same createUser line). An agent that refuses the user answers with a Report, which ends the
+' script: SecurityError says why ("wrong digest" for a wrong password, "unknown user").
+' Passwords on a command line can be seen by other users of the machine: in real use, read them
+' from somewhere safer.
 Option Explicit
 
 Const SystemGroup = "1.3.6.1.2.1.1"
@@ -19,22 +34,52 @@ Const IfHCInOctets = "1.3.6.1.2.1.31.1.1.1.6"
 Const BulkRepetitions = 5
 Const TimeoutMs = 3000
 
+' --- SNMPv3: "-v3" and the user's five arguments come before the others ---
+Dim V3, Skipped
+V3 = False
+Skipped = 0
+If WScript.Arguments.Count >= 6 Then
+  If LCase(WScript.Arguments(0)) = "-v3" Then
+    V3 = True
+    Skipped = 6
+  End If
+End If
+
 Dim Agent, Port, Community, WriteCommunity, TrapPort
 Agent = Arg(0, "127.0.0.1")
 Port = Arg(1, "161")
-Community = Arg(2, "public")
-WriteCommunity = Arg(3, "private")
-TrapPort = Arg(4, "162")
+If V3 Then
+  ' Under SNMPv3 a send's community argument names the user.
+  Community = WScript.Arguments(1)
+  WriteCommunity = Community
+  TrapPort = Arg(2, "162")
+Else
+  Community = Arg(2, "public")
+  WriteCommunity = Arg(3, "private")
+  TrapPort = Arg(4, "162")
+End If
 
 ' Filled by the event handlers below.
-Dim IsReady, Replied, ReplyStatus, Reply, ExpectedId
+Dim IsReady, Replied, ReplyStatus, Reply, ExpectedId, Refused
 IsReady = False
 ExpectedId = 0
+Refused = ""
 
 Dim Snmp
 Set Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel")
 WScript.ConnectObject Snmp, "Snmp_"
 WScript.Echo Snmp.Copyright
+
+If V3 Then
+  ' The user's keys are made here; a protocol this system lacks or a password shorter than 8
+  ' characters raises error 5, saying which.
+  Snmp.AddUser Community, WScript.Arguments(2), WScript.Arguments(3), WScript.Arguments(4), _
+               WScript.Arguments(5)
+  ' Every message is SNMPv3 from here on. The first request to the agent goes out after a
+  ' discovery of its engine, which the control makes by itself.
+  Snmp.SnmpVersion = 3
+  WScript.Echo "SNMPv3 as user " & Community & ", this engine " & Snmp.EngineID
+End If
 
 Dim Answer, Item, Oid, Count
 WScript.Echo "== get sysDescr from " & Agent & ":" & Port
@@ -61,22 +106,29 @@ WScript.Echo "== get sysContact back"
 Set Answer = Request("get", Snmp.SNMPNullValue(SysContact))
 ShowAll Answer
 
-WScript.Echo "== send a trap to " & Agent & ":" & TrapPort
 Dim Binding
-Binding = Snmp.SNMPStringValue("1.3.6.1.4.1.99999.1", "hello from kivOstrel")
-WaitReady
-IsReady = False
-' Enterprise 1.3.6.1.4.1.99999, enterpriseSpecific (6), specific type 17.
-Snmp.SendTrap Agent, TrapPort, Community, "1.3.6.1.4.1.99999", 6, "17", (Binding)
-WaitReady
-WScript.Echo "trap sent"
+If V3 Then
+  ' An inform, which the receiver acknowledges: Request waits for its GetResponse.
+  WScript.Echo "== send an inform to " & Agent & ":" & TrapPort
+  Binding = Snmp.SNMPStringValue("1.3.6.1.4.1.99999.1", "hello from kivOstrel over SNMPv3")
+  If Not Request("inform", Binding) Is Nothing Then WScript.Echo "inform acknowledged"
+Else
+  WScript.Echo "== send a trap to " & Agent & ":" & TrapPort
+  Binding = Snmp.SNMPStringValue("1.3.6.1.4.1.99999.1", "hello from kivOstrel")
+  WaitReady
+  IsReady = False
+  ' Enterprise 1.3.6.1.4.1.99999, enterpriseSpecific (6), specific type 17.
+  Snmp.SendTrap Agent, TrapPort, Community, "1.3.6.1.4.1.99999", 6, "17", (Binding)
+  WaitReady
+  WScript.Echo "trap sent"
 
-' Every message from here on is SNMPv2c.
-Snmp.SnmpVersion = 1
+  ' Every message from here on is SNMPv2c.
+  Snmp.SnmpVersion = 1
+End If
 ' The control's table has no name for the Counter64: one row gives it.
 Snmp.SetOID IfHCInOctets, _
             "iso.org.dod.internet.mgmt.mib.ifMIB.ifMIBObjects.ifXTable.ifXEntry.ifHCInOctets"
-WScript.Echo "== SNMPv2c: get sysName and ifHCInOctets.1 in one request"
+WScript.Echo "== " & VersionName() & ": get sysName and ifHCInOctets.1 in one request"
 Dim Bindings, First, Started, Elapsed
 Bindings = Snmp.JoinBindings(Snmp.SNMPNullValue(SysName), Snmp.SNMPNullValue(IfHCInOctets & ".1"))
 Set Answer = Request("get", Bindings)
@@ -138,14 +190,28 @@ Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, Reque
     Set Reply = Objects
     ReplyStatus = ErrorStatus
     Replied = True
+  ElseIf Command = "Report" And Version = 3 Then
+    ' The agent refused the request (its Report names the counter of the reason, as
+    ' usmStatsWrongDigests.0), or this control refused the agent's answer (no rows).
+    Refused = Snmp.SecurityError
+    If Objects.Count > 0 Then Refused = Refused & " (Report " & Objects.Item(1).OIDName & ")"
+    Replied = True
   End If
 End Sub
 
 ' --- helpers ----------------------------------------------------------------------------------
 
-' The argument at Index, or Default when there is none.
+' The argument at Index after the SNMPv3 ones, or Default when there is none.
 Function Arg(Index, Default)
-  If WScript.Arguments.Count > Index Then Arg = WScript.Arguments(Index) Else Arg = Default
+  If WScript.Arguments.Count > Index + Skipped Then
+    Arg = WScript.Arguments(Index + Skipped)
+  Else
+    Arg = Default
+  End If
+End Function
+
+Function VersionName()
+  If V3 Then VersionName = "SNMPv3" Else VersionName = "SNMPv2c"
 End Function
 
 ' Waits for the control to take the next send (Ready follows every send and the socket opening).
@@ -162,8 +228,9 @@ Sub WaitReady()
   Loop
 End Sub
 
-' Sends one request ("get", "next", "set" or "bulk") with the binding list Bindings and waits for
-' its answer: the objects of the response, or Nothing after an error status or the time-out.
+' Sends one request ("get", "next", "set", "bulk" or "inform") with the binding list Bindings and
+' waits for its answer: the objects of the response, or Nothing after an error status or the
+' time-out. A Report (SNMPv3) ends the script.
 Function Request(Kind, Bindings)
   Dim Waited
   Set Request = Nothing
@@ -183,13 +250,20 @@ Function Request(Kind, Bindings)
     Case "bulk"
       ' No non-repeaters: every binding is repeated.
       Snmp.SendGetBulkRequest Agent, Port, Community, ExpectedId, 0, BulkRepetitions, Bindings
+    Case "inform"
+      ' coldStart's notification OID, to the trap port.
+      Snmp.SendInformRequest Agent, TrapPort, Community, ExpectedId, "1.3.6.1.6.3.1.1.5.1", _
+                             Bindings
   End Select
   Waited = 0
   Do While Not Replied And Waited < TimeoutMs
     WScript.Sleep 20
     Waited = Waited + 20
   Loop
-  If Not Replied Then
+  If Refused <> "" Then
+    WScript.Echo "refused: " & Refused
+    WScript.Quit 1
+  ElseIf Not Replied Then
     WScript.Echo "no answer from " & Agent & ":" & Port
   ElseIf ReplyStatus <> 0 Then
     WScript.Echo "error status " & ReplyStatus & " (" & Snmp.Err2Str(ReplyStatus) & ")"

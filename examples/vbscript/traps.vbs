@@ -1,6 +1,7 @@
 ' kivOstrel from VBScript: a trap receiver that prints the traps and informs it receives.
 '
-'   ostrelhost.exe traps.vbs [port [seconds [address]]]
+'   ostrelhost.exe traps.vbs [-v3 user auth-protocol auth-password priv-protocol priv-password]
+'                  [port [seconds [address]]]
 '
 ' Listens on UDP `port` (default 162, where traps are sent; ports below 1024 may need
 ' administrator rights) of `address` (default: every address of this machine, IPv4 and IPv6)
@@ -15,7 +16,34 @@
 ' ends with its agent address, community and enterprise; an SNMPv2c trap has Command
 ' "SNMPv2-Trap"; an inform has Command "InformRequest", and the control has acknowledged it
 ' already when the Response is raised, so the script has nothing to send.
+'
+' With "-v3" and a user's five arguments first, it also takes SNMPv3 notifications from that user
+' (SNMPv1 and SNMPv2c ones still arrive as before):
+'
+'   ostrelhost.exe traps.vbs -v3 ops SHA "my auth pass" AES "my priv pass" 162
+'   snmptrap -v3 -u ops -l authPriv -a SHA -A "my auth pass" -x AES -X "my priv pass" \
+'     -e 0x8000000001020304 127.0.0.1:162 '' 1.3.6.1.4.1.99999.0.17
+'   snmpinform -v3 -u ops -l authPriv -a SHA -A "my auth pass" -x AES -X "my priv pass" \
+'     127.0.0.1:162 '' 1.3.6.1.4.1.99999.0.17
+'
+' A trap comes from the sender's own engine (snmptrap's -e), whose keys the control makes from the
+' user's passwords when the first trap arrives; an inform goes to this control's engine, which
+' snmpinform discovers first (the control answers that by itself). Both arrive with Version 3 and
+' the user name as the community. A notification that fails the user's checks arrives as a
+' Response with Command "Report", ErrorStatus -1 and no bindings, and SecurityError says why
+' ("wrong digest" for a wrong password, "unknown user", "not in time window").
 Option Explicit
+
+' --- SNMPv3: "-v3" and the user's five arguments come before the others ---
+Dim V3User, Skipped
+V3User = ""
+Skipped = 0
+If WScript.Arguments.Count >= 6 Then
+  If LCase(WScript.Arguments(0)) = "-v3" Then
+    V3User = WScript.Arguments(1)
+    Skipped = 6
+  End If
+End If
 
 Dim Port, Seconds, Address
 Port = Arg(0, "162")
@@ -28,6 +56,10 @@ IsReady = False
 Dim Snmp
 Set Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel")
 WScript.ConnectObject Snmp, "Snmp_"
+If V3User <> "" Then
+  Snmp.AddUser V3User, WScript.Arguments(2), WScript.Arguments(3), WScript.Arguments(4), _
+               WScript.Arguments(5)
+End If
 ' Each put binds the socket there at once; a port in use or an address that is not this
 ' machine's raises the socket's error, which ends the script.
 If Address <> "" Then Snmp.LocalAddress = Address
@@ -46,7 +78,13 @@ End Sub
 
 Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, RequestId, _
                   ErrorStatus, Objects, RawData)
-  Dim Kind
+  Dim Kind, Sender
+  If Version = 3 Then Sender = ", user " Else Sender = ", community "
+  If Command = "Report" And ErrorStatus = -1 Then
+    WScript.Echo "refused SNMPv3 message from " & RemoteIP & ":" & RemotePort & Sender & _
+                 RemoteCommunity & ": " & Snmp.SecurityError
+    Exit Sub
+  End If
   Select Case Command
     Case "Trap"
       Kind = "trap"
@@ -57,7 +95,9 @@ Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, Reque
     Case Else
       Exit Sub
   End Select
-  WScript.Echo Kind & " from " & RemoteIP & ":" & RemotePort & ", community " & RemoteCommunity
+  ' An SNMPv3 notification carries the same PDUs as an SNMPv2c one.
+  If Version = 3 Then Kind = "SNMPv3 " & Replace(Kind, "SNMPv2 ", "")
+  WScript.Echo Kind & " from " & RemoteIP & ":" & RemotePort & Sender & RemoteCommunity
   Dim Index, Binding, Value
   For Index = 1 To Objects.Count
     Set Binding = Objects.Item(Index)
@@ -66,8 +106,13 @@ Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, Reque
   Next
 End Sub
 
+' The argument at Index after the SNMPv3 ones, or Default when there is none.
 Function Arg(Index, Default)
-  If WScript.Arguments.Count > Index Then Arg = WScript.Arguments(Index) Else Arg = Default
+  If WScript.Arguments.Count > Index + Skipped Then
+    Arg = WScript.Arguments(Index + Skipped)
+  Else
+    Arg = Default
+  End If
 End Function
 
 Sub WaitReady()

@@ -11,14 +11,22 @@
 #   windows_path PATH                 the Windows path Wine gives a Linux one (Z:\...)
 #   expect FILE TEXT                  "ok: TEXT", or "MISSING: TEXT" counted in $failures
 #   expect_line FILE REGEX            the same for a line matching the extended REGEX
+#   expect_no FILE TEXT               "ok: no TEXT", or "FOUND: TEXT" counted in $failures
 #   expect_same_walks FILE            "ok" when the manager's output FILE lists the same objects
 #                                     in its walk with GetBulkRequest as in its walk with
 #                                     GetNextRequest (but sysUpTime and sysContact, set between),
 #                                     else "MISSING" counted in $failures
-#   start_snmp_peers                  snmpd (public, private; sysDescr "kivOstrel e2e agent",
+#   v3_users                          the SNMPv3 users the peers know, one "NAME AUTH AUTHPASS
+#                                     PRIV PRIVPASS" text each (an array)
+#   v3_sender_engine                  an engine ID under which snmptrapd knows the first of them
+#                                     too, for notifications from a control that puts it
+#   start_snmp_peers                  snmpd (public, private, and each of v3_users with read and
+#                                     write access at authPriv; sysDescr "kivOstrel e2e agent",
 #                                     sysName "kivostrel-e2e") on 127.0.0.1:$agent_port and
-#                                     snmptrapd on 127.0.0.1:$trap_port, logs in $work; returns
-#                                     once snmpd answers
+#                                     snmptrapd (the same users, for informs, and the first for
+#                                     notifications from v3_sender_engine) on
+#                                     127.0.0.1:$trap_port, logs in $work; returns once snmpd
+#                                     answers
 set -euo pipefail
 e2e_helpers_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 failures=0
@@ -71,6 +79,14 @@ expect_match() {
 }
 expect() { expect_match -F "$1" "$2" "$2"; }
 expect_line() { expect_match -E "$1" "$2" "/$2/"; }
+expect_no() {
+  if grep -qF -- "$2" "$1"; then
+    echo "FOUND: $2"
+    failures=$((failures + 1))
+  else
+    echo "ok: no $2"
+  fi
+}
 
 walked_objects() {
   sed -n "/^== walk the system group$2/,/$3/p" "$1" | grep '^1\.3\.' |
@@ -89,14 +105,30 @@ expect_same_walks() {
   fi
 }
 
+# Authentication and privacy of each kind the control offers under Wine, in pairs Net-SNMP
+# spells the same way.
+v3_users=(
+  "kivsha SHA kivauth-sha1 AES kivpriv-aes128"
+  "kivsha256 SHA-256 kivauth-sha256 AES-256 kivpriv-aes256"
+  "kivmd5 MD5 kivauth-md5 DES kivpriv-des"
+)
+v3_sender_engine=8001869F05E2E0000000000001
+
 start_snmp_peers() {
   read -r agent_port trap_port < <(free_udp_ports 2)
   export MIBS= SNMP_PERSISTENT_DIR=$work/persist
   mkdir -p "$SNMP_PERSISTENT_DIR"
+  local user
   # No sysContact line: that would make the object read-only.
   printf '%s\n' 'rocommunity public 127.0.0.1' 'rwcommunity private 127.0.0.1' \
     'sysDescr kivOstrel e2e agent' 'sysName kivostrel-e2e' >"$work/snmpd.conf"
   echo 'disableAuthorization yes' >"$work/snmptrapd.conf"
+  # The daemons' own engines are authoritative for these users: no engine ID is given.
+  for user in "${v3_users[@]}"; do
+    echo "createUser $user" | tee -a "$work/snmptrapd.conf" >>"$work/snmpd.conf"
+    echo "rwuser ${user%% *} priv" >>"$work/snmpd.conf"
+  done
+  echo "createUser -e 0x$v3_sender_engine ${v3_users[0]}" >>"$work/snmptrapd.conf"
   /usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" \
     >"$work/snmpd.log" 2>&1 &
   pids+=($!)

@@ -5,7 +5,11 @@
 # its port and the inform snmpinform sends (which the control acknowledges: snmpinform exits 0),
 # and examples/vbscript/agent.vbs must answer snmpget -v1 and -v2c (a Counter64 included) and
 # snmpbulkget on its port, over IPv4 and, bound to ::1, snmpget over IPv6 (where the machine has
-# an IPv6 loopback).
+# an IPv6 loopback). Both are given an SNMPv3 user of e2e_helpers.sh too: the receiver must print
+# snmptrap -v3's trap (from snmptrap's own engine) and snmpinform -v3's inform (acknowledged), and
+# refuse a trap with a wrong password; the agent must answer snmpget, snmpgetnext and snmpbulkget
+# -v3 at authPriv without being told its engine ID, and refuse a wrong password and an unknown
+# user with the Reports Net-SNMP's tools name.
 #
 #   examples_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
 #
@@ -15,7 +19,7 @@ set -euo pipefail
 prefix=$1 ocx=$2 examples=$3 host=$4
 . "$(dirname "$0")/e2e_helpers.sh"
 skip_without "$host" "$examples/vbscript/traps.vbs" "$examples/vbscript/agent.vbs" \
-  snmptrap snmpinform snmpget snmpbulkget python3
+  snmptrap snmpinform snmpget snmpgetnext snmpbulkget python3
 start_work
 read -r trap_port agent_port agent6_port < <(free_udp_ports 3)
 ipv6=no
@@ -23,7 +27,14 @@ python3 -c 'import socket; socket.socket(socket.AF_INET6, socket.SOCK_DGRAM).bin
   2>/dev/null && ipv6=yes
 export MIBS= SNMP_PERSISTENT_DIR=$work/persist
 # Long enough for a trap or a request sent once the example says it listens.
-seconds=10
+seconds=15
+# The receiver's user and the agent's, and the options that make Net-SNMP's tools speak as them.
+read -r trap_user trap_auth trap_auth_password trap_priv trap_priv_password <<<"${v3_users[0]}"
+read -r agent_user agent_auth agent_auth_password agent_priv agent_priv_password <<<"${v3_users[1]}"
+trap_v3=(-v3 -u "$trap_user" -l authPriv -a "$trap_auth" -A "$trap_auth_password"
+  -x "$trap_priv" -X "$trap_priv_password")
+agent_v3=(-v3 -u "$agent_user" -l authPriv -a "$agent_auth" -A "$agent_auth_password"
+  -x "$agent_priv" -X "$agent_priv_password")
 
 # Starts examples/vbscript/SCRIPT.vbs ARGS... in the background as NAME: its PID in NAME_pid and
 # its output in $work/NAME.out.
@@ -62,8 +73,8 @@ finish() {
 }
 
 # Both at once: each waits through Wine's start-up.
-start_example traps traps "$trap_port" "$seconds"
-start_example agent agent "$agent_port" public "$seconds"
+start_example traps traps -v3 ${v3_users[0]} "$trap_port" "$seconds"
+start_example agent agent -v3 ${v3_users[1]} "$agent_port" public "$seconds"
 [ "$ipv6" = yes ] && start_example agent6 agent "$agent6_port" public "$seconds" ::1
 
 if wait_for traps "listening for traps on port $trap_port"; then
@@ -78,6 +89,19 @@ if wait_for traps "listening for traps on port $trap_port"; then
     1.3.6.1.4.1.99999.1 s "an inform" >"$work/snmpinform.txt" 2>&1 || inform_status=$?
   echo "snmpinform exit $inform_status" >>"$work/snmpinform.txt"
   wait_for traps "an inform" || true
+  # SNMPv3: a trap from snmptrap's engine (its ID given), an inform to the control's engine
+  # (discovered by snmpinform), and a trap with a wrong password.
+  snmptrap "${trap_v3[@]}" -e 0x8000000001020304 "127.0.0.1:$trap_port" '' \
+    1.3.6.1.4.1.99999.0.20 1.3.6.1.4.1.99999.1 s "an SNMPv3 trap"
+  wait_for traps "an SNMPv3 trap" || true
+  inform3_status=0
+  snmpinform "${trap_v3[@]}" -t 2 -r 1 "127.0.0.1:$trap_port" '' 1.3.6.1.4.1.99999.0.21 \
+    1.3.6.1.4.1.99999.1 s "an SNMPv3 inform" >"$work/snmpinform3.txt" 2>&1 || inform3_status=$?
+  echo "snmpinform -v3 exit $inform3_status" >>"$work/snmpinform3.txt"
+  wait_for traps "an SNMPv3 inform" || true
+  snmptrap "${trap_v3[@]/$trap_auth_password/not-the-password}" -e 0x8000000001020304 \
+    "127.0.0.1:$trap_port" '' 1.3.6.1.4.1.99999.0.22 1.3.6.1.4.1.99999.1 s "a forged trap"
+  wait_for traps "wrong digest" || true
 else
   failures=$((failures + 1))
 fi
@@ -88,6 +112,17 @@ if wait_for agent "agent answering on port $agent_port"; then
     1.3.6.1.2.1.31.1.1.1.6.1 >"$work/snmpget2c.txt" 2>&1 || true
   snmpbulkget -v2c -c public -Cn0 -Cr10 -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1 \
     >"$work/snmpbulkget.txt" 2>&1 || true
+  # SNMPv3 at authPriv; no -e: the tools discover the control's engine.
+  snmpget "${agent_v3[@]}" -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.5.0 \
+    1.3.6.1.2.1.31.1.1.1.6.1 >"$work/snmpget3.txt" 2>&1 || true
+  snmpgetnext "${agent_v3[@]}" -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.3.0 \
+    >"$work/snmpgetnext3.txt" 2>&1 || true
+  snmpbulkget "${agent_v3[@]}" -Cn0 -Cr10 -t 2 -r 1 "127.0.0.1:$agent_port" 1.3.6.1.2.1.1 \
+    >"$work/snmpbulkget3.txt" 2>&1 || true
+  snmpget "${agent_v3[@]/$agent_auth_password/not-the-password}" -t 2 -r 0 \
+    "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.5.0 >"$work/snmpget3-wrong-password.txt" 2>&1 || true
+  snmpget "${agent_v3[@]/$agent_user/kivnobody}" -t 2 -r 0 "127.0.0.1:$agent_port" \
+    1.3.6.1.2.1.1.5.0 >"$work/snmpget3-unknown-user.txt" 2>&1 || true
 else
   failures=$((failures + 1))
 fi
@@ -103,7 +138,8 @@ fi
 
 finish traps
 finish agent
-for output in snmpinform snmpget snmpget2c snmpbulkget; do
+for output in snmpinform snmpinform3 snmpget snmpget2c snmpbulkget snmpget3 snmpgetnext3 \
+  snmpbulkget3 snmpget3-wrong-password snmpget3-unknown-user; do
   echo "--- $output"
   cat "$work/$output.txt" 2>/dev/null || true
 done
@@ -140,5 +176,27 @@ expect "$work/snmpbulkget.txt" 'iso.3.6.1.2.1.1.1.0 = STRING: "kivOstrel example
 expect "$work/snmpbulkget.txt" 'iso.3.6.1.2.1.1.3.0 = Timeticks: '
 expect "$work/snmpbulkget.txt" 'iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890'
 expect "$work/agent.txt" "GetBulkRequest "
+# SNMPv3 notifications, from the user, and one refused.
+expect "$work/traps.txt" "SNMPv3 trap from 127.0.0.1:"
+expect "$work/traps.txt" ", user $trap_user"
+expect "$work/traps.txt" ".4.1.0 ObjectID: 1.3.6.1.4.1.99999.0.20"
+expect "$work/traps.txt" "enterprises.99999.1 OctetString: an SNMPv3 trap"
+expect_line "$work/traps.txt" "^SNMPv3 inform [0-9]+ \(acknowledged\) from 127\.0\.0\.1:[0-9]+, user $trap_user\$"
+expect "$work/traps.txt" "enterprises.99999.1 OctetString: an SNMPv3 inform"
+expect "$work/snmpinform3.txt" "snmpinform -v3 exit 0"
+expect_line "$work/traps.txt" "^refused SNMPv3 message from 127\.0\.0\.1:[0-9]+, user $trap_user: wrong digest\$"
+expect_no "$work/traps.txt" "a forged trap"
+# SNMPv3 requests, answered under the request's user; refusals as Net-SNMP's tools name them.
+expect "$work/snmpget3.txt" 'iso.3.6.1.2.1.1.5.0 = STRING: "kivostrel-agent"'
+expect "$work/snmpget3.txt" 'iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890'
+expect "$work/agent.txt" "(SNMPv3) for 1.3.6.1.2.1.1.5.0 1.3.6.1.2.1.31.1.1.1.6.1 from 127.0.0.1:"
+expect "$work/snmpgetnext3.txt" 'iso.3.6.1.2.1.1.5.0 = STRING: "kivostrel-agent"'
+expect "$work/agent.txt" "GetNextRequest "
+expect "$work/snmpbulkget3.txt" 'iso.3.6.1.2.1.1.1.0 = STRING: "kivOstrel example agent"'
+expect "$work/snmpbulkget3.txt" 'iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890'
+expect "$work/snmpget3-wrong-password.txt" "Authentication failure (incorrect password, community or key)"
+expect_line "$work/agent.txt" "^refused SNMPv3 request from 127\.0\.0\.1:[0-9]+, user $agent_user: wrong digest\$"
+expect "$work/snmpget3-unknown-user.txt" "Unknown user name"
+expect_line "$work/agent.txt" "^refused SNMPv3 request from 127\.0\.0\.1:[0-9]+, user kivnobody: unknown user\$"
 echo "$failures failed"
 [ "$failures" -eq 0 ]
