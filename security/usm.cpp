@@ -51,6 +51,12 @@ bool SameDigest(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b
   return difference == 0;
 }
 
+bool IsPlainReport(const V3Message& m) {
+  if (m.encrypted) return false;
+  const auto scoped = ReadScopedPdu(m.scoped);
+  return scoped && scoped->pdu_tag == kTagReport;
+}
+
 std::int32_t ClampTime(std::int64_t seconds) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(seconds, 0, 0x7FFFFFFF));
 }
@@ -205,8 +211,10 @@ IncomingV3 Usm::Process(std::span<const std::uint8_t> datagram) {
     Fail(in, UsmError::kUnknownUserName);
     return in;
   }
+  // A message has its user's level; only a Report may have less (a time-window Report is
+  // authenticated but not encrypted).
   const std::uint8_t user_level = in.user->level();
-  if (level > user_level || (level == 0 && user_level != 0)) {
+  if (level != user_level && !(level < user_level && IsPlainReport(m))) {
     Fail(in, UsmError::kUnsupportedSecLevel);
     return in;
   }

@@ -40,6 +40,14 @@ void PutEngineID(kivOstrel& engine, const VARIANT& value) {
   engine.EngineID(ValueToText(ScalarArgument(value)));
 }
 
+void GetContextEngineID(kivOstrel& engine, DispatchArguments, VARIANT& result) {
+  StoreEngineValue(Variant(engine.ContextEngineID()), &result);
+}
+
+void PutContextEngineID(kivOstrel& engine, const VARIANT& value) {
+  engine.ContextEngineID(ValueToText(ScalarArgument(value)));
+}
+
 void GetEngineBoots(kivOstrel& engine, DispatchArguments, VARIANT& result) {
   StoreEngineValue(Variant(engine.EngineBoots()), &result);
 }

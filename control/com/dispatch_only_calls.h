@@ -46,5 +46,8 @@ void PutEngineID(kivOstrel& engine, const VARIANT& value);
 void GetEngineBoots(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 void PutEngineBoots(kivOstrel& engine, const VARIANT& value);
 void GetSecurityError(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// ContextEngineID (String, hex; "" for the authoritative engine's).
+void GetContextEngineID(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutContextEngineID(kivOstrel& engine, const VARIANT& value);
 
 }  // namespace kivostrel::com::dispatch_only

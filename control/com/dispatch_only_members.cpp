@@ -108,6 +108,11 @@ const DispatchOnlyMember kMembers[] = {
      .id = 0x7000000F,
      .kind = Kind::kProperty,
      .call = calls::GetSecurityError},
+    {.name = L"ContextEngineID",
+     .id = 0x70000010,
+     .kind = Kind::kProperty,
+     .call = calls::GetContextEngineID,
+     .put = calls::PutContextEngineID},
 };
 
 bool IsPut(WORD flags) noexcept {

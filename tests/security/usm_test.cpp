@@ -215,6 +215,19 @@ TEST_F(UsmTest, EachFailureCountedAndReported) {
                       plain_scoped, true);
        },
        UsmError::kUnsupportedSecLevel, true},
+      {"authentication without privacy for a user who has both",
+       [&] {
+         return manager_.Protect({.message_id = 5,
+                                  .reportable = true,
+                                  .level = kFlagAuth,
+                                  .user = manager_.users().Find("shaaes"),
+                                  .engine_id = kAgentEngine,
+                                  .boots = agent_.boots(),
+                                  .time = agent_.engine_time(),
+                                  .context_engine_id = kAgentEngine,
+                                  .pdu = {.pdu = kTagGetRequest}});
+       },
+       UsmError::kUnsupportedSecLevel, true},
       {"a digest of no octets",
        [&] {
          return built({.flags = 5, .engine_id = kAgentEngine, .user = "md5"}, plain_scoped, false);

@@ -84,8 +84,8 @@ TEST(Snmpv3Members, FoundByNameAfterTheTypeLibraryWhichKeepsItsMembers) {
   EXPECT_EQ(attributes->cFuncs, 30);
   vtable->ReleaseTypeAttr(attributes);
 
-  const wchar_t* names[] = {L"AddUser",  L"RemoveUser",  L"ContextName",
-                            L"EngineID", L"EngineBoots", L"SecurityError"};
+  const wchar_t* names[] = {L"AddUser",     L"RemoveUser",    L"ContextName",    L"EngineID",
+                            L"EngineBoots", L"SecurityError", L"ContextEngineID"};
   for (DISPID expected = 0x7000000A; const wchar_t* name : names) {
     std::wstring capitals = name;
     for (wchar_t& c : capitals) c = static_cast<wchar_t>(towupper(c));
@@ -198,6 +198,14 @@ TEST(Snmpv3Members, ValuesAndErrors) {
       {L"EngineID", kPut, Args(Text(L"800000000")), 380,
        L"EngineID takes 5 to 32 octets as hex text"},
       {L"EngineID", kPut, Args(Null()), 13, L"Type mismatch"},
+      // ContextEngineID: "" (the authoritative engine's) or 5 to 32 octets of hex.
+      {L"ContextEngineID", kGet, {}, 0, L""},
+      {L"ContextEngineID", kPut, Args(Text(L"0x80 00 00 00 aa")), 0, L""},
+      {L"ContextEngineID", kGet, {}, 0, L"80000000AA"},
+      {L"ContextEngineID", kPut, Args(Text(L"0102")), 380,
+       L"ContextEngineID takes 5 to 32 octets as hex text"},
+      {L"ContextEngineID", kPut, Args(Text(L"")), 0, L""},
+      {L"ContextEngineID", kGet, {}, 0, L""},
       {L"EngineID", kGet, {}, 0, L"8000000002"},
       {L"EngineID", kPut, Args(Text(std::wstring(64, L'8'))), 0, L""},
       {L"EngineID", kGet, {}, 0, std::wstring(64, L'8')},
