@@ -190,6 +190,12 @@ IncomingV3 Usm::Process(std::span<const std::uint8_t> datagram) {
     Fail(in, UsmError::kInvalidMessage);
     return in;
   }
+  // The scoped PDU comes encrypted exactly when the level has privacy: a plaintext one wrapped
+  // in an OCTET STRING is as unreadable as any other wrong element.
+  if (m.encrypted != ((m.flags & kFlagPriv) != 0)) {
+    Fail(in, UsmError::kParse);
+    return in;
+  }
   const std::uint8_t level = m.flags & kSecurityLevelFlags;
   in.authoritative = SameBytes(m.engine_id, engine_id_);
   in.user = users_.Find(m.user);
