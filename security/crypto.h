@@ -36,9 +36,17 @@ class Crypto {
   // algorithm.
   virtual std::vector<std::uint8_t> Hash(HashAlgorithm algorithm,
                                          std::span<const std::uint8_t> data) const = 0;
-  // HMAC of `data` under `key`, the whole digest (callers truncate as their protocol says).
-  virtual std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
-                                         std::span<const std::uint8_t> data) const = 0;
+  // HMAC of `parts` one after another, as of their concatenation, under `key`: the whole digest
+  // (callers truncate as their protocol says). Throws as Hash does.
+  virtual std::vector<std::uint8_t> HmacOfParts(
+      HashAlgorithm algorithm, std::span<const std::uint8_t> key,
+      std::span<const std::span<const std::uint8_t>> parts) const = 0;
+  // HMAC of `data` under `key`.
+  std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
+                                 std::span<const std::uint8_t> data) const {
+    const std::span<const std::uint8_t> parts[] = {data};
+    return HmacOfParts(algorithm, key, parts);
+  }
   // AES (electronic codebook, one block at a time) under a 16, 24 or 32-octet key. Throws
   // std::invalid_argument for another key size.
   virtual std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> key) const = 0;

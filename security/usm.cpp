@@ -235,9 +235,12 @@ IncomingV3 Usm::Process(std::span<const std::uint8_t> datagram) {
     Fail(in, UsmError::kWrongDigest);
     return in;
   }
-  Bytes zeroed(datagram.begin(), datagram.end());
-  std::fill_n(zeroed.begin() + m.auth_offset, digest, 0);
-  const Bytes mac = users_.crypto().Hmac(HashOf(in.user->auth), keys.auth, zeroed);
+  // The digest is computed over the message with zeros in its place.
+  static constexpr std::array<std::uint8_t, 64> kZeros{};
+  const std::span<const std::uint8_t> parts[] = {datagram.first(m.auth_offset),
+                                                 std::span(kZeros).first(digest),
+                                                 datagram.subspan(m.auth_offset + digest)};
+  const Bytes mac = users_.crypto().HmacOfParts(HashOf(in.user->auth), keys.auth, parts);
   if (!SameDigest(std::span(mac).first(digest), m.auth)) {
     Fail(in, UsmError::kWrongDigest);
     return in;

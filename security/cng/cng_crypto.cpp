@@ -92,15 +92,20 @@ UniqueKey SymmetricKey(BCRYPT_ALG_HANDLE algorithm, std::span<const std::uint8_t
   return key;
 }
 
-// The digest of `data` from a hash provider, or its HMAC under `secret` from an HMAC provider.
+// The digest of `parts` one after another from a hash provider, or their HMAC under `secret`
+// from an HMAC provider.
 std::vector<std::uint8_t> Digest(BCRYPT_ALG_HANDLE algorithm, std::size_t size,
                                  std::span<const std::uint8_t> secret,
-                                 std::span<const std::uint8_t> data) {
+                                 std::span<const std::span<const std::uint8_t>> parts) {
   UniqueHash hash;
   Check(::BCryptCreateHash(algorithm, hash.Receive(), nullptr, 0, Input(secret),
                            Length(secret.size()), 0),
         "BCryptCreateHash");
-  Check(::BCryptHashData(hash.get(), Input(data), Length(data.size()), 0), "BCryptHashData");
+  for (const std::span<const std::uint8_t> data : parts) {
+    // An empty part adds nothing, and its data pointer may be null.
+    if (data.empty()) continue;
+    Check(::BCryptHashData(hash.get(), Input(data), Length(data.size()), 0), "BCryptHashData");
+  }
   std::vector<std::uint8_t> digest(size);
   Check(::BCryptFinishHash(hash.get(), digest.data(), Length(digest.size()), 0),
         "BCryptFinishHash");
@@ -161,13 +166,14 @@ bool CngCrypto::Supports(HashAlgorithm algorithm) const noexcept {
 
 std::vector<std::uint8_t> CngCrypto::Hash(HashAlgorithm algorithm,
                                           std::span<const std::uint8_t> data) const {
-  return Digest(providers_->Provider(algorithm, false), DigestSize(algorithm), {}, data);
+  const std::span<const std::uint8_t> parts[] = {data};
+  return Digest(providers_->Provider(algorithm, false), DigestSize(algorithm), {}, parts);
 }
 
-std::vector<std::uint8_t> CngCrypto::Hmac(HashAlgorithm algorithm,
-                                          std::span<const std::uint8_t> key,
-                                          std::span<const std::uint8_t> data) const {
-  return Digest(providers_->Provider(algorithm, true), DigestSize(algorithm), key, data);
+std::vector<std::uint8_t> CngCrypto::HmacOfParts(
+    HashAlgorithm algorithm, std::span<const std::uint8_t> key,
+    std::span<const std::span<const std::uint8_t>> parts) const {
+  return Digest(providers_->Provider(algorithm, true), DigestSize(algorithm), key, parts);
 }
 
 std::unique_ptr<BlockEncryptor> CngCrypto::Aes(std::span<const std::uint8_t> key) const {

@@ -20,8 +20,9 @@ class CngCrypto final : public Crypto {
   bool Supports(HashAlgorithm algorithm) const noexcept override;
   std::vector<std::uint8_t> Hash(HashAlgorithm algorithm,
                                  std::span<const std::uint8_t> data) const override;
-  std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
-                                 std::span<const std::uint8_t> data) const override;
+  std::vector<std::uint8_t> HmacOfParts(
+      HashAlgorithm algorithm, std::span<const std::uint8_t> key,
+      std::span<const std::span<const std::uint8_t>> parts) const override;
   std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> key) const override;
   // Single DES as 3DES-CBC under K || K || K, which is DES-CBC under K: CNG has no single DES.
   std::vector<std::uint8_t> DesCbc(bool encrypt, std::span<const std::uint8_t> key,

@@ -1,5 +1,5 @@
 // Crypto over OpenSSL's libcrypto (3.0), in a library context of its own so that the process's
-// default context is left as it is.
+// default context is left as it is. The algorithms are fetched once, when the object is made.
 #pragma once
 
 #include <memory>
@@ -19,8 +19,9 @@ class OpenSslCrypto final : public Crypto {
   bool Supports(HashAlgorithm algorithm) const noexcept override;
   std::vector<std::uint8_t> Hash(HashAlgorithm algorithm,
                                  std::span<const std::uint8_t> data) const override;
-  std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
-                                 std::span<const std::uint8_t> data) const override;
+  std::vector<std::uint8_t> HmacOfParts(
+      HashAlgorithm algorithm, std::span<const std::uint8_t> key,
+      std::span<const std::span<const std::uint8_t>> parts) const override;
   std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> key) const override;
   std::vector<std::uint8_t> DesCbc(bool encrypt, std::span<const std::uint8_t> key,
                                    std::span<const std::uint8_t> iv,

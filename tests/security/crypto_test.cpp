@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -76,6 +77,22 @@ TEST_F(CryptoTest, HashesAndHmacs) {
     EXPECT_EQ(Compact(digest), c.digest);
     EXPECT_EQ(digest.size(), DigestSize(c.algorithm));
     EXPECT_EQ(Compact(crypto_->Hmac(c.algorithm, key, fox)), c.hmac);
+  }
+}
+
+// An HMAC over parts is the HMAC of their concatenation, whatever the cuts (empty parts too).
+TEST_F(CryptoTest, HmacOfPartsIsTheHmacOfTheirConcatenation) {
+  const Bytes fox = Octets("The quick brown fox jumps over the lazy dog");
+  const Bytes key = Octets("key");
+  const std::span<const std::uint8_t> whole(fox);
+  for (const HashAlgorithm algorithm : {HashAlgorithm::kMd5, HashAlgorithm::kSha1,
+                                        HashAlgorithm::kSha256, HashAlgorithm::kSha512}) {
+    const std::vector<std::uint8_t> expected = crypto_->Hmac(algorithm, key, fox);
+    for (const std::size_t cut : {std::size_t{0}, std::size_t{4}, fox.size()}) {
+      const std::span<const std::uint8_t> parts[] = {whole.first(cut), {}, whole.subspan(cut)};
+      EXPECT_EQ(crypto_->HmacOfParts(algorithm, key, parts), expected) << cut;
+    }
+    EXPECT_EQ(crypto_->HmacOfParts(algorithm, key, {}), crypto_->Hmac(algorithm, key, {}));
   }
 }
 
