@@ -140,8 +140,8 @@ const UsmUser& UserOf(const Usm& usm, std::uint8_t octet) {
   return *usm.users().Find(kUsers[octet % kUsers.size()].name);
 }
 
-// A level the engine accepts for the user: a user with authentication must use it, one with
-// privacy may leave it out.
+// The user's level, or for a user with privacy authentication alone (which only a Report may
+// have).
 std::uint8_t LevelFor(const UsmUser& user, std::uint8_t octet) {
   return (octet & 1) ? user.level() : static_cast<std::uint8_t>(user.level() & kFlagAuth);
 }
@@ -157,6 +157,9 @@ void CheckAccepted(const IncomingV3& in) {
   Expect(in.scoped->pdu[0] == in.scoped->pdu_tag, "the PDU tag is not the PDU's first octet");
   Expect(m.encrypted == ((level & kFlagPriv) != 0),
          "accepted with the scoped PDU's form (encrypted or not) other than its level says");
+  if (in.user && level < in.user->level()) {
+    Expect(in.scoped->pdu_tag == kTagReport, "accepted below its user's level, and not a Report");
+  }
   if (level & kFlagAuth) {
     Expect(in.user && in.user->level() >= level, "authenticated without a user of that level");
     Expect(m.auth.size() == DigestLength(in.user->auth), "accepted a digest of another length");
@@ -297,14 +300,19 @@ void Plaintext(const Engines& prototypes, Span data) {
            "an encrypted scoped PDU accepted or refused against what its reader says");
     return;
   }
-  // Unencrypted: a plaintext of exactly one SEQUENCE that reads as a scoped PDU is accepted.
+  // Unencrypted: a plaintext of exactly one SEQUENCE that reads as a scoped PDU is accepted at
+  // its user's level, and below it when it is a Report.
   const auto header = ReadElementHeader(plaintext);
   const bool whole = header && header->tag == kTagSequence &&
                      header->content.size() == header->length &&
                      header->after_content() == plaintext.size();
-  if (whole && ReadScopedPdu(plaintext)) {
-    Expect(in.error == UsmError::kNone, "a whole scoped PDU protected for the engine is refused");
-    Expect(Same(in.plaintext, plaintext), "the plaintext is not the scoped PDU");
+  if (const auto scoped_pdu = ReadScopedPdu(plaintext); whole && scoped_pdu) {
+    if (level == user.level() || scoped_pdu->pdu_tag == kTagReport) {
+      Expect(in.error == UsmError::kNone, "a whole scoped PDU protected for the engine is refused");
+      Expect(Same(in.plaintext, plaintext), "the plaintext is not the scoped PDU");
+    } else {
+      Expect(in.error == UsmError::kUnsupportedSecLevel, "accepted below its user's level");
+    }
   }
 }
 
@@ -327,6 +335,8 @@ std::optional<Protected> ProtectContent(const Engines& prototypes, Usm& engine, 
   p.level = LevelFor(*p.user, input.Byte());
   const std::uint8_t pdu_octet = input.Byte();
   p.pdu.pdu = kPdus[pdu_octet % kPdus.size()];
+  // Below the user's level only a Report is accepted.
+  if (p.pdu.pdu != kTagReport) p.level = p.user->level();
   const bool reportable = (pdu_octet & 0x80) != 0;
   const std::int32_t message_id = static_cast<std::int32_t>(input.Number(4) & 0x7FFFFFFF);
   p.pdu.request_id = static_cast<std::int32_t>(input.Number(4));
@@ -395,7 +405,10 @@ void Garbled(const Engines& prototypes, Span data) {
     Expect(in.error == UsmError::kNone || in.error == UsmError::kDecryptionError,
            "changed ciphertext under a good digest: neither accepted nor a decryption error");
   } else {
-    Expect(in.error == UsmError::kNone || in.error == UsmError::kParse,
+    // Below the user's level, a change that leaves no Report there makes the level unsupported.
+    const bool below = p->level < p->user->level();
+    Expect(in.error == UsmError::kNone || in.error == UsmError::kParse ||
+               (below && in.error == UsmError::kUnsupportedSecLevel),
            "changed scoped PDU under a good digest: neither accepted nor a parse error");
   }
 }
@@ -423,8 +436,9 @@ void Flipped(const Engines& prototypes, Span data) {
   if (in.error == UsmError::kNone) CheckAccepted(in);
   if ((p->level & kFlagAuth) && in.error == UsmError::kNone) {
     // Only as what nothing vouches for: a Report with its authentication flag cleared is given
-    // as an unauthenticated Report, as discovery's are.
-    Expect(!(in.message->flags & (kFlagAuth | kFlagReportable)) && in.scoped->pdu_tag == kTagReport,
+    // as an unauthenticated Report, as discovery's are (whatever its reportable flag says: a
+    // Report is never answered).
+    Expect(!(in.message->flags & kFlagAuth) && in.scoped->pdu_tag == kTagReport,
            "an authenticated message with an octet changed is accepted");
   }
 }
