@@ -337,7 +337,8 @@ std::optional<Protected> ProtectContent(const Engines& prototypes, Usm& engine, 
   p.pdu.pdu = kPdus[pdu_octet % kPdus.size()];
   // Below the user's level only a Report is accepted.
   if (p.pdu.pdu != kTagReport) p.level = p.user->level();
-  const bool reportable = (pdu_octet & 0x80) != 0;
+  // A Report is never reportable (one that says so is refused below its user's level).
+  const bool reportable = p.pdu.pdu != kTagReport && (pdu_octet & 0x80) != 0;
   const std::int32_t message_id = static_cast<std::int32_t>(input.Number(4) & 0x7FFFFFFF);
   p.pdu.request_id = static_cast<std::int32_t>(input.Number(4));
   p.pdu.error_status = static_cast<std::int8_t>(input.Byte());
@@ -436,8 +437,7 @@ void Flipped(const Engines& prototypes, Span data) {
   if (in.error == UsmError::kNone) CheckAccepted(in);
   if ((p->level & kFlagAuth) && in.error == UsmError::kNone) {
     // Only as what nothing vouches for: a Report with its authentication flag cleared is given
-    // as an unauthenticated Report, as discovery's are (whatever its reportable flag says: a
-    // Report is never answered).
+    // as an unauthenticated Report, as discovery's are.
     Expect(!(in.message->flags & kFlagAuth) && in.scoped->pdu_tag == kTagReport,
            "an authenticated message with an octet changed is accepted");
   }

@@ -51,8 +51,9 @@ bool SameDigest(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b
   return difference == 0;
 }
 
+// A Report is never reportable.
 bool IsPlainReport(const V3Message& m) {
-  if (m.encrypted) return false;
+  if (m.encrypted || (m.flags & kFlagReportable)) return false;
   const auto scoped = ReadScopedPdu(m.scoped);
   return scoped && scoped->pdu_tag == kTagReport;
 }
