@@ -3,10 +3,14 @@
 // from any engine; as a notification sender to snmptrapd; and as an agent for snmpget.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine_harness.h"
@@ -22,63 +26,93 @@ constexpr const char* kSysContact0 = "1.3.6.1.2.1.1.4.0";
 constexpr const char* kAuthPassword = "authpass-v3";
 constexpr const char* kPrivPassword = "privpass-v3";
 
-// One user per pair of protocols, named after them; the same in the control and in snmpd.
+// One user per pair of protocols, named after them, and one without any; the same in the control
+// and in snmpd.
 struct User {
-  const char* name;
-  const char* auth;  // as AddUser takes it
-  const char* priv;
-  const char* netsnmp_auth;  // as Net-SNMP's createUser and tools take it
-  const char* netsnmp_priv;
+  std::string name;
+  std::string auth;  // as AddUser takes it
+  std::string priv;
+  std::string netsnmp_auth;  // as Net-SNMP's createUser and tools take it
+  std::string netsnmp_priv;
 };
-constexpr User kUsers[] = {
-    {"plain", "", "", "", ""},
-    {"md5", "MD5", "", "MD5", ""},
-    {"md5des", "MD5", "DES", "MD5", "DES"},
-    {"shades", "SHA", "DES", "SHA", "DES"},
-    {"shaaes", "SHA", "AES", "SHA", "AES"},
-    {"shaaes192", "SHA", "AES-192", "SHA", "AES-192"},
-    {"shaaes256c", "SHA", "AES-256C", "SHA", "AES256C"},
-    {"md5aes256", "md5", "aes-256", "MD5", "AES-256"},
-    {"sha224aes192c", "SHA-224", "AES192C", "SHA-224", "AES192C"},
-    {"sha256aes", "SHA-256", "AES", "SHA-256", "AES"},
-    {"sha256aes256", "SHA-256", "AES-256", "SHA-256", "AES-256"},
-    {"sha384des", "SHA-384", "DES", "SHA-384", "DES"},
-    {"sha512aes192", "SHA-512", "AES-192", "SHA-512", "AES-192"},
-};
+const std::vector<User>& Users() {
+  static const std::vector<User> users = [] {
+    const std::pair<const char*, const char*> auths[] = {
+        {"MD5", "MD5"},         {"SHA", "SHA"},         {"SHA-224", "SHA-224"},
+        {"SHA-256", "SHA-256"}, {"SHA-384", "SHA-384"}, {"SHA-512", "SHA-512"}};
+    const std::pair<const char*, const char*> privs[] = {{"", ""},
+                                                         {"DES", "DES"},
+                                                         {"AES", "AES"},
+                                                         {"AES-192", "AES-192"},
+                                                         {"AES-256", "AES-256"},
+                                                         {"AES-192C", "AES192C"},
+                                                         {"AES-256C", "AES256C"}};
+    const auto named = [](std::string text) {
+      std::string name;
+      for (const char c : text) {
+        if (c != '-') name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      }
+      return name;
+    };
+    std::vector<User> all{{"plain", "", "", "", ""}};
+    for (const auto& [auth, netsnmp_auth] : auths) {
+      for (const auto& [priv, netsnmp_priv] : privs) {
+        std::string name = named(auth);
+        if (*priv) name.append("-").append(named(priv));
+        all.push_back({name, auth, priv, netsnmp_auth, netsnmp_priv});
+      }
+    }
+    return all;
+  }();
+  return users;
+}
+const User& UserNamed(std::string_view name) {
+  for (const User& user : Users()) {
+    if (user.name == name) return user;
+  }
+  throw std::out_of_range(std::string(name));
+}
 
 std::string Level(const User& user) {
-  if (!*user.auth) return "noAuthNoPriv";
-  return *user.priv ? "authPriv" : "authNoPriv";
+  if (user.auth.empty()) return "noAuthNoPriv";
+  return user.priv.empty() ? "authNoPriv" : "authPriv";
 }
 
 // createUser and access lines for snmpd or snmptrapd; `engine` ("-e ID ") for a trap sender's.
 std::string CreateUserLines(const std::string& engine = {}) {
   std::string lines;
-  for (const User& user : kUsers) {
+  for (const User& user : Users()) {
     lines += "createUser " + engine + user.name;
-    if (*user.auth) lines += std::string(" ") + user.netsnmp_auth + " " + kAuthPassword;
-    if (*user.priv) lines += std::string(" ") + user.netsnmp_priv + " " + kPrivPassword;
+    if (!user.auth.empty()) lines += " " + user.netsnmp_auth + " " + kAuthPassword;
+    if (!user.priv.empty()) lines += " " + user.netsnmp_priv + " " + kPrivPassword;
     lines += "\n";
     if (engine.empty()) {
-      lines += std::string("rwuser ") + user.name + " " +
-               (*user.auth ? (*user.priv ? "priv" : "auth") : "noauth") + "\n";
+      lines += "rwuser " + user.name + " " +
+               (user.auth.empty()   ? "noauth"
+                : user.priv.empty() ? "auth"
+                                    : "priv") +
+               "\n";
     }
   }
   return lines;
 }
 
 void AddUsers(kivOstrel& engine) {
-  for (const User& user : kUsers) {
-    engine.AddUser(user.name, user.auth, *user.auth ? kAuthPassword : "", user.priv,
-                   *user.priv ? kPrivPassword : "");
+  for (const User& user : Users()) {
+    engine.AddUser(user.name, user.auth, user.auth.empty() ? "" : kAuthPassword, user.priv,
+                   user.priv.empty() ? "" : kPrivPassword);
   }
 }
 
 // Net-SNMP's options for a user.
 std::vector<std::string> UserOptions(const User& user, const std::string& engine_id = {}) {
   std::vector<std::string> options{"-v3", "-u", user.name, "-l", Level(user)};
-  if (*user.auth) options.insert(options.end(), {"-a", user.netsnmp_auth, "-A", kAuthPassword});
-  if (*user.priv) options.insert(options.end(), {"-x", user.netsnmp_priv, "-X", kPrivPassword});
+  if (!user.auth.empty()) {
+    options.insert(options.end(), {"-a", user.netsnmp_auth, "-A", kAuthPassword});
+  }
+  if (!user.priv.empty()) {
+    options.insert(options.end(), {"-x", user.netsnmp_priv, "-X", kPrivPassword});
+  }
   if (!engine_id.empty()) options.insert(options.end(), {"-e", engine_id});
   return options;
 }
@@ -109,11 +143,11 @@ class Snmpv3ManagerTest : public ::testing::Test {
 
 TEST_F(Snmpv3ManagerTest, EveryPairOfProtocolsGetsSetsAndWalks) {
   std::int32_t id = 300;
-  for (const User& user : kUsers) {
+  for (const User& user : Users()) {
     SCOPED_TRACE(user.name);
     kivOstrel& engine = host_.engine();
     const Bytes descr = engine.SNMPNullValue(kSysDescr0);
-    const Bytes contact = engine.SNMPStringValue(kSysContact0, std::string("ops-") + user.name);
+    const Bytes contact = engine.SNMPStringValue(kSysContact0, "ops-" + user.name);
     const struct {
       const char* command;
       std::function<void(kivOstrel&)> send;
@@ -156,22 +190,20 @@ TEST_F(Snmpv3ManagerTest, EveryPairOfProtocolsGetsSetsAndWalks) {
   const CommandResult read = RunNetSnmpTool(
       [&] {
         std::vector<std::string> argv{"snmpget"};
-        const auto options = UserOptions(kUsers[4]);
+        const auto options = UserOptions(UserNamed("sha-aes"));
         argv.insert(argv.end(), options.begin(), options.end());
         argv.insert(argv.end(), {"-Ov", agent_.Endpoint(), kSysContact0});
         return argv;
       }(),
       milliseconds(5000));
-  EXPECT_EQ(read.out, std::string("STRING: \"ops-") + kUsers[std::size(kUsers) - 1].name + "\"\n")
-      << read.err;
+  EXPECT_EQ(read.out, std::string("STRING: \"ops-") + Users().back().name + "\"\n") << read.err;
 }
 
 TEST_F(Snmpv3ManagerTest, ReportsReachTheHostAndARestartedAgentIsFoundAgain) {
   kivOstrel& engine = host_.engine();
   engine.AddUser("stranger", "SHA", kAuthPassword, "AES", kPrivPassword);  // not in snmpd
-  engine.AddUser("liar", "SHA", "not-the-password", "AES", kPrivPassword);
   const Bytes descr = engine.SNMPNullValue(kSysDescr0);
-  // The agent's configuration has no "liar": it is "shaaes" with a wrong password.
+  // "sha-aes" with a wrong password, "md5" with privacy snmpd does not give it.
   const struct {
     const char* what;
     const char* user;
@@ -181,20 +213,20 @@ TEST_F(Snmpv3ManagerTest, ReportsReachTheHostAndARestartedAgentIsFoundAgain) {
     const char* counter;  // the Report's row
   } cases[] = {
       {"unknown user", "stranger", {}, "Report", "unknown user", "1.3.6.1.6.3.15.1.1.3.0"},
-      {"wrong password", "shaaes",
-       [&] { engine.AddUser("shaaes", "SHA", "wrong-password", "AES", kPrivPassword); }, "Report",
+      {"wrong password", "sha-aes",
+       [&] { engine.AddUser("sha-aes", "SHA", "wrong-password", "AES", kPrivPassword); }, "Report",
        "wrong digest", "1.3.6.1.6.3.15.1.1.5.0"},
       {"a level above the agent's user", "md5",
        [&] { engine.AddUser("md5", "MD5", kAuthPassword, "DES", kPrivPassword); }, "Report",
        "unsupported security level", "1.3.6.1.6.3.15.1.1.1.0"},
       // The same engine ID with its boots counted on: "not in time window", then sent again.
-      {"a restart between requests", "sha256aes", [&] { agent_.Restart(); }, "GetResponse", "",
+      {"a restart between requests", "sha256-aes", [&] { agent_.Restart(); }, "GetResponse", "",
        kSysDescr0},
   };
   std::int32_t id = 900;
   // The agent's engine is known before the cases begin.
   EXPECT_EQ(Exchange([&](kivOstrel& e) {
-              e.SendGetRequest("127.0.0.1", Port(), "sha256aes", ++id, descr);
+              e.SendGetRequest("127.0.0.1", Port(), "sha256-aes", ++id, descr);
             }).Command,
             "GetResponse");
   for (const auto& c : cases) {
@@ -222,7 +254,7 @@ TEST(Snmpv3ReceiverTest, TrapsFromTwoEnginesAndAnInformWithOneUser) {
   ASSERT_NO_FATAL_FAILURE(host.WaitReady());
   AddUsers(host.engine());
   const std::string agent = "127.0.0.1:" + host.Port();
-  const User& user = kUsers[10];  // SHA-256 and AES-256
+  const User& user = UserNamed("sha256-aes256");
   const struct {
     const char* tool;
     const char* engine_id;  // the sender's; snmpinform discovers the control's
@@ -265,11 +297,11 @@ TEST(Snmpv3ReceiverTest, TrapsThatFailTheSecurityModelAreRaisedAsFormatErrors) {
     const char* security_error;
   } cases[] = {
       {"a wrong authentication password",
-       {"-v3", "-u", "shaaes", "-l", "authPriv", "-a", "SHA", "-A", "wrong-password", "-x", "AES",
+       {"-v3", "-u", "sha-aes", "-l", "authPriv", "-a", "SHA", "-A", "wrong-password", "-x", "AES",
         "-X", kPrivPassword, "-e", "0x8000000001020304"},
        "wrong digest"},
       {"a wrong privacy password",
-       {"-v3", "-u", "shaaes", "-l", "authPriv", "-a", "SHA", "-A", kAuthPassword, "-x", "AES",
+       {"-v3", "-u", "sha-aes", "-l", "authPriv", "-a", "SHA", "-A", kAuthPassword, "-x", "AES",
         "-X", "wrong-password", "-e", "0x8000000001020305"},
        "decryption error"},
       {"an unknown user",
@@ -277,7 +309,7 @@ TEST(Snmpv3ReceiverTest, TrapsThatFailTheSecurityModelAreRaisedAsFormatErrors) {
         "0x8000000001020306"},
        "unknown user"},
       {"no authentication for a user who has it",
-       {"-v3", "-u", "shaaes", "-l", "noAuthNoPriv", "-e", "0x8000000001020307"},
+       {"-v3", "-u", "sha-aes", "-l", "noAuthNoPriv", "-e", "0x8000000001020307"},
        "unsupported security level"},
   };
   for (const auto& c : cases) {
@@ -310,13 +342,13 @@ TEST(Snmpv3NotificationTest, TrapsAndInformsFromTheControlPrintedBySnmptrapd) {
     const char* user;
     std::function<void()> send;
   } cases[] = {
-      {"SendTrap", "sha256aes256",
-       [&] { engine.SendTrap("127.0.0.1", port, "sha256aes256", "1.3.6.1.4.1.99999", 6, "17"); }},
-      {"SendNotification", "shades",
-       [&] { engine.SendNotification("127.0.0.1", port, "shades", "1.3.6.1.4.1.99999.7"); }},
-      {"SendInformRequest", "sha512aes192",
+      {"SendTrap", "sha256-aes256",
+       [&] { engine.SendTrap("127.0.0.1", port, "sha256-aes256", "1.3.6.1.4.1.99999", 6, "17"); }},
+      {"SendNotification", "sha-des",
+       [&] { engine.SendNotification("127.0.0.1", port, "sha-des", "1.3.6.1.4.1.99999.7"); }},
+      {"SendInformRequest", "sha512-aes192",
        [&] {
-         engine.SendInformRequest("127.0.0.1", port, "sha512aes192", 555, "1.3.6.1.4.1.99999.8");
+         engine.SendInformRequest("127.0.0.1", port, "sha512-aes192", 555, "1.3.6.1.4.1.99999.8");
        }},
   };
   std::size_t index = 0;
@@ -349,14 +381,14 @@ TEST(Snmpv3AgentTest, SnmpgetReachesTheControlWithoutItsEngineId) {
                            engine.SNMPStringValue(request.Objects[0].OIDName, request.Community));
   };
   const std::string agent = "127.0.0.1:" + host.Port();
-  for (const User& user : kUsers) {
+  for (const User& user : Users()) {
     SCOPED_TRACE(user.name);
     std::vector<std::string> argv{"snmpget"};
     const auto options = UserOptions(user);
     argv.insert(argv.end(), options.begin(), options.end());
     argv.insert(argv.end(), {"-r", "0", "-t", "3", "-Ov", agent, kSysDescr0});
     const CommandResult got = RunNetSnmpTool(argv, milliseconds(10000), [&] { host.PumpOnce(); });
-    EXPECT_EQ(got.out, std::string("STRING: \"") + user.name + "\"\n") << got.err;
+    EXPECT_EQ(got.out, "STRING: \"" + user.name + "\"\n") << got.err;
   }
 }
 
