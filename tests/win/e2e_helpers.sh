@@ -20,8 +20,11 @@
 #                                     PRIV PRIVPASS" text each (an array)
 #   v3_sender_engine                  an engine ID under which snmptrapd knows the first of them
 #                                     too, for notifications from a control that puts it
-#   start_snmp_peers                  snmpd (public, private, and each of v3_users with read and
-#                                     write access at authPriv; sysDescr "kivOstrel e2e agent",
+#   v3_pairs, v3_pair_passwords       a "NAME:AUTH:PRIV" user for every pair of protocols CNG
+#                                     offers (PRIV may be empty), snmpd's read-only users, and
+#                                     the authentication and privacy passwords they all have
+#   start_snmp_peers                  snmpd (public, private, each of v3_users with read and
+#                                     write access at authPriv, and the v3_pairs; sysDescr "kivOstrel e2e agent",
 #                                     sysName "kivostrel-e2e") on 127.0.0.1:$agent_port and
 #                                     snmptrapd (the same users, for informs, and the first for
 #                                     notifications from v3_sender_engine) on
@@ -113,6 +116,15 @@ v3_users=(
   "kivmd5 MD5 kivauth-md5 DES kivpriv-des"
 )
 v3_sender_engine=8001869F05E2E0000000000001
+# Every authentication protocol CNG has (no SHA-224) with every privacy protocol and none, as
+# NAME:AUTH:PRIV (Net-SNMP's spelling of the Reeder extension), all with the same two passwords.
+v3_pair_passwords=(kivauth-pairs kivpriv-pairs)
+v3_pairs=()
+for auth in MD5 SHA SHA-256 SHA-384 SHA-512; do
+  for priv in "" DES AES AES-192 AES-256 AES192C AES256C; do
+    v3_pairs+=("pair$(tr -d '-' <<<"$auth$priv" | tr 'A-Z' 'a-z'):$auth:$priv")
+  done
+done
 
 start_snmp_peers() {
   read -r agent_port trap_port < <(free_udp_ports 2)
@@ -129,6 +141,17 @@ start_snmp_peers() {
     echo "rwuser ${user%% *} priv" >>"$work/snmpd.conf"
   done
   echo "createUser -e 0x$v3_sender_engine ${v3_users[0]}" >>"$work/snmptrapd.conf"
+  local pair name auth priv
+  for pair in "${v3_pairs[@]}"; do
+    IFS=: read -r name auth priv <<<"$pair"
+    if [ -n "$priv" ]; then
+      echo "createUser $name $auth ${v3_pair_passwords[0]} $priv ${v3_pair_passwords[1]}"
+      echo "rouser $name priv"
+    else
+      echo "createUser $name $auth ${v3_pair_passwords[0]}"
+      echo "rouser $name auth"
+    fi >>"$work/snmpd.conf"
+  done
   /usr/sbin/snmpd -f -Lo -C -c "$work/snmpd.conf" "udp:127.0.0.1:$agent_port" \
     >"$work/snmpd.log" 2>&1 &
   pids+=($!)

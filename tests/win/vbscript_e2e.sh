@@ -4,8 +4,9 @@
 # SNMPv1 requests and trap, then SNMPv2c: a Counter64 and a walk with GetBulkRequest that must
 # find what the walk with GetNextRequest found. Then the same over SNMPv3 with authentication and
 # privacy as each user of e2e_helpers.sh (an inform to snmptrapd instead of the trap), and as a
-# user with a wrong password and one snmpd does not know, which snmpd's Reports must refuse; and
-# snmpv3_notify.vbs's SNMPv3 notifications from an engine ID snmptrapd knows.
+# user with a wrong password and one snmpd does not know, which snmpd's Reports must refuse;
+# snmpv3_pairs.vbs's GetRequest as every pair of protocols CNG offers; and snmpv3_notify.vbs's
+# SNMPv3 notifications from an engine ID snmptrapd knows.
 #
 #   vbscript_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
 #
@@ -78,6 +79,19 @@ run_manager unknown-user -v3 kivnobody "$auth" "$auth_password" "$priv" "$priv_p
 expect "$work/unknown-user.txt" "refused: unknown user (Report 1.3.6.1.6.3.15.1.1.3.0)"
 [ "$status" -eq 1 ] || { echo "manager.vbs as an unknown user exited $status"; failures=$((failures + 1)); }
 
+# One GetRequest as each pair of protocols CNG offers.
+status=0
+timeout 300 "${in_wine[@]}" "$host" "$(windows_path "$(dirname "$0")/snmpv3_pairs.vbs")" \
+  127.0.0.1 "$agent_port" "${v3_pair_passwords[@]}" "${v3_pairs[@]}" >"$work/out.txt" 2>&1 ||
+  status=$?
+tr -d '\r' <"$work/out.txt" >"$work/pairs.txt"
+echo "--- snmpv3_pairs.vbs (exit $status)"
+cat "$work/pairs.txt"
+[ "$status" -eq 0 ] || failures=$((failures + 1))
+for pair in "${v3_pairs[@]}"; do
+  expect "$work/pairs.txt" "${pair%%:*} GetResponse kivostrel-e2e"
+done
+
 # Notifications from the control's engine, whose ID snmptrapd has the user under.
 status=0
 timeout 120 "${in_wine[@]}" "$host" "$(windows_path "$(dirname "$0")/snmpv3_notify.vbs")" \
@@ -106,7 +120,7 @@ else
   failures=$((failures + 1))
 fi
 # No password is ever printed.
-passwords=(not-the-password)
+passwords=(not-the-password "${v3_pair_passwords[@]}")
 for user in "${v3_users[@]}"; do
   read -r name auth auth_password priv priv_password <<<"$user"
   passwords+=("$auth_password" "$priv_password")
