@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "encoding/ascii_case.h"
 #include "encoding/automation_error.h"
-#include "oidtable/ascii_case.h"
 
 namespace kivostrel {
 

@@ -117,15 +117,11 @@ void V3Exchanges::Remember(std::int32_t message_id, Pending pending) {
 
 Bytes V3Exchanges::Notification(std::string_view user, const RequestMessage& pdu) {
   const UsmUser& sender = UserNamed(user);
-  const Bytes& engine_id = usm_.engine_id();
-  return usm_.Protect(
+  return usm_.ProtectFromThisEngine(
       {.message_id = NextMessageId(),
        .level = 0x03,
        .user = &sender,
-       .engine_id = engine_id,
-       .boots = usm_.boots(),
-       .time = usm_.engine_time(),
-       .context_engine_id = context_engine_id.empty() ? engine_id : context_engine_id,
+       .context_engine_id = context_engine_id.empty() ? usm_.engine_id() : context_engine_id,
        .context_name = context_name,
        .pdu = pdu});
 }
@@ -141,16 +137,12 @@ Bytes V3Exchanges::Response(std::string_view remote_ip, std::string_view remote_
                               " to answer");
   }
   const Answerable& request = found->second;
-  const Bytes& engine_id = usm_.engine_id();
-  Bytes datagram = usm_.Protect({.message_id = request.message_id,
-                                 .level = request.level,
-                                 .user = &UserNamed(request.user),
-                                 .engine_id = engine_id,
-                                 .boots = usm_.boots(),
-                                 .time = usm_.engine_time(),
-                                 .context_engine_id = request.context_engine_id,
-                                 .context_name = request.context_name,
-                                 .pdu = pdu});
+  Bytes datagram = usm_.ProtectFromThisEngine({.message_id = request.message_id,
+                                               .level = request.level,
+                                               .user = &UserNamed(request.user),
+                                               .context_engine_id = request.context_engine_id,
+                                               .context_name = request.context_name,
+                                               .pdu = pdu});
   answerable_.erase(found);
   return datagram;
 }
@@ -165,9 +157,8 @@ bool V3Exchanges::Resend(const IncomingV3& in, Outcome& outcome) {
   // A discovery's answer, an engine that has restarted with a new ID, or (vouched for by the
   // user's key) a clock that moved on: once more with what the Report told.
   const bool again =
-      (pending.discovering && counter == UsmError::kUnknownEngineId) ||
-      (!pending.sent_again && counter == UsmError::kUnknownEngineId) ||
-      (!pending.sent_again && counter == UsmError::kNotInTimeWindow && authenticated);
+      !pending.sent_again && (counter == UsmError::kUnknownEngineId ||
+                              (counter == UsmError::kNotInTimeWindow && authenticated));
   if (!again) return false;
   const V3Message& m = *in.message;
   if (m.engine_id.empty()) return false;
@@ -230,18 +221,14 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
   if (fields && scoped.pdu_tag == kTagInformRequest && in.user) {
     RequestMessage acknowledgement = *fields;
     acknowledgement.pdu = kTagGetResponse;
-    const Bytes& engine_id = usm_.engine_id();
-    outcome.sends.push_back(
-        {remote_ip, remote_port,
-         usm_.Protect({.message_id = m.message_id,
-                       .level = static_cast<std::uint8_t>(m.flags & kSecurityLevelFlags),
-                       .user = in.user,
-                       .engine_id = engine_id,
-                       .boots = usm_.boots(),
-                       .time = usm_.engine_time(),
-                       .context_engine_id = scoped.context_engine_id,
-                       .context_name = scoped.context_name,
-                       .pdu = acknowledgement})});
+    outcome.sends.push_back({remote_ip, remote_port,
+                             usm_.ProtectFromThisEngine(
+                                 {.message_id = m.message_id,
+                                  .level = static_cast<std::uint8_t>(m.flags & kSecurityLevelFlags),
+                                  .user = in.user,
+                                  .context_engine_id = scoped.context_engine_id,
+                                  .context_name = scoped.context_name,
+                                  .pdu = acknowledgement})});
   }
   outcome.message = DecodeReceivedMessage(CommunityFormOf(user, scoped.pdu), string_type);
   return outcome;

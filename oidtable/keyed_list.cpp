@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "oidtable/ascii_case.h"
+#include "encoding/ascii_case.h"
 
 namespace kivostrel {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <utility>
 
+#include "encoding/ascii_case.h"
 #include "encoding/automation_error.h"
 #include "encoding/integer_text.h"
-#include "oidtable/ascii_case.h"
 #include "oidtable/default_rows.h"
 
 namespace kivostrel {

@@ -39,6 +39,24 @@ void PutBigEndian(std::uint64_t value, std::span<std::uint8_t> out) {
   for (std::size_t i = out.size(); i-- > 0; value >>= 8) out[i] = static_cast<std::uint8_t>(value);
 }
 
+// DES (RFC 3414 8.1.1.1): the pre-IV, the privacy key's second eight octets, XOR the salt.
+std::array<std::uint8_t, 8> DesIv(std::span<const std::uint8_t> key,
+                                  std::span<const std::uint8_t> salt) {
+  std::array<std::uint8_t, 8> iv{};
+  for (std::size_t i = 0; i < 8; ++i) iv[i] = static_cast<std::uint8_t>(key[8 + i] ^ salt[i]);
+  return iv;
+}
+
+// AES (RFC 3826 3.1.2.1): the authoritative engine's boots and time, then the salt.
+std::array<std::uint8_t, 16> AesIv(std::int32_t boots, std::int32_t time,
+                                   std::span<const std::uint8_t> salt) {
+  std::array<std::uint8_t, 16> iv{};
+  PutBigEndian(static_cast<std::uint32_t>(boots), std::span(iv).first(4));
+  PutBigEndian(static_cast<std::uint32_t>(time), std::span(iv).subspan(4, 4));
+  std::copy(salt.begin(), salt.end(), iv.begin() + 8);
+  return iv;
+}
+
 bool SameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
@@ -137,17 +155,11 @@ Bytes Usm::Protect(const OutgoingV3& o) {
     if (o.user->priv == PrivProtocol::kDes) {
       PutBigEndian(static_cast<std::uint32_t>(boots_), std::span(salt).first(4));
       PutBigEndian(static_cast<std::uint32_t>(salt_), std::span(salt).last(4));
-      std::array<std::uint8_t, 8> iv{};
-      for (std::size_t i = 0; i < 8; ++i) iv[i] = static_cast<std::uint8_t>(key[8 + i] ^ salt[i]);
       scoped.resize((scoped.size() + 7) / 8 * 8, 0);
-      scoped = crypto.DesCbc(true, key.first(8), iv, scoped);
+      scoped = crypto.DesCbc(true, key.first(8), DesIv(key, salt), scoped);
     } else {
       PutBigEndian(salt_, salt);
-      std::array<std::uint8_t, 16> iv{};
-      PutBigEndian(static_cast<std::uint32_t>(o.boots), std::span(iv).first(4));
-      PutBigEndian(static_cast<std::uint32_t>(o.time), std::span(iv).subspan(4, 4));
-      std::copy(salt.begin(), salt.end(), iv.begin() + 8);
-      scoped = AesCfb128(crypto, true, key, iv, scoped);
+      scoped = AesCfb128(crypto, true, key, AesIv(o.boots, o.time, salt), scoped);
     }
   }
 
@@ -167,6 +179,13 @@ Bytes Usm::Protect(const OutgoingV3& o) {
     std::copy_n(mac.begin(), digest, built.message.begin() + built.auth_offset);
   }
   return std::move(built.message);
+}
+
+Bytes Usm::ProtectFromThisEngine(OutgoingV3 outgoing) {
+  outgoing.engine_id = engine_id_;
+  outgoing.boots = boots_;
+  outgoing.time = engine_time();
+  return Protect(outgoing);
 }
 
 UsmError Usm::Fail(IncomingV3& incoming, UsmError error) {
@@ -293,15 +312,9 @@ bool Usm::Decrypt(const UsmUser& user, const LocalizedKeys& keys, const V3Messag
   try {
     if (user.priv == PrivProtocol::kDes) {
       if (m.scoped.empty() || m.scoped.size() % 8 != 0) return false;
-      std::array<std::uint8_t, 8> iv{};
-      for (std::size_t i = 0; i < 8; ++i) iv[i] = static_cast<std::uint8_t>(key[8 + i] ^ m.priv[i]);
-      plaintext = crypto.DesCbc(false, key.first(8), iv, m.scoped);
+      plaintext = crypto.DesCbc(false, key.first(8), DesIv(key, m.priv), m.scoped);
     } else {
-      std::array<std::uint8_t, 16> iv{};
-      PutBigEndian(static_cast<std::uint32_t>(m.boots), std::span(iv).first(4));
-      PutBigEndian(static_cast<std::uint32_t>(m.time), std::span(iv).subspan(4, 4));
-      std::copy(m.priv.begin(), m.priv.end(), iv.begin() + 8);
-      plaintext = AesCfb128(crypto, false, key, iv, m.scoped);
+      plaintext = AesCfb128(crypto, false, key, AesIv(m.boots, m.time, m.priv), m.scoped);
     }
   } catch (const std::exception&) {
     return false;
@@ -314,17 +327,14 @@ Bytes Usm::ReportFor(const IncomingV3& in, std::int32_t request_id) {
   const V3Message& m = *in.message;
   const Bytes binding = SNMPCounterValue(CounterOidOf(in.error), std::to_string(Count(in.error)));
   const bool authenticated = in.error == UsmError::kNotInTimeWindow && in.user;
-  const Bytes engine_id = engine_id_;
-  return Protect({.message_id = m.message_id,
-                  .level = static_cast<std::uint8_t>(authenticated ? kFlagAuth : 0),
-                  .user = authenticated ? in.user : nullptr,
-                  .user_name = m.user,
-                  .engine_id = engine_id,
-                  .boots = boots_,
-                  .time = engine_time(),
-                  .context_engine_id = engine_id,
-                  .context_name = in.scoped ? in.scoped->context_name : std::string_view{},
-                  .pdu = {.pdu = kTagReport, .request_id = request_id, .bindings = binding}});
+  return ProtectFromThisEngine(
+      {.message_id = m.message_id,
+       .level = static_cast<std::uint8_t>(authenticated ? kFlagAuth : 0),
+       .user = authenticated ? in.user : nullptr,
+       .user_name = m.user,
+       .context_engine_id = engine_id_,
+       .context_name = in.scoped ? in.scoped->context_name : std::string_view{},
+       .pdu = {.pdu = kTagReport, .request_id = request_id, .bindings = binding}});
 }
 
 }  // namespace kivostrel

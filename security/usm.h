@@ -121,6 +121,9 @@ class Usm {
 
   // The whole message, digest and encryption done.
   Bytes Protect(const OutgoingV3& outgoing);
+  // The same from this engine as the authoritative one: its ID, boots and time are written over
+  // the outgoing message's (notifications, responses, acknowledgements, Reports).
+  Bytes ProtectFromThisEngine(OutgoingV3 outgoing);
   // The checks in RFC 3414's order; counts a failure.
   IncomingV3 Process(std::span<const std::uint8_t> datagram);
   // The Report this engine answers a failed reportable message with: the counter's value,

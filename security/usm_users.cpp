@@ -3,6 +3,7 @@
 #include <array>
 #include <stdexcept>
 
+#include "encoding/ascii_case.h"
 #include "security/usm_keys.h"
 
 namespace kivostrel {
@@ -40,19 +41,10 @@ constexpr std::array<Named<PrivProtocol>, 12> kPrivNames{{
     {"AES256C", PrivProtocol::kAes256C},
 }};
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    if (upper(a[i]) != upper(b[i])) return false;
-  }
-  return true;
-}
-
 template <typename Protocol, std::size_t N>
 std::optional<Protocol> Find(const std::array<Named<Protocol>, N>& table, std::string_view name) {
   for (const auto& entry : table) {
-    if (SameIgnoringCase(entry.name, name)) return entry.protocol;
+    if (EqualIgnoringAsciiCase(entry.name, name)) return entry.protocol;
   }
   return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "encoding/ascii_case.h"
 #include "encoding/quoted.h"
 #include "security/usm_users.h"
 #include "transport/endpoint.h"
@@ -234,13 +235,6 @@ std::int32_t ParseSnmpVersion(std::string_view text, std::string_view command) {
   throw UsageError("-v takes 1, 2c or 3, not " + Quoted(text), std::string(command));
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
 // -l, in any letter case, as snmpcmd takes it.
 SecurityLevel ParseSecurityLevel(std::string_view text, std::string_view command) {
   constexpr std::array<std::pair<std::string_view, SecurityLevel>, 3> kLevels{{
@@ -249,7 +243,7 @@ SecurityLevel ParseSecurityLevel(std::string_view text, std::string_view command
       {"authPriv", SecurityLevel::kAuthPriv},
   }};
   for (const auto& [name, level] : kLevels) {
-    if (EqualIgnoringCase(text, name)) return level;
+    if (EqualIgnoringAsciiCase(text, name)) return level;
   }
   throw UsageError("-l takes noAuthNoPriv, authNoPriv or authPriv, not " + Quoted(text),
                    std::string(command));

@@ -119,27 +119,25 @@ class Requester {
 // error.
 void SetUpSnmpV3(kivOstrel& control, const Invocation& invocation) {
   const std::string command(CommandName(invocation.command));
-  try {
-    if (invocation.engine_id) control.EngineID(*invocation.engine_id);
-  } catch (const AutomationError& error) {
-    throw UsageError("-e " + Quoted(*invocation.engine_id) + ": " + error.description(), command);
+  const auto apply = [&command](const std::string& what, const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const AutomationError& error) {
+      throw UsageError(what + ": " + error.description(), command);
+    }
+  };
+  if (const auto& id = invocation.engine_id) {
+    apply("-e " + Quoted(*id), [&] { control.EngineID(*id); });
   }
   if (!invocation.context_name.empty()) control.ContextName(invocation.context_name);
-  if (invocation.context_engine_id) {
-    try {
-      control.ContextEngineID(*invocation.context_engine_id);
-    } catch (const AutomationError& error) {
-      throw UsageError("-E " + Quoted(*invocation.context_engine_id) + ": " + error.description(),
-                       command);
-    }
+  if (const auto& id = invocation.context_engine_id) {
+    apply("-E " + Quoted(*id), [&] { control.ContextEngineID(*id); });
   }
   for (const UserArgument& user : invocation.users) {
-    try {
+    apply("user " + Quoted(user.name), [&] {
       control.AddUser(user.name, user.auth_protocol, user.auth_password, user.priv_protocol,
                       user.priv_password);
-    } catch (const AutomationError& error) {
-      throw UsageError("user " + Quoted(user.name) + ": " + error.description(), command);
-    }
+    });
   }
 }
 

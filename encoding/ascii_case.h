@@ -1,5 +1,5 @@
-// Letter case as keys and name searches see it: only the ASCII letters A-Z and a-z fold; every
-// other byte, including each byte of a non-ASCII character, compares exactly.
+// Letter case as keys, name searches and protocol names see it: only the ASCII letters A-Z and
+// a-z fold; every other byte, including each byte of a non-ASCII character, compares exactly.
 #pragma once
 
 #include <algorithm>
