@@ -73,7 +73,8 @@ class UdpSocket {
   // Makes `local_address` and `local_port` the configured local endpoint and binds a socket
   // there at once. On failure nothing changes and the failure is returned. On success the new
   // socket replaces the open one, SocketClosed follows, and the next OpenSocket("0") takes the
-  // new socket instead of binding again. `local_address`: "" for every local address (IPv4 and
+  // new socket instead of binding again (the endpoint the socket has already keeps that socket,
+  // with the same events). `local_address`: "" for every local address (IPv4 and
   // IPv6 on one socket), a dotted IPv4 address or an IPv6 literal of this machine, or
   // "localhost"; `local_port` 0 lets the system choose.
   virtual std::optional<SocketFailure> Rebind(std::string_view local_address,

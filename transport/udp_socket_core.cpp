@@ -83,7 +83,11 @@ void UdpSocketCore::OpenSocket(std::string_view local_port) {
 std::optional<SocketFailure> UdpSocketCore::Rebind(std::string_view local_address,
                                                    std::uint16_t local_port) {
   HoldWaitingDatagrams();
-  auto failure = Bind(local_address, local_port);
+  // The endpoint the socket is bound to already: it stays, so that nothing sent to the port
+  // meanwhile is refused, and is announced again as a new one would be.
+  const bool same_endpoint = open_ && local_port != 0 && local_port == LocalPort() &&
+                             local_address == options_.local_address;
+  auto failure = same_endpoint ? std::nullopt : Bind(local_address, local_port);
   if (failure && failure->code == platform_.address_in_use && local_port != 0 &&
       local_port == LocalPort()) {
     // The port in use is the open socket's own (a new address for the same port, or the same

@@ -17,7 +17,9 @@
 // (the answer it just sent) is raised before any later datagram.
 // Rebind loses no datagram: what waits on the old socket is read before it closes, and from then
 // on nothing is raised until OpenSocket("0") has taken the new socket and its SocketReady is
-// raised; then the old socket's datagrams come, then the new one's, each once and in order.
+// raised; then the old socket's datagrams come, then the new one's, each once and in order. A
+// rebind to the endpoint the socket has keeps the socket (and its pending sends), so that a
+// sender going on meanwhile is never refused; only its events are those of a new socket.
 //
 // Error codes in SocketError are the platform's numbers (errno and resolver codes on Linux, WSA
 // numbers on Windows); descriptions name the host, port or size concerned in the same words on

@@ -34,10 +34,14 @@ std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOpti
 
 void RunOnce(UdpSocketCore* socket, int timeout_ms) {
   if (socket == nullptr) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+    WaitWithoutEvents(timeout_ms);
   } else {
     static_cast<PosixUdpSocket*>(socket)->Pump(timeout_ms);
   }
+}
+
+void WaitWithoutEvents(int timeout_ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
 }
 
 struct OtherThread::Native {

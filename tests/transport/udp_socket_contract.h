@@ -68,5 +68,7 @@ std::unique_ptr<UdpSocketCore> MakeSocket(UdpSocketEvents& events, UdpSocketOpti
 // `timeout_ms` for something to do. `socket` is null once a test has destroyed it; the call then
 // only waits, on any thread.
 void RunOnce(UdpSocketCore* socket, int timeout_ms);
+// Waits without delivering any event, as a host busy elsewhere does.
+void WaitWithoutEvents(int timeout_ms);
 
 }  // namespace kivostrel::contract

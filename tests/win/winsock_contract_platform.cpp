@@ -39,6 +39,10 @@ void RunOnce(UdpSocketCore* /*socket*/, int timeout_ms) {
   DispatchOne();
 }
 
+void WaitWithoutEvents(int timeout_ms) {
+  ::Sleep(static_cast<DWORD>(timeout_ms));
+}
+
 const PlatformErrors kErrors{WSAENOTSOCK, WSAEINVAL,     WSATYPE_NOT_FOUND, WSAHOST_NOT_FOUND,
                              WSAEMSGSIZE, WSAEADDRINUSE, WSAEADDRNOTAVAIL};
 

@@ -15,6 +15,7 @@ namespace {
 
 constexpr UINT kOutcomesMessage = WM_APP + 1;  // queued outcomes are waiting
 constexpr UINT kSocketMessage = WM_APP + 2;    // WSAAsyncSelect: wParam socket, lParam event
+constexpr UINT kReceiveMessage = WM_APP + 3;   // datagrams may wait that no FD_READ announces
 
 // An FD_READ this soon after the last one that found a datagram was done, with nothing sent
 // meanwhile, was already waiting for it: the datagrams come faster than they are raised. A
@@ -41,6 +42,10 @@ bool WinsockUdpSocket::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case kOutcomesMessage:
       RaiseOutcomes();
+      return true;
+    case kReceiveMessage:
+      receive_posted_ = false;
+      if (IsOpen()) ReadWaiting();
       return true;
     case kSocketMessage:
       // A message left over from a socket since closed; its handle may even be reused.
@@ -82,10 +87,19 @@ void WinsockUdpSocket::WatchWritable(bool wanted) noexcept {
   if (!Select()) watching_writable_ = !wanted;
 }
 
-// Asking for FD_READ anew posts it at once if datagrams wait. A burst being read asks anew when
-// it ends.
+// Winsock posts FD_READ once, and again only after a read: an FD_READ that came while reading
+// was held back (a new socket not yet announced), or datagrams left when a wake-up's budget was
+// spent, have no read to re-arm it. Rather than count on the system announcing them anew, the
+// socket is read on a message of our own until it would block (or the budget is spent again, and
+// another message follows); the read that finds nothing re-arms FD_READ for what comes next.
 void WinsockUdpSocket::ReceiveLater() noexcept {
-  if (IsOpen() && !reading_burst_) Select();
+  if (!IsOpen() || receive_posted_) return;
+  receive_posted_ = ::PostMessageW(window_.get(), kReceiveMessage, 0, 0) != FALSE;
+}
+
+void WinsockUdpSocket::ReadWaiting() {
+  reads_left_ = kMaxDatagramsPerWakeUp;
+  ReceiveDatagrams();
 }
 
 bool WinsockUdpSocket::Wake() noexcept {

@@ -34,7 +34,7 @@ class WinsockUdpSocket final : private WinsockSession,
   std::string ErrorText(std::int32_t code) const override;
   bool Wake() noexcept override;
   void WatchWritable(bool wanted) noexcept override;
-  // Winsock posts FD_READ again only after a read, or when asked for it anew.
+  // Posts kReceiveMessage, which reads what waits without waiting for an FD_READ.
   void ReceiveLater() noexcept override;
   Io SendNative(const Endpoint& to, std::span<const std::uint8_t> bytes,
                 std::int32_t& error) noexcept override;
@@ -43,6 +43,7 @@ class WinsockUdpSocket final : private WinsockSession,
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   void OnReadable();
+  void ReadWaiting();
   // Asks for the socket's events: FD_CLOSE, FD_READ unless a burst is being read, FD_WRITE while
   // datagrams wait to be sent.
   bool Select() noexcept;
@@ -50,6 +51,7 @@ class WinsockUdpSocket final : private WinsockSession,
   UniqueHwnd window_;
   bool reading_burst_ = false;
   bool watching_writable_ = false;
+  bool receive_posted_ = false;
   using Clock = std::chrono::steady_clock;
   // Reads the FD_READ being handled may still make, and whether one found a datagram.
   int reads_left_ = 0;
