@@ -31,7 +31,7 @@ std::int64_t MonotonicSeconds() {
 Bytes EngineIdOf(std::string_view member, std::string_view text) {
   if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
   Bytes id;
-  if (!FromHex(text, id) || id.size() < 5 || id.size() > kMaxEngineIdSize) {
+  if (!FromHex(text, id) || id.size() < kMinEngineIdSize || id.size() > kMaxEngineIdSize) {
     throw AutomationError(kErrInvalidPropertyValue, kLibraryName,
                           std::string(member) + " takes 5 to 32 octets as hex text");
   }
@@ -191,7 +191,12 @@ Bytes kivOstrel::MessageOf(std::string_view RemoteIP, std::string_view RemotePor
       case kTagSnmpV2Trap:
         return V3().Notification(community, pdu);
       default:
-        return V3().Request(RemoteIP, RemotePort, community, pdu);
+        // Answers come from the peer as the socket names it: "localhost" as "127.0.0.1".
+        return V3().Request(
+            RemoteIP, RemotePort,
+            udp_->PeerOf(RemoteIP, RemotePort)
+                .value_or(UdpSocket::Peer{std::string(RemoteIP), std::string(RemotePort)}),
+            community, pdu);
     }
   }
   RequestMessage message = pdu;
@@ -361,6 +366,19 @@ void kivOstrel::AddUser(std::string_view UserName, std::string_view AuthProtocol
 
 void kivOstrel::RemoveUser(std::string_view UserName) {
   if (v3_) v3_->usm().users().Remove(options_.code_page->ToAnsi(std::string(UserName)));
+}
+
+void kivOstrel::PinEngineID(std::string_view RemoteIP, std::string_view RemotePort,
+                            std::string_view EngineID) {
+  Bytes id;
+  if (!EngineID.empty()) id = EngineIdOf("PinEngineID", EngineID);
+  const auto peer = udp_->PeerOf(RemoteIP, RemotePort);
+  if (!peer) {
+    throw AutomationError(
+        kErrInvalidCall, kLibraryName,
+        "PinEngineID: no such agent " + std::string(RemoteIP) + ":" + std::string(RemotePort));
+  }
+  V3().PinEngine(*peer, std::move(id));
 }
 
 const std::string& kivOstrel::ContextName() const {

@@ -129,6 +129,12 @@ class kivOstrel final : private UdpSocketEvents {
                std::string_view PrivPassword);
   // Nothing happens for a name that is not a user.
   void RemoveUser(std::string_view UserName);
+  // Requests to the agent at RemoteIP:RemotePort go to the engine EngineID (hex, 5 to 32 octets,
+  // as for EngineID) without discovery, and no unauthenticated message changes it, as
+  // `snmpget -e` does; "" forgets the pin. Error 380 for an ID that is not one, 5 for an agent
+  // that cannot be resolved or a pin past the 4096th.
+  void PinEngineID(std::string_view RemoteIP, std::string_view RemotePort,
+                   std::string_view EngineID);
   // The context name of every scoped PDU sent; "" by default.
   const std::string& ContextName() const;
   void ContextName(std::string_view vNewValue);

@@ -8,13 +8,6 @@
 namespace kivostrel {
 namespace {
 
-// Kept for a bounded number of requests: older ones are forgotten.
-constexpr std::size_t kMaxRemembered = 1024;
-
-std::string TargetKey(std::string_view ip, std::string_view port) {
-  return std::string(ip) + '\n' + std::string(port);
-}
-
 bool IsRequest(std::uint8_t tag) {
   return tag == kTagGetRequest || tag == kTagGetNextRequest || tag == kTagSetRequest ||
          tag == kTagGetBulkRequest;
@@ -66,10 +59,14 @@ std::int32_t V3Exchanges::NextMessageId() {
 }
 
 Bytes V3Exchanges::Request(std::string_view remote_ip, std::string_view remote_port,
-                           std::string_view user, const RequestMessage& pdu) {
+                           const Peer& peer, std::string_view user, const RequestMessage& pdu) {
   UserNamed(user);
+  // Built once now, so that a request that cannot be encoded fails at the send even when a
+  // discovery goes out first and the request itself only later.
+  BuildScopedPdu(context_engine_id, context_name, pdu);
   Pending pending{.remote_ip = std::string(remote_ip),
                   .remote_port = std::string(remote_port),
+                  .peer = peer,
                   .user = std::string(user),
                   .pdu = pdu.pdu,
                   .request_id = pdu.request_id,
@@ -78,41 +75,60 @@ Bytes V3Exchanges::Request(std::string_view remote_ip, std::string_view remote_p
                   .bindings = Bytes(pdu.bindings.begin(), pdu.bindings.end())};
   const std::int32_t message_id = NextMessageId();
   Bytes datagram = Protected(message_id, pending);
-  Remember(message_id, std::move(pending));
+  pending_.Put(message_id, std::move(pending));
   return datagram;
 }
 
+void V3Exchanges::PinEngine(const Peer& peer, Bytes engine_id) {
+  if (engine_id.empty()) {
+    pins_.erase(peer);
+    return;
+  }
+  if (pins_.size() >= kMaxPins && !pins_.contains(peer)) {
+    throw AutomationError(kErrInvalidCall, kLibraryName,
+                          "no more than " + std::to_string(kMaxPins) + " pinned engine IDs");
+  }
+  pins_.insert_or_assign(peer, std::move(engine_id));
+}
+
+const Bytes* V3Exchanges::EngineOf(const Peer& peer) {
+  if (const auto pin = pins_.find(peer); pin != pins_.end()) return &pin->second;
+  const Target* target = targets_.Find(peer);
+  return target ? &target->engine_id : nullptr;
+}
+
+bool V3Exchanges::EngineSettled(const Peer& peer) const {
+  if (pins_.contains(peer)) return true;
+  const Target* target = targets_.Peek(peer);
+  return target && target->confirmed;
+}
+
 Bytes V3Exchanges::Protected(std::int32_t message_id, Pending& pending) {
-  const auto engine = engine_of_target_.find(TargetKey(pending.remote_ip, pending.remote_port));
-  const EngineClock* clock =
-      engine == engine_of_target_.end() ? nullptr : usm_.ClockOf(engine->second);
-  pending.discovering = clock == nullptr;
+  const Bytes* engine = EngineOf(pending.peer);
+  pending.discovering = engine == nullptr;
   if (pending.discovering) {
     // A reportable, unauthenticated request for nothing: the Report names the engine.
     return usm_.Protect({.message_id = message_id,
                          .reportable = true,
                          .pdu = {.pdu = kTagGetRequest, .request_id = message_id}});
   }
-  return usm_.Protect(
-      {.message_id = message_id,
-       .reportable = true,
-       .level = 0x03,
-       .user = &UserNamed(pending.user),
-       .engine_id = engine->second,
-       .boots = clock->boots,
-       .time = usm_.EstimatedTime(*clock),
-       .context_engine_id = context_engine_id.empty() ? engine->second : context_engine_id,
-       .context_name = context_name,
-       .pdu = {.pdu = pending.pdu,
-               .request_id = pending.request_id,
-               .error_status = pending.error_status,
-               .error_index = pending.error_index,
-               .bindings = pending.bindings}});
-}
-
-void V3Exchanges::Remember(std::int32_t message_id, Pending pending) {
-  if (pending_.size() >= kMaxRemembered) pending_.erase(pending_.begin());
-  pending_.insert_or_assign(message_id, std::move(pending));
+  // An engine known without its clock (pinned, or its clock forgotten) is sent boots and time
+  // 0, which it answers with an authenticated Report of its clock (RFC 3414 4).
+  const EngineClock* clock = usm_.ClockOf(*engine);
+  return usm_.Protect({.message_id = message_id,
+                       .reportable = true,
+                       .level = 0x03,
+                       .user = &UserNamed(pending.user),
+                       .engine_id = *engine,
+                       .boots = clock ? clock->boots : 0,
+                       .time = clock ? usm_.EstimatedTime(*clock) : 0,
+                       .context_engine_id = context_engine_id.empty() ? *engine : context_engine_id,
+                       .context_name = context_name,
+                       .pdu = {.pdu = pending.pdu,
+                               .request_id = pending.request_id,
+                               .error_status = pending.error_status,
+                               .error_index = pending.error_index,
+                               .bindings = pending.bindings}});
 }
 
 Bytes V3Exchanges::Notification(std::string_view user, const RequestMessage& pdu) {
@@ -128,49 +144,76 @@ Bytes V3Exchanges::Notification(std::string_view user, const RequestMessage& pdu
 
 Bytes V3Exchanges::Response(std::string_view remote_ip, std::string_view remote_port,
                             const RequestMessage& pdu) {
-  const auto found =
-      answerable_.find({std::string(remote_ip), std::string(remote_port), pdu.request_id});
-  if (found == answerable_.end()) {
+  const RequestKey key{std::string(remote_ip), std::string(remote_port), pdu.request_id};
+  const Answerable* request = answerable_.Peek(key);
+  if (request == nullptr) {
     throw AutomationError(kErrInvalidCall, kLibraryName,
                           "no SNMPv3 request " + std::to_string(pdu.request_id) + " from " +
                               std::string(remote_ip) + ":" + std::string(remote_port) +
                               " to answer");
   }
-  const Answerable& request = found->second;
-  Bytes datagram = usm_.ProtectFromThisEngine({.message_id = request.message_id,
-                                               .level = request.level,
-                                               .user = &UserNamed(request.user),
-                                               .context_engine_id = request.context_engine_id,
-                                               .context_name = request.context_name,
+  Bytes datagram = usm_.ProtectFromThisEngine({.message_id = request->message_id,
+                                               .level = request->level,
+                                               .user = &UserNamed(request->user),
+                                               .context_engine_id = request->context_engine_id,
+                                               .context_name = request->context_name,
                                                .pdu = pdu});
-  answerable_.erase(found);
+  answerable_.Erase(key);
   return datagram;
 }
 
-bool V3Exchanges::Resend(const IncomingV3& in, Outcome& outcome) {
-  const auto found = pending_.find(in.message->message_id);
-  if (found == pending_.end()) return false;
-  Pending pending = std::move(found->second);
-  pending_.erase(found);
-  const auto counter = UsmErrorOfCounter(FirstBindingName(in.scoped->pdu));
-  const bool authenticated = (in.message->flags & kFlagAuth) != 0;
-  // A discovery's answer, an engine that has restarted with a new ID, or (vouched for by the
-  // user's key) a clock that moved on: once more with what the Report told.
-  const bool again =
-      !pending.sent_again && (counter == UsmError::kUnknownEngineId ||
-                              (counter == UsmError::kNotInTimeWindow && authenticated));
-  if (!again) return false;
+bool V3Exchanges::Resend(const IncomingV3& in, const Peer& from, Outcome& outcome) {
   const V3Message& m = *in.message;
-  if (m.engine_id.empty()) return false;
-  usm_.Synchronise(m.engine_id, m.boots, m.time);
-  engine_of_target_[TargetKey(pending.remote_ip, pending.remote_port)] =
-      Bytes(m.engine_id.begin(), m.engine_id.end());
+  Pending* found = pending_.Find(m.message_id);
+  // A Report from anywhere else is no answer to the request, which goes on waiting.
+  if (found == nullptr || found->peer != from || found->sent_again || m.engine_id.empty()) {
+    return false;
+  }
+  const auto counter = UsmErrorOfCounter(FirstBindingName(in.scoped->pdu));
+  const bool authenticated = (m.flags & kFlagAuth) != 0;
+  const Bytes* engine = EngineOf(from);
+  const bool same_engine =
+      engine && std::equal(engine->begin(), engine->end(), m.engine_id.begin(), m.engine_id.end());
+  // A discovery's answer, or an engine that has restarted with a new ID while nothing vouched
+  // for the old one; or, vouched for by the user's key, a clock that moved on.
+  const bool again = (counter == UsmError::kUnknownEngineId && !EngineSettled(from)) ||
+                     (counter == UsmError::kNotInTimeWindow && authenticated && same_engine);
+  if (!again) return false;
+  Pending pending = std::move(*found);
+  pending_.Erase(m.message_id);
+  // An unauthenticated Report teaches only an engine's first clock: one learnt already (as a
+  // notification receiver, say) is not moved back by a forgery.
+  if (authenticated || !usm_.ClockOf(m.engine_id)) usm_.Synchronise(m.engine_id, m.boots, m.time);
+  if (!pins_.contains(from)) {
+    targets_.Put(from, Target{Bytes(m.engine_id.begin(), m.engine_id.end()), authenticated});
+  }
   if (!pending.discovering) pending.sent_again = true;
+  if (!usm_.users().Find(pending.user)) {
+    // Removed while the discovery was under way: the request ends here, and the host hears why.
+    outcome.message = FailureMessage(in);
+    outcome.message->Community = pending.user;
+    outcome.security_error = SecurityErrorText(UsmError::kUnknownUserName);
+    return true;
+  }
   const std::int32_t message_id = NextMessageId();
   Send send{pending.remote_ip, pending.remote_port, Protected(message_id, pending)};
-  Remember(message_id, std::move(pending));
+  pending_.Put(message_id, std::move(pending));
   outcome.sends.push_back(std::move(send));
   return true;
+}
+
+void V3Exchanges::Answered(const IncomingV3& in, const Peer& from) {
+  const V3Message& m = *in.message;
+  const Pending* pending = pending_.Peek(m.message_id);
+  if (pending == nullptr || pending->peer != from) return;
+  if ((m.flags & kFlagAuth) && !pins_.contains(from)) {
+    if (Target* target = targets_.Find(from);
+        target && std::equal(target->engine_id.begin(), target->engine_id.end(),
+                             m.engine_id.begin(), m.engine_id.end())) {
+      target->confirmed = true;
+    }
+  }
+  pending_.Erase(m.message_id);
 }
 
 V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
@@ -189,8 +232,11 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
       }
       outcome.sends.push_back({remote_ip, remote_port, usm_.ReportFor(in, request_id)});
     }
-    // Discovery is the engines' business; every other failure is the host's to know of.
-    if (in.error != UsmError::kUnknownEngineId) {
+    // Discovery, and the probe for this engine's clock that follows it (authenticated, boots
+    // and time 0: RFC 3414 4), are the engines' business; every other failure is the host's.
+    const bool clock_probe = in.error == UsmError::kNotInTimeWindow && in.authoritative &&
+                             in.message->boots == 0 && in.message->time == 0;
+    if (in.error != UsmError::kUnknownEngineId && !clock_probe) {
       outcome.message = FailureMessage(in);
       outcome.security_error = SecurityErrorText(in.error);
     }
@@ -199,19 +245,19 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
 
   const V3Message& m = *in.message;
   const ScopedPdu& scoped = *in.scoped;
+  const Peer from{remote_ip, remote_port};
   if (scoped.pdu_tag == kTagReport) {
-    if (Resend(in, outcome)) return outcome;
+    if (Resend(in, from, outcome)) return outcome;
     if (const auto counter = UsmErrorOfCounter(FirstBindingName(scoped.pdu))) {
       outcome.security_error = SecurityErrorText(*counter);
     }
   } else if (scoped.pdu_tag == kTagGetResponse) {
-    pending_.erase(m.message_id);
+    Answered(in, from);
   }
   const std::string_view user = in.user ? std::string_view(in.user->name) : m.user;
   const auto fields = ReadRequestPdu(scoped.pdu);
   if (fields && IsRequest(scoped.pdu_tag)) {
-    if (answerable_.size() >= kMaxRemembered) answerable_.erase(answerable_.begin());
-    answerable_.insert_or_assign(
+    answerable_.Put(
         RequestKey{remote_ip, remote_port, fields->request_id},
         Answerable{m.message_id, std::string(user),
                    static_cast<std::uint8_t>(m.flags & kSecurityLevelFlags),

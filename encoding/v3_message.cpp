@@ -99,7 +99,10 @@ std::optional<V3Message> ReadV3Message(std::span<const std::uint8_t> data) {
   m.auth = usm.Take(kTagOctetString, &m.auth_offset);
   m.priv = usm.Take(kTagOctetString);
   if (!usm.ok() || !usm.at_end() || !wrapper.at_end()) return std::nullopt;
-  if (m.engine_id.size() > kMaxEngineIdSize || m.user.size() > kMaxUserNameSize) {
+  // An engine ID has 5 to 32 octets; none at all asks for the receiver's (discovery).
+  const bool engine_id_fits = m.engine_id.empty() || (m.engine_id.size() >= kMinEngineIdSize &&
+                                                      m.engine_id.size() <= kMaxEngineIdSize);
+  if (!engine_id_fits || m.user.size() > kMaxUserNameSize) {
     return std::nullopt;
   }
 

@@ -35,7 +35,8 @@ inline constexpr std::uint8_t kFlagPriv = 0x02;
 inline constexpr std::uint8_t kFlagReportable = 0x04;
 inline constexpr std::uint8_t kSecurityLevelFlags = kFlagAuth | kFlagPriv;
 
-// Longest engine ID and user name the model allows (SnmpEngineID, SnmpAdminString).
+// The sizes of an engine ID (SnmpEngineID) and the longest user name (SnmpAdminString).
+inline constexpr std::size_t kMinEngineIdSize = 5;
 inline constexpr std::size_t kMaxEngineIdSize = 32;
 inline constexpr std::size_t kMaxUserNameSize = 32;
 

@@ -33,7 +33,6 @@ constexpr std::array<ErrorRow, kUsmErrorCount> kErrors{{
 
 constexpr std::int32_t kTimeWindow = 150;
 constexpr std::int32_t kLatchedBoots = 0x7FFFFFFF;
-constexpr std::size_t kMaxClocks = 4096;
 
 void PutBigEndian(std::uint64_t value, std::span<std::uint8_t> out) {
   for (std::size_t i = out.size(); i-- > 0; value >>= 8) out[i] = static_cast<std::uint8_t>(value);
@@ -121,20 +120,13 @@ void Usm::set_boots(std::int32_t boots) {
 }
 
 const EngineClock* Usm::ClockOf(std::span<const std::uint8_t> engine_id) const {
-  const auto found = clocks_.find(engine_id);
-  return found == clocks_.end() ? nullptr : &found->second;
+  return clocks_.Peek(engine_id);
 }
 
 void Usm::Synchronise(std::span<const std::uint8_t> engine_id, std::int32_t boots,
                       std::int32_t time) {
-  if (clocks_.size() >= kMaxClocks) clocks_.clear();
-  const EngineClock clock{boots, time, seconds_(), time};
-  const auto found = clocks_.find(engine_id);
-  if (found != clocks_.end()) {
-    found->second = clock;
-  } else {
-    clocks_.emplace(Bytes(engine_id.begin(), engine_id.end()), clock);
-  }
+  clocks_.Put(Bytes(engine_id.begin(), engine_id.end()),
+              EngineClock{boots, time, seconds_(), time});
 }
 
 std::int32_t Usm::EstimatedTime(const EngineClock& clock) const {
@@ -288,13 +280,15 @@ UsmError Usm::CheckTimeliness(const V3Message& m, bool authoritative) {
                       std::abs(std::int64_t{m.time} - engine_time()) > kTimeWindow;
     return late ? UsmError::kNotInTimeWindow : UsmError::kNone;
   }
-  const auto found = clocks_.find(m.engine_id);
-  if (found == clocks_.end()) {
-    // The first authenticated message of this engine sets its clock.
+  EngineClock* found = clocks_.Find(m.engine_id);
+  if (found == nullptr) {
+    // The first authenticated message of this engine sets its clock; boots latched at their
+    // highest value are outside every window.
+    if (m.boots == kLatchedBoots) return UsmError::kNotInTimeWindow;
     Synchronise(m.engine_id, m.boots, m.time);
     return UsmError::kNone;
   }
-  EngineClock& clock = found->second;
+  EngineClock& clock = *found;
   if (m.boots > clock.boots || (m.boots == clock.boots && m.time > clock.latest_received_time)) {
     clock = {m.boots, m.time, seconds_(), m.time};
   }

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "encoding/bytes.h"
+#include "encoding/lru_map.h"
 #include "encoding/messages.h"
 #include "encoding/v3_message.h"
 #include "security/usm_users.h"
@@ -133,6 +134,12 @@ class Usm {
 
   std::uint32_t Count(UsmError error) const { return counters_[static_cast<int>(error)]; }
 
+  // The clocks of the engines heard from most recently: an engine forgotten is met again as a
+  // new one, whose first authenticated message sets its clock, so this many must be kept that a
+  // flood of new engines cannot push out one a replay is aimed at.
+  static constexpr std::size_t kMaxClocks = 50000;
+  std::size_t clock_count() const { return clocks_.size(); }
+
  private:
   UsmError Fail(IncomingV3& incoming, UsmError error);
   UsmError CheckTimeliness(const V3Message& message, bool authoritative);
@@ -146,7 +153,7 @@ class Usm {
   std::int32_t boots_ = 1;
   std::uint64_t salt_ = 0;
   std::array<std::uint32_t, kUsmErrorCount> counters_{};
-  std::map<Bytes, EngineClock, ByteOrder> clocks_;
+  LruMap<Bytes, EngineClock, ByteOrder> clocks_{kMaxClocks};
 };
 
 // A new engine ID in the RFC 3411 format of octets chosen by the engine: 0x80 and an

@@ -155,13 +155,15 @@ void UsmUsers::Add(std::string_view name, std::string_view auth_name,
   }
   const auto auth = AuthProtocolNamed(auth_name);
   if (!auth) {
-    throw std::invalid_argument("unknown authentication protocol \"" + std::string(auth_name) +
-                                "\": use \"\", MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512");
+    // Never quoted: a password given in the protocol's place would show.
+    throw std::invalid_argument(
+        "unknown authentication protocol: use \"\", MD5, SHA, SHA-224, SHA-256, SHA-384 or "
+        "SHA-512");
   }
   const auto priv = PrivProtocolNamed(priv_name);
   if (!priv) {
-    throw std::invalid_argument("unknown privacy protocol \"" + std::string(priv_name) +
-                                "\": use \"\", DES, AES, AES-192, AES-256, AES-192C or AES-256C");
+    throw std::invalid_argument(
+        "unknown privacy protocol: use \"\", DES, AES, AES-192, AES-256, AES-192C or AES-256C");
   }
   if (*priv != PrivProtocol::kNone && *auth == AuthProtocol::kNone) {
     throw std::invalid_argument("privacy needs authentication: give an authentication protocol");
@@ -190,7 +192,7 @@ void UsmUsers::Add(std::string_view name, std::string_view auth_name,
 bool UsmUsers::Remove(std::string_view name) {
   const auto found = users_.find(name);
   if (found == users_.end()) return false;
-  std::erase_if(keys_, [name](const auto& entry) { return entry.first.user == name; });
+  keys_.EraseIf([name](const KeyOf& key, const LocalizedKeys&) { return key.user == name; });
   users_.erase(found);
   return true;
 }
@@ -202,19 +204,17 @@ const UsmUser* UsmUsers::Find(std::string_view name) const {
 
 const LocalizedKeys& UsmUsers::KeysFor(const UsmUser& user, std::span<const std::uint8_t> engine_id,
                                        bool with_privacy) {
-  auto found = keys_.find(KeyView{user.name, engine_id});
-  if (found == keys_.end()) {
-    if (keys_.size() >= kMaxCachedKeys) keys_.clear();
+  LocalizedKeys* found = keys_.Find(KeyView{user.name, engine_id});
+  if (found == nullptr) {
     LocalizedKeys keys;
     if (user.auth != AuthProtocol::kNone) {
       keys.auth = LocalizeKey(crypto_, HashOf(user.auth), user.auth_key, engine_id);
     }
     ++localisations_;
     found =
-        keys_.emplace(KeyOf{user.name, Bytes(engine_id.begin(), engine_id.end())}, std::move(keys))
-            .first;
+        &keys_.Put(KeyOf{user.name, Bytes(engine_id.begin(), engine_id.end())}, std::move(keys));
   }
-  LocalizedKeys& keys = found->second;
+  LocalizedKeys& keys = *found;
   if (with_privacy && keys.priv.empty() && user.priv != PrivProtocol::kNone) {
     const HashAlgorithm hash = HashOf(user.auth);
     keys.priv = Extended(crypto_, hash, user.priv,

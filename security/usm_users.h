@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "encoding/bytes.h"
+#include "encoding/lru_map.h"
 #include "security/crypto.h"
 
 namespace kivostrel {
@@ -72,6 +73,9 @@ class UsmUsers {
                                bool with_privacy = true);
   // How many localisations were made: a second message to the same engine makes none.
   std::size_t localisations() const { return localisations_; }
+  // A bound on the cache: senders may claim any number of engine IDs.
+  static constexpr std::size_t kMaxCachedKeys = 4096;
+  std::size_t cached_keys() const { return keys_.size(); }
 
   const Crypto& crypto() const { return crypto_; }
 
@@ -96,12 +100,9 @@ class UsmUsers {
                                           y.engine_id.begin(), y.engine_id.end());
     }
   };
-  // A bound on the cache: senders may claim any number of engine IDs.
-  static constexpr std::size_t kMaxCachedKeys = 4096;
-
   const Crypto& crypto_;
   std::map<std::string, UsmUser, std::less<>> users_;
-  std::map<KeyOf, LocalizedKeys, KeyOrder> keys_;
+  LruMap<KeyOf, LocalizedKeys, KeyOrder> keys_{kMaxCachedKeys};
   std::size_t localisations_ = 0;
 };
 

@@ -16,6 +16,7 @@
 // oversized or unroutable datagram): every send is reported afterwards.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -67,6 +68,17 @@ class UdpSocket {
   // The local address the system would use towards `remote_address`, as text. Raises an
   // AutomationError when there is none (an unresolvable or unreachable host).
   virtual std::string LocalAddressFor(std::string_view remote_address) = 0;
+  // The address and port texts that DatagramReceived gives a datagram from the peer a send with
+  // these texts reaches: a host name resolved as a send resolves it (which may block), a service
+  // name as its number. Nullopt when a send there would fail.
+  struct Peer {
+    std::string address;
+    std::string port;
+    bool operator==(const Peer&) const = default;
+    auto operator<=>(const Peer&) const = default;
+  };
+  virtual std::optional<Peer> PeerOf(std::string_view remote_address,
+                                     std::string_view remote_port) = 0;
 
   // The port the socket is bound to now (also when the system chose it); 0 when none is open.
   virtual std::uint16_t LocalPort() const = 0;

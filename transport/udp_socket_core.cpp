@@ -336,6 +336,14 @@ std::optional<SocketFailure> UdpSocketCore::ResolveHost(std::string_view text, E
   return std::nullopt;
 }
 
+std::optional<UdpSocket::Peer> UdpSocketCore::PeerOf(std::string_view remote_address,
+                                                     std::string_view remote_port) {
+  Endpoint peer;
+  if (ResolvePort(remote_port, peer.port) || ResolveHost(remote_address, peer)) return std::nullopt;
+  const Endpoint received = Unmapped(peer);
+  return Peer{AddressTextOf(received), std::to_string(received.port)};
+}
+
 std::string UdpSocketCore::LocalAddressFor(std::string_view remote_address) {
   const std::string source = std::string(platform_.component) + ":LocalAddressFor";
   Endpoint remote{.port = kProbePort};

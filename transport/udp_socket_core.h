@@ -90,6 +90,7 @@ class UdpSocketCore : public UdpSocket {
   // sent). May block while a host name is resolved. Throws AutomationError kErrHostNotFound or
   // kErrNetworkUnreachable.
   std::string LocalAddressFor(std::string_view remote_address) final;
+  std::optional<Peer> PeerOf(std::string_view remote_address, std::string_view remote_port) final;
 
   std::uint16_t LocalPort() const noexcept final;
   std::optional<SocketFailure> Rebind(std::string_view local_address,

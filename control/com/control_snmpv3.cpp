@@ -24,6 +24,12 @@ void RemoveUser(kivOstrel& engine, DispatchArguments arguments, VARIANT&) {
   engine.RemoveUser(TextArgument(*arguments[0]));
 }
 
+void PinEngineID(kivOstrel& engine, DispatchArguments arguments, VARIANT&) {
+  const std::string remote_ip = TextArgument(*arguments[0]);
+  const std::string remote_port = TextArgument(*arguments[1]);
+  engine.PinEngineID(remote_ip, remote_port, TextArgument(*arguments[2]));
+}
+
 void GetContextName(kivOstrel& engine, DispatchArguments, VARIANT& result) {
   StoreEngineValue(Variant(engine.ContextName()), &result);
 }

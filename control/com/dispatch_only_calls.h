@@ -37,6 +37,8 @@ void JoinBindings(kivOstrel& engine, DispatchArguments arguments, VARIANT& resul
 void AddUser(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 // RemoveUser UserName
 void RemoveUser(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// PinEngineID RemoteIP, RemotePort, EngineID (hex; "" forgets the pin)
+void PinEngineID(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 // ContextName and EngineID (String; puts take a number or a text, 13 for anything else),
 // EngineBoots (Long) and SecurityError (String, read only).
 void GetContextName(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);

@@ -26,6 +26,7 @@ constexpr const wchar_t* kCounter64Parameters[] = {L"ObjectID", L"Value"};
 constexpr const wchar_t* kAddUserParameters[] = {L"UserName", L"AuthProtocol", L"AuthPassword",
                                                  L"PrivProtocol", L"PrivPassword"};
 constexpr const wchar_t* kRemoveUserParameters[] = {L"UserName"};
+constexpr const wchar_t* kPinEngineIDParameters[] = {L"RemoteIP", L"RemotePort", L"EngineID"};
 
 // The published DISPIDs: 0x70000001 and 0x70000002 came first and keep their numbers.
 const DispatchOnlyMember kMembers[] = {
@@ -113,6 +114,12 @@ const DispatchOnlyMember kMembers[] = {
      .kind = Kind::kProperty,
      .call = calls::GetContextEngineID,
      .put = calls::PutContextEngineID},
+    {.name = L"PinEngineID",
+     .id = 0x70000011,
+     .kind = Kind::kMethod,
+     .call = calls::PinEngineID,
+     .parameters = kPinEngineIDParameters,
+     .required = 3},
 };
 
 bool IsPut(WORD flags) noexcept {

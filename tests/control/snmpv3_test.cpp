@@ -8,6 +8,7 @@
 #include <string>
 
 #include "encoding/v3_message.h"
+#include "encoding/value_constructors.h"
 #include "engine_fixture.h"
 #include "security/usm.h"
 
@@ -156,6 +157,248 @@ TEST_F(EngineTest, Snmpv3ManagerDiscoversOnceAndSendsAgainOnce) {
   EXPECT_EQ(events.responses[1].Command, "Report");
   EXPECT_EQ(e.SecurityError(), "not in time window");
   EXPECT_EQ(std::count(log.begin(), log.end(), "SendUnreported"), 2);
+}
+
+// The attacks measured on the manager, the receiver and the agent, each as a row: forged and
+// stray datagrams from another port or with the agent's address, replays, and what RFC 3414 and
+// 3411 refuse. A row that drives an attack also checks that the genuine exchange still works.
+TEST_F(EngineTest, Snmpv3ForgedStrayAndReplayedDatagramsChangeNothing) {
+  const Bytes kOtherEngine = Hex("80 00 1F 88 80 11 22 33 44");
+  const OpenSslCrypto crypto;
+  struct Agent {
+    Usm usm;
+    std::string port;
+  };
+  struct World {
+    kivOstrel& e;
+    Agent a;  // the agent the host talks to, 127.0.0.1:161
+    Agent b;  // another agent with the same user, whose engine a forger names
+  };
+  const auto make_agent = [&](const Bytes& id, std::string port) {
+    Agent agent{Usm(
+                    crypto, [this] { return seconds_now; }, id),
+                std::move(port)};
+    agent.usm.users().Add("alice", "SHA-256", "alice-auth", "AES", "alice-priv");
+    agent.usm.set_boots(3);
+    return agent;
+  };
+  const auto deliver = [&](const std::string& port, const Bytes& datagram) {
+    udp->events().DatagramReceived("127.0.0.1", port, datagram);
+  };
+  const auto get = [&](World& w, std::int32_t id) {
+    w.e.SendGetRequest("127.0.0.1", "161", "alice", id, w.e.SNMPNullValue("1.3.6.1.2.1.1.5.0"));
+    udp->events().DatagramSent();
+  };
+  // The agent's Report for the last datagram (its discovery, or a time Report).
+  const auto report_of = [&](Agent& agent) {
+    const IncomingV3 in = agent.usm.Process(LastSent());
+    return agent.usm.ReportFor(in, 0);
+  };
+  const auto response_of = [&](Agent& agent) {
+    const IncomingV3 in = agent.usm.Process(LastSent());
+    EXPECT_EQ(in.error, UsmError::kNone);
+    if (in.error != UsmError::kNone) return Bytes{};
+    const auto request = ReadRequestPdu(in.scoped->pdu);
+    return agent.usm.ProtectFromThisEngine({.message_id = in.message->message_id,
+                                            .level = 0x03,
+                                            .user = in.user,
+                                            .context_engine_id = agent.usm.engine_id(),
+                                            .pdu = {.pdu = kTagGetResponse,
+                                                    .request_id = request->request_id,
+                                                    .bindings = request->bindings}});
+  };
+  // A whole exchange with A: discovery if need be, the request, its answer.
+  const auto exchange = [&](World& w, std::int32_t id) {
+    get(w, id);
+    if (ReadV3Message(LastSent())->engine_id.empty()) deliver("161", report_of(w.a));
+    deliver("161", response_of(w.a));
+    ASSERT_FALSE(events.responses.empty());
+    EXPECT_EQ(events.responses.back().Command, "GetResponse");
+    EXPECT_EQ(events.responses.back().RequestId, id);
+  };
+  const auto msg_id = [&] { return ReadV3Message(LastSent())->message_id; };
+  // An unauthenticated Report with the counter `error`, as anyone can write it.
+  const auto forged_report = [&](const Bytes& id, std::int32_t message_id, UsmError error) {
+    Usm forger(
+        crypto, [this] { return seconds_now; }, id);
+    return forger.ProtectFromThisEngine(
+        {.message_id = message_id,
+         .user_name = "alice",
+         .context_engine_id = id,
+         .pdu = {.pdu = kTagReport, .bindings = SNMPCounterValue(CounterOidOf(error), "1")}});
+  };
+  // A trap from the engine `id` at `boots` and `time`, as alice: one sender that claims any
+  // engine, so that alice's passwords are hashed once.
+  Usm sender(
+      crypto, [this] { return seconds_now; }, kOtherEngine);
+  sender.users().Add("alice", "SHA-256", "alice-auth", "AES", "alice-priv");
+  const auto trap_from = [&](const Bytes& id, std::int32_t boots, std::int32_t time) {
+    return sender.Protect({.message_id = 77,
+                           .level = 0x03,
+                           .user = sender.users().Find("alice"),
+                           .engine_id = id,
+                           .boots = boots,
+                           .time = time,
+                           .context_engine_id = id,
+                           .pdu = {.pdu = kTagSnmpV2Trap, .request_id = 5}});
+  };
+
+  const struct {
+    const char* attack;
+    std::function<void(World&)> run;
+  } rows[] = {
+      {"a forged discovery Report from another port names another engine",
+       [&](World& w) {
+         get(w, 1);
+         const std::int32_t discovery = msg_id();
+         deliver("9999", forged_report(kOtherEngine, discovery, UsmError::kUnknownEngineId));
+         EXPECT_EQ(udp->sent.size(), 1u) << "no request goes out for the forged engine";
+         deliver("161", report_of(w.a));
+         EXPECT_EQ(w.a.usm.Process(LastSent()).error, UsmError::kNone);
+         deliver("161", response_of(w.a));
+         EXPECT_EQ(events.responses.back().Command, "GetResponse");
+       }},
+      {"a forged Report with the agent's address cannot move a confirmed engine",
+       [&](World& w) {
+         exchange(w, 1);
+         get(w, 2);
+         const std::size_t sent = udp->sent.size();
+         deliver("161", forged_report(w.b.usm.engine_id(), msg_id(), UsmError::kUnknownEngineId));
+         EXPECT_EQ(udp->sent.size(), sent) << "the SET is not sent again for B";
+         get(w, 3);  // and the next request still goes to A
+         EXPECT_EQ(w.a.usm.Process(LastSent()).error, UsmError::kNone);
+         EXPECT_EQ(w.b.usm.Process(LastSent()).error, UsmError::kUnknownEngineId);
+       }},
+      {"forged time and digest Reports neither end nor resend a request",
+       [&](World& w) {
+         exchange(w, 1);
+         get(w, 2);
+         const std::size_t sent = udp->sent.size();
+         for (const UsmError error : {UsmError::kNotInTimeWindow, UsmError::kWrongDigest}) {
+           deliver("161", forged_report(w.a.usm.engine_id(), msg_id(), error));
+         }
+         EXPECT_EQ(udp->sent.size(), sent);
+         deliver("161", response_of(w.a));
+         EXPECT_EQ(events.responses.back().RequestId, 2);
+         EXPECT_EQ(events.responses.back().Community, "alice");
+       }},
+      {"a stray message of an unknown user is raised as refused and ends nothing",
+       [&](World& w) {
+         exchange(w, 1);
+         get(w, 2);
+         Usm stranger(
+             crypto, [this] { return seconds_now; }, w.a.usm.engine_id());
+         deliver("9999", stranger.ProtectFromThisEngine(
+                             {.message_id = msg_id() + 1,
+                              .user_name = "mallory",
+                              .context_engine_id = w.a.usm.engine_id(),
+                              .pdu = {.pdu = kTagGetResponse, .request_id = 2}}));
+         EXPECT_EQ(events.responses.back().ErrorStatus, -1);
+         EXPECT_EQ(w.e.SecurityError(), "unknown user");
+         deliver("161", response_of(w.a));
+         EXPECT_EQ(events.responses.back().Command, "GetResponse");
+         EXPECT_EQ(w.e.SecurityError(), "");
+       }},
+      {"a pinned engine is never discovered, and its clock is asked for",
+       [&](World& w) {
+         w.e.PinEngineID("127.0.0.1", "161", "80001F8880AABBCCDD");
+         get(w, 1);
+         const auto first = ReadV3Message(LastSent());
+         EXPECT_EQ(Bytes(first->engine_id.begin(), first->engine_id.end()), w.a.usm.engine_id());
+         EXPECT_EQ(first->boots, 0);
+         const std::int32_t probe = first->message_id;
+         deliver("161", forged_report(w.b.usm.engine_id(), probe, UsmError::kUnknownEngineId));
+         EXPECT_EQ(udp->sent.size(), 1u);
+         deliver("161", report_of(w.a));  // authenticated: not in time window, with its clock
+         EXPECT_EQ(udp->sent.size(), 2u);
+         deliver("161", response_of(w.a));
+         EXPECT_EQ(events.responses.back().Command, "GetResponse");
+       }},
+      {"a user removed while its discovery is under way ends the request with a Report",
+       [&](World& w) {
+         get(w, 1);
+         w.e.RemoveUser("alice");
+         deliver("161", report_of(w.a));
+         EXPECT_EQ(udp->sent.size(), 1u);
+         EXPECT_EQ(events.responses.back().Command, "Report");
+         EXPECT_EQ(events.responses.back().ErrorStatus, -1);
+         EXPECT_EQ(events.responses.back().Community, "alice");
+         EXPECT_EQ(w.e.SecurityError(), "unknown user");
+       }},
+      {"a request too large to encode fails at the send, before the discovery",
+       [&](World& w) {
+         const Bytes big = kivOstrel::JoinBindings(
+             std::vector<Bytes>{w.e.SNMPStringValue("1.3.6.1.2.1.1.4.0", std::string(20000, 'x')),
+                                w.e.SNMPStringValue("1.3.6.1.2.1.1.5.0", std::string(20000, 'x'))});
+         std::int32_t error = 0;
+         try {
+           w.e.SendSetRequest("127.0.0.1", "161", "alice", 1, big);
+         } catch (const AutomationError& failure) {
+           error = failure.number();
+         }
+         EXPECT_EQ(error, 6);
+         EXPECT_TRUE(udp->sent.empty());
+         EXPECT_EQ(w.e.Stat(), 1);
+       }},
+      {"the clock probe a manager sends this engine is answered and raises nothing",
+       [&](World& w) {
+         Usm manager(
+             crypto, [this] { return seconds_now; }, kOtherEngine);
+         manager.users().Add("alice", "SHA-256", "alice-auth", "AES", "alice-priv");
+         const Bytes id = Hex(w.e.EngineID());
+         deliver("40000", manager.Protect({.message_id = 9,
+                                           .reportable = true,
+                                           .level = 0x03,
+                                           .user = manager.users().Find("alice"),
+                                           .engine_id = id,
+                                           .context_engine_id = id,
+                                           .pdu = {.pdu = kTagGetRequest, .request_id = 4}}));
+         EXPECT_TRUE(events.responses.empty());
+         ASSERT_EQ(udp->sent.size(), 1u);
+         const IncomingV3 report = manager.Process(LastSent());
+         EXPECT_EQ(report.error, UsmError::kNone);
+         EXPECT_EQ(report.message->flags & kFlagAuth, kFlagAuth);
+         EXPECT_EQ(report.message->boots, w.e.EngineBoots());
+       }},
+      {"a new engine's first message at boots 2147483647 is out of every window",
+       [&](World&) {
+         deliver("40000", trap_from(kOtherEngine, 0x7FFFFFFF, 10));
+         EXPECT_EQ(events.responses.back().ErrorStatus, -1);
+         EXPECT_EQ(engine->SecurityError(), "not in time window");
+       }},
+      {"an engine ID of 4 octets is unreadable",
+       [&](World&) {
+         deliver("40000", trap_from(Hex("80 00 1F 88"), 1, 10));
+         EXPECT_EQ(events.responses.back().ErrorStatus, -1);
+         EXPECT_EQ(engine->SecurityError(), "unreadable message");
+       }},
+      {"a trap refused as too old stays refused after 5,000 other engines",
+       [&](World&) {
+         const Bytes old = trap_from(kOtherEngine, 1, 100);
+         deliver("40000", trap_from(kOtherEngine, 1, 1000));
+         deliver("40000", old);
+         EXPECT_EQ(engine->SecurityError(), "not in time window");
+         Bytes other = kOtherEngine;
+         for (int i = 0; i < 5000; ++i) {
+           other[5] = static_cast<std::uint8_t>(i >> 8), other[6] = static_cast<std::uint8_t>(i);
+           deliver("40000", trap_from(other, 1, 10));
+         }
+         EXPECT_EQ(engine->SecurityError(), "");
+         deliver("40000", old);
+         EXPECT_EQ(engine->SecurityError(), "not in time window");
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.attack);
+    Create();
+    events.responses.clear();
+    kivOstrel& e = ReadyEngine();
+    e.SnmpVersion(Variant(3));
+    e.AddUser("alice", "SHA-256", "alice-auth", "AES", "alice-priv");
+    seconds_now += 500;
+    World world{e, make_agent(kAgentEngine, "161"), make_agent(kOtherEngine, "1161")};
+    row.run(world);
+  }
 }
 
 }  // namespace

@@ -53,6 +53,10 @@ class FakeUdpSocket final : public UdpSocket {
     return *local_address;
   }
 
+  // Literal addresses and decimal ports only: as they are.
+  std::optional<Peer> PeerOf(std::string_view address, std::string_view port) override {
+    return Peer{std::string(address), std::string(port)};
+  }
   std::uint16_t LocalPort() const override { return bound_port; }
   std::optional<SocketFailure> Rebind(std::string_view address, std::uint16_t port) override {
     log_.push_back("Rebind(" + std::string(address) + "," + std::to_string(port) + ")");

@@ -463,9 +463,9 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
        "decode"},
       {Words({"listen", "--user", ":SHA:a-pass-1"}), "--user needs a user name", "listen"},
       {Words({"listen", "--user", "bob:SHA-1000:a-pass-1"}),
-       "--user 'bob': the second field is not an authentication protocol", "listen"},
+       "--user: the second field is not an authentication protocol", "listen"},
       {Words({"listen", "--user", "bob:SHA:a-pass-1:AES-512:p-pass-1"}),
-       "--user 'bob': the fourth field is not a privacy protocol", "listen"},
+       "--user: the fourth field is not a privacy protocol", "listen"},
   };
   for (const InvalidCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));

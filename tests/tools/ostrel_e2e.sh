@@ -773,12 +773,12 @@ refused the request: wrong digest (check -a and -A)|1|-v 3 -u bob -l authNoPriv 
 refused the request: unknown user (check -u)|1|-v 3 -u mallory -l authNoPriv -A $WRONG_PASS
 refused the request: unsupported security level (check -l)|1|-v 3 -u bob -l authPriv -A $BOB_AUTH -X $BOB_AUTH
 no response from $AGENT|1|-v 3 -u alice -l authPriv -a SHA -A $ALICE_AUTH -x AES -X $WRONG_PASS
-user 'alice': AddUser: the authentication password is shorter than 8 characters|64|-v 3 -u alice -l authNoPriv -A $SHORT_PASS
-user 'alice': AddUser: the privacy password is shorter than 8 characters|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH -X $SHORT_PASS
-user 'alice': AddUser: unknown authentication protocol "SHA-1000"|64|-v 3 -u alice -l authNoPriv -a SHA-1000 -A $ALICE_AUTH
-user 'alice': AddUser: unknown privacy protocol "AES-512"|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH -x AES-512 -X $ALICE_PRIV
--e '0102': EngineID takes 5 to 32 octets as hex text|64|-v 3 -u carol -e 0102
--E '0102': ContextEngineID takes 5 to 32 octets as hex text|64|-v 3 -u carol -E 0102
+a user: AddUser: the authentication password is shorter than 8 characters|64|-v 3 -u alice -l authNoPriv -A $SHORT_PASS
+a user: AddUser: the privacy password is shorter than 8 characters|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH -X $SHORT_PASS
+a user: AddUser: unknown authentication protocol: use|64|-v 3 -u alice -l authNoPriv -a SHA-1000 -A $ALICE_AUTH
+a user: AddUser: unknown privacy protocol: use|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH -x AES-512 -X $ALICE_PRIV
+-e: PinEngineID takes 5 to 32 octets as hex text|64|-v 3 -u carol -e 0102
+-E: ContextEngineID takes 5 to 32 octets as hex text|64|-v 3 -u carol -E 0102
 -l authPriv needs -X PASS|64|-v 3 -u alice -l authPriv -A $ALICE_AUTH
 TABLE
   # A usage error shows the command's SNMPv3 form.

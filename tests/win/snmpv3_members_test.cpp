@@ -143,11 +143,11 @@ TEST(Snmpv3Members, ValuesAndErrors) {
        L""},  // replaced
       // What AddUser refuses, saying why.
       {L"AddUser", kCall, User(L"u", L"SHA-1024", L"authpass1", L"AES", L"privpass1"), 5,
-       L"AddUser: unknown authentication protocol \"SHA-1024\": use \"\", MD5, SHA, SHA-224, "
-       L"SHA-256, SHA-384 or SHA-512"},
+       L"AddUser: unknown authentication protocol: use \"\", MD5, SHA, SHA-224, SHA-256, SHA-384 "
+       L"or SHA-512"},
       {L"AddUser", kCall, User(L"u", L"SHA", L"authpass1", L"AES-512", L"privpass1"), 5,
-       L"AddUser: unknown privacy protocol \"AES-512\": use \"\", DES, AES, AES-192, AES-256, "
-       L"AES-192C or AES-256C"},
+       L"AddUser: unknown privacy protocol: use \"\", DES, AES, AES-192, AES-256, AES-192C or "
+       L"AES-256C"},
       {L"AddUser", kCall, User(L"u", L"SHA", L"seven77", L"AES", L"privpass1"), 5,
        L"AddUser: the authentication password is shorter than 8 characters"},
       {L"AddUser", kCall, User(L"u", L"SHA", L"authpass1", L"AES", L"privpas"), 5,

@@ -275,18 +275,18 @@ UserArgument ParseUserArgument(std::string_view text, std::string_view command) 
     throw UsageError("--user needs a user name before the first ':'", std::string(command));
   }
   if (!AuthProtocolNamed(user.auth_protocol)) {
-    throw UsageError("--user " + Quoted(user.name) +
-                         ": the second field is not an authentication protocol (MD5, SHA, "
-                         "SHA-224, SHA-256, SHA-384, SHA-512 or empty); the authentication "
-                         "password cannot contain ':'",
-                     std::string(command));
+    throw UsageError(
+        "--user: the second field is not an authentication protocol (MD5, SHA, "
+        "SHA-224, SHA-256, SHA-384, SHA-512 or empty); the authentication "
+        "password cannot contain ':'",
+        std::string(command));
   }
   if (!PrivProtocolNamed(user.priv_protocol)) {
-    throw UsageError("--user " + Quoted(user.name) +
-                         ": the fourth field is not a privacy protocol (DES, AES, AES-192, "
-                         "AES-256, AES-192C, AES-256C or empty); the authentication password "
-                         "cannot contain ':'",
-                     std::string(command));
+    throw UsageError(
+        "--user: the fourth field is not a privacy protocol (DES, AES, AES-192, "
+        "AES-256, AES-192C, AES-256C or empty); the authentication password "
+        "cannot contain ':'",
+        std::string(command));
   }
   return user;
 }

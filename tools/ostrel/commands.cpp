@@ -36,15 +36,35 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kRefusals
     {"1.3.6.1.6.3.12.1.5.0", "unknown context (check -n)"},
 }};
 
-// Why an SNMPv3 request came to nothing: the agent's Report, or its answer refused here. Ends
-// the exchange with status 1.
+// The refusals an agent cannot authenticate (it does not know the user, or its key does not
+// match), which end an SNMPv3 request when they come from the agent. Anything else unauthenticated
+// may be anyone's: it is noted, and the wait goes on.
+bool EndsTheRequest(const Datagram& report) {
+  if (report.ErrorStatus == -1) return false;  // refused here: nothing vouches for it
+  const std::string& reason = report.SecurityError.empty() && !report.Objects.empty()
+                                  ? report.Objects[0].OIDName
+                                  : report.SecurityError;
+  return std::any_of(kRefusals.begin(), kRefusals.end(),
+                     [&](const auto& refusal) { return refusal.first == reason; });
+}
+
+// What an SNMPv3 message from the agent that did not answer the request says, for the timeout's
+// message.
+std::string RefusalText(const Datagram& datagram, const kivOstrel& control) {
+  if (datagram.ErrorStatus == -1) {
+    return "its answer was refused: " + (datagram.SecurityError.empty()
+                                             ? std::string("unreadable message")
+                                             : datagram.SecurityError);
+  }
+  std::string reason = datagram.SecurityError;
+  if (reason.empty() && !datagram.Objects.empty())
+    reason = control.OID2Name(datagram.Objects[0].OIDName);
+  return "a Report of " + (reason.empty() ? std::string("nothing") : reason);
+}
+
+// Why an SNMPv3 request came to nothing: the agent's Report. Ends the exchange with status 1.
 [[noreturn]] void ThrowRefused(const Datagram& datagram, const kivOstrel& control) {
   const std::string from = EndpointText(datagram.RemoteIP, datagram.RemotePort);
-  if (datagram.ErrorStatus == -1) {
-    throw ToolError(kExitFailure, "the answer from " + from + " was refused: " +
-                                      (datagram.SecurityError.empty() ? "unreadable message"
-                                                                      : datagram.SecurityError));
-  }
   std::string reason = datagram.SecurityError;
   if (reason.empty()) reason = datagram.Objects.empty() ? "" : datagram.Objects[0].OIDName;
   const auto known = std::find_if(kRefusals.begin(), kRefusals.end(),
@@ -74,9 +94,17 @@ class Requester {
 
   // The GetResponse carrying the request's id. Each attempt (1 + retries) sends the request again
   // with the same id and waits `timeout` for it; an answer to an earlier attempt counts as well.
+  // Under SNMPv3 only an answer from the agent, of the request's user, that the control accepted
+  // counts; an agent's Report of a refusal it cannot authenticate ends the exchange.
   Datagram Exchange(const SendFunction& send) {
     const std::int32_t id = next_id_;
     next_id_ = next_id_ == INT32_MAX ? 1 : next_id_ + 1;
+    const bool v3 = invocation_.snmp_version == 3;
+    const auto agent = host_.PeerOf(invocation_.target.host, invocation_.target.port);
+    const auto from_agent = [&](const Datagram& datagram) {
+      return agent && datagram.RemoteIP == agent->address && datagram.RemotePort == agent->port;
+    };
+    std::string refused;  // the last refusal from the agent while no answer came
     for (int attempt = 0; attempt <= invocation_.retries; ++attempt) {
       const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(timeout_);
       host_.WaitReady(deadline);
@@ -92,19 +120,29 @@ class Requester {
         while (!received.empty()) {
           Datagram datagram = std::move(received.front());
           received.pop_front();
-          if (datagram.Command == "GetResponse" && datagram.RequestId == id) return datagram;
-          // Under SNMPv3 one request is under way at a time: a Report (the control deals with
-          // discovery and clocks by itself) or an answer refused here is about it.
-          if (datagram.Version == 3 && datagram.Command == "Report") {
-            ThrowRefused(datagram, host_.control());
+          if (!v3) {
+            if (datagram.Command == "GetResponse" && datagram.RequestId == id) return datagram;
+            continue;
+          }
+          if (datagram.Version != 3 || !from_agent(datagram)) continue;
+          if (datagram.Command == "GetResponse" && datagram.RequestId == id &&
+              datagram.Community == invocation_.community) {
+            return datagram;
+          }
+          // One request is under way at a time: the control deals with discovery and clocks by
+          // itself, and a Report it raises is about this one.
+          if (datagram.Command == "Report") {
+            if (EndsTheRequest(datagram)) ThrowRefused(datagram, host_.control());
+            refused = RefusalText(datagram, host_.control());
           }
         }
       } while (host_.Pump(deadline));
     }
-    throw ToolError(
-        kExitFailure,
-        "no response from " + EndpointText(invocation_.target.host, invocation_.target.port) +
-            " (timeout after " + std::to_string(invocation_.retries + 1) + " attempts)");
+    throw ToolError(kExitFailure,
+                    "no response from " +
+                        EndpointText(invocation_.target.host, invocation_.target.port) +
+                        " (timeout after " + std::to_string(invocation_.retries + 1) + " attempts" +
+                        (refused.empty() ? "" : "; meanwhile " + refused) + ")");
   }
 
  private:
@@ -127,14 +165,21 @@ void SetUpSnmpV3(kivOstrel& control, const Invocation& invocation) {
     }
   };
   if (const auto& id = invocation.engine_id) {
-    apply("-e " + Quoted(*id), [&] { control.EngineID(*id); });
+    // A notification sender's and a receiver's own engine; a manager's -e pins the agent's,
+    // which is then never discovered.
+    if (invocation.command == Command::kTrap || invocation.command == Command::kListen) {
+      apply("-e", [&] { control.EngineID(*id); });
+    } else {
+      apply("-e",
+            [&] { control.PinEngineID(invocation.target.host, invocation.target.port, *id); });
+    }
   }
   if (!invocation.context_name.empty()) control.ContextName(invocation.context_name);
   if (const auto& id = invocation.context_engine_id) {
-    apply("-E " + Quoted(*id), [&] { control.ContextEngineID(*id); });
+    apply("-E", [&] { control.ContextEngineID(*id); });
   }
   for (const UserArgument& user : invocation.users) {
-    apply("user " + Quoted(user.name), [&] {
+    apply("a user", [&] {
       control.AddUser(user.name, user.auth_protocol, user.auth_password, user.priv_protocol,
                       user.priv_password);
     });

@@ -25,6 +25,10 @@ class ReplaySocket final : public UdpSocket {
   void SendUnreported(std::string_view /*remote_address*/, std::string_view /*remote_port*/,
                       std::span<const std::uint8_t> /*message*/) override {}
   std::string LocalAddressFor(std::string_view /*remote_address*/) override { return "0.0.0.0"; }
+  std::optional<Peer> PeerOf(std::string_view remote_address,
+                             std::string_view remote_port) override {
+    return Peer{std::string(remote_address), std::string(remote_port)};
+  }
   std::uint16_t LocalPort() const override { return 0; }
   std::optional<kivostrel::SocketFailure> Rebind(std::string_view /*local_address*/,
                                                  std::uint16_t /*local_port*/) override {
@@ -91,6 +95,12 @@ void ControlHost::WaitReady(Clock::time_point deadline) {
 
 std::uint16_t ControlHost::LocalPort() const noexcept {
   return network_socket_ != nullptr ? network_socket_->LocalPort() : 0;
+}
+
+std::optional<UdpSocket::Peer> ControlHost::PeerOf(const std::string& host,
+                                                   const std::string& port) const {
+  if (network_socket_ == nullptr) return UdpSocket::Peer{host, port};
+  return network_socket_->PeerOf(host, port);
 }
 
 void ControlHost::Replay(const std::string& remote_address, const std::string& remote_port,

@@ -65,6 +65,9 @@ class ControlHost final : private HostEvents, private Label {
   void WaitReady(Clock::time_point deadline);
   // The local port of the socket, 0 before it is open.
   std::uint16_t LocalPort() const noexcept;
+  // The address and port texts datagrams from this agent arrive with; nullopt when it cannot be
+  // reached.
+  std::optional<UdpSocket::Peer> PeerOf(const std::string& host, const std::string& port) const;
 
   // --- Offline only ---
   // The control receives `data` from `remote_address`:`remote_port` and reports it.
