@@ -465,32 +465,50 @@ void kivOstrel::SocketError(std::int32_t code, const std::string& description,
 void kivOstrel::DatagramReceived(const std::string& remote_address, const std::string& remote_port,
                                  std::span<const std::uint8_t> data) {
   label_.SetCaption("Received");
-  if (v3_ && MessageVersionOf(data) == kSnmpV3) {
-    ReceivedV3(remote_address, remote_port, data);
+  std::shared_ptr<ReceivedMessage> message;
+  // What goes wrong while a datagram is handled is never lost: the host hears of it as a socket
+  // error of the receive, and the next datagram is handled as usual.
+  try {
+    message = v3_ && MessageVersionOf(data) == kSnmpV3
+                  ? ReceivedV3(remote_address, remote_port, data)
+                  : Received(remote_address, remote_port, data);
+  } catch (const AutomationError& error) {
+    SocketError(error.number(), error.description(), "Receive");
+    return;
+  } catch (const std::exception& error) {
+    SocketError(kErrInvalidCall, std::string("cannot handle a datagram: ") + error.what(),
+                "Receive");
     return;
   }
+  if (message) Raise(std::move(message));
+}
+
+std::shared_ptr<ReceivedMessage> kivOstrel::Received(const std::string& remote_address,
+                                                     const std::string& remote_port,
+                                                     std::span<const std::uint8_t> data) {
   auto message = std::make_shared<ReceivedMessage>(DecodeReceivedMessage(data, m_StringType));
   message->RemoteIP = remote_address;
   message->RemotePort = remote_port;
   message->RawData.assign(data.begin(), data.end());
-  Acknowledge(*message, data);
   m_SecurityError.clear();
-  Raise(std::move(message));
+  Acknowledge(*message, data);
+  return message;
 }
 
-void kivOstrel::ReceivedV3(const std::string& remote_address, const std::string& remote_port,
-                           std::span<const std::uint8_t> data) {
+std::shared_ptr<ReceivedMessage> kivOstrel::ReceivedV3(const std::string& remote_address,
+                                                       const std::string& remote_port,
+                                                       std::span<const std::uint8_t> data) {
   V3Exchanges::Outcome outcome = v3_->Receive(remote_address, remote_port, data, m_StringType);
   for (const V3Exchanges::Send& send : outcome.sends) {
     udp_->SendUnreported(send.remote_ip, send.remote_port, send.datagram);
   }
-  if (!outcome.message) return;
+  if (!outcome.message) return nullptr;
+  m_SecurityError = std::move(outcome.security_error);
   auto message = std::make_shared<ReceivedMessage>(std::move(*outcome.message));
   message->RemoteIP = remote_address;
   message->RemotePort = remote_port;
   message->RawData.assign(data.begin(), data.end());
-  m_SecurityError = std::move(outcome.security_error);
-  Raise(std::move(message));
+  return message;
 }
 
 void kivOstrel::Raise(std::shared_ptr<ReceivedMessage> message) {

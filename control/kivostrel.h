@@ -238,8 +238,14 @@ class kivOstrel final : private UdpSocketEvents {
   // The datagram of a request, response or notification PDU under the current version.
   Bytes MessageOf(std::string_view RemoteIP, std::string_view RemotePort,
                   std::string_view Community, const RequestMessage& pdu);
-  void ReceivedV3(const std::string& remote_address, const std::string& remote_port,
-                  std::span<const std::uint8_t> data);
+  // The message a datagram is for the host (null for the engines' own business), after what
+  // it calls for has been sent (an inform's acknowledgement, a Report, a request sent again).
+  std::shared_ptr<ReceivedMessage> Received(const std::string& remote_address,
+                                            const std::string& remote_port,
+                                            std::span<const std::uint8_t> data);
+  std::shared_ptr<ReceivedMessage> ReceivedV3(const std::string& remote_address,
+                                              const std::string& remote_port,
+                                              std::span<const std::uint8_t> data);
   void Raise(std::shared_ptr<ReceivedMessage> message);
 
   HostEvents& events_;

@@ -57,6 +57,9 @@ class Crypto {
                                            std::span<const std::uint8_t> data) const = 0;
   // Unpredictable octets from the platform's generator.
   virtual void RandomBytes(std::span<std::uint8_t> out) const = 0;
+  // Overwrites `secret` with zeros in a way the compiler may not leave out (OPENSSL_cleanse,
+  // SecureZeroMemory).
+  virtual void Cleanse(std::span<std::uint8_t> secret) const noexcept = 0;
 };
 
 }  // namespace kivostrel

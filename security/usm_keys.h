@@ -8,16 +8,16 @@
 #include <vector>
 
 #include "security/crypto.h"
+#include "security/secret_bytes.h"
 
 namespace kivostrel {
 
-// The digest of the password repeated over 1,048,576 octets. The password must not be empty.
-std::vector<std::uint8_t> PasswordToKey(const Crypto& crypto, HashAlgorithm algorithm,
-                                        std::string_view password);
+// The digest of the password repeated over 1,048,576 octets, which are wiped afterwards. The
+// password must not be empty.
+SecretBytes PasswordToKey(const Crypto& crypto, HashAlgorithm algorithm, std::string_view password);
 
 // The digest of key || engine ID || key.
-std::vector<std::uint8_t> LocalizeKey(const Crypto& crypto, HashAlgorithm algorithm,
-                                      std::span<const std::uint8_t> key,
-                                      std::span<const std::uint8_t> engine_id);
+SecretBytes LocalizeKey(const Crypto& crypto, HashAlgorithm algorithm,
+                        std::span<const std::uint8_t> key, std::span<const std::uint8_t> engine_id);
 
 }  // namespace kivostrel

@@ -59,20 +59,23 @@ std::string_view NameIn(const std::array<Named<Protocol>, N>& table, Protocol pr
 
 // Where the digest is shorter than the cipher's key: Blumenthal appends the digest of the key
 // so far, Reeder the key so far used as a password and localised again.
-Bytes Extended(const Crypto& crypto, HashAlgorithm hash, PrivProtocol priv, Bytes key,
-               std::span<const std::uint8_t> engine_id) {
+SecretBytes Extended(const Crypto& crypto, HashAlgorithm hash, PrivProtocol priv,
+                     SecretBytes localised, std::span<const std::uint8_t> engine_id) {
   const std::size_t needed = PrivKeySize(priv);
   const bool reeder = priv == PrivProtocol::kAes192C || priv == PrivProtocol::kAes256C;
+  SecretBytes key = std::move(localised);
   while (key.size() < needed) {
-    const Bytes more =
-        reeder ? LocalizeKey(crypto, hash,
-                             PasswordToKey(crypto, hash,
-                                           {reinterpret_cast<const char*>(key.data()), key.size()}),
-                             engine_id)
-               : crypto.Hash(hash, key);
-    key.insert(key.end(), more.begin(), more.end());
+    const std::span<const std::uint8_t> last = key;
+    const SecretBytes more =
+        reeder
+            ? LocalizeKey(crypto, hash,
+                          PasswordToKey(crypto, hash,
+                                        {reinterpret_cast<const char*>(last.data()), last.size()}),
+                          engine_id)
+            : SecretBytes(crypto, crypto.Hash(hash, last));
+    key.Append(more);
   }
-  key.resize(needed);
+  key.Truncate(needed);
   return key;
 }
 

@@ -15,6 +15,7 @@
 #include "encoding/bytes.h"
 #include "encoding/lru_map.h"
 #include "security/crypto.h"
+#include "security/secret_bytes.h"
 
 namespace kivostrel {
 
@@ -41,15 +42,15 @@ struct UsmUser {
   std::string name;
   AuthProtocol auth = AuthProtocol::kNone;
   PrivProtocol priv = PrivProtocol::kNone;
-  Bytes auth_key;  // the keys made from the passwords (Ku), not yet localised
-  Bytes priv_key;
+  SecretBytes auth_key;  // the keys made from the passwords (Ku), not yet localised
+  SecretBytes priv_key;
   // The security level's msgFlags bits: 0, authentication, or both.
   std::uint8_t level() const;
 };
 
 struct LocalizedKeys {
-  Bytes auth;
-  Bytes priv;  // extended to PrivKeySize where the digest is shorter
+  SecretBytes auth;
+  SecretBytes priv;  // extended to PrivKeySize where the digest is shorter
 };
 
 class UsmUsers {

@@ -197,6 +197,7 @@ std::vector<std::uint8_t> CngCrypto::DesCbc(bool encrypt, std::span<const std::u
     std::copy(key.begin(), key.end(), triple.begin() + at);
   }
   const UniqueKey des = SymmetricKey(providers_->des3_cbc.get(), triple);
+  Cleanse(triple);
   // CNG updates the IV in place as it chains.
   std::array<std::uint8_t, 8> chain;
   std::copy(iv.begin(), iv.end(), chain.begin());
@@ -209,6 +210,10 @@ std::vector<std::uint8_t> CngCrypto::DesCbc(bool encrypt, std::span<const std::u
                                                 chain.size(), out.data(), size, &written, 0);
   Check(status, encrypt ? "BCryptEncrypt" : "BCryptDecrypt");
   return out;
+}
+
+void CngCrypto::Cleanse(std::span<std::uint8_t> secret) const noexcept {
+  ::SecureZeroMemory(secret.data(), secret.size());
 }
 
 void CngCrypto::RandomBytes(std::span<std::uint8_t> out) const {

@@ -1,6 +1,7 @@
 #include "security/openssl/openssl_crypto.h"
 
 #include <openssl/core_names.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
 #include <openssl/provider.h>
@@ -213,6 +214,10 @@ std::vector<std::uint8_t> OpenSslCrypto::DesCbc(bool encrypt, std::span<const st
     Fail("DES-CBC");
   }
   return out;
+}
+
+void OpenSslCrypto::Cleanse(std::span<std::uint8_t> secret) const noexcept {
+  OPENSSL_cleanse(secret.data(), secret.size());
 }
 
 void OpenSslCrypto::RandomBytes(std::span<std::uint8_t> out) const {

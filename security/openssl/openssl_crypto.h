@@ -27,6 +27,7 @@ class OpenSslCrypto final : public Crypto {
                                    std::span<const std::uint8_t> iv,
                                    std::span<const std::uint8_t> data) const override;
   void RandomBytes(std::span<std::uint8_t> out) const override;
+  void Cleanse(std::span<std::uint8_t> secret) const noexcept override;
 
  private:
   struct Context;

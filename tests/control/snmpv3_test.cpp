@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 
@@ -81,6 +82,19 @@ TEST_F(EngineTest, Snmpv3MembersRefuseWhatCannotWork) {
   EXPECT_EQ(other.ContextEngineID(), "80000000AA");
   EXPECT_TRUE(udp->sent.empty());
   EXPECT_EQ(other.Stat(), 1);
+
+  // A password typed in any of AddUser's places is never shown, whatever AddUser makes of it.
+  for (std::size_t place = 0; place < 5; ++place) {
+    std::array<std::string, 5> arguments{"ops", "SHA", "ops-auth-pass", "AES", "ops-priv-pass"};
+    const std::string secret = "my-auth-secret-" + std::to_string(place);
+    arguments[place] = secret;
+    try {
+      other.AddUser(arguments[0], arguments[1], arguments[2], arguments[3], arguments[4]);
+    } catch (const AutomationError& failure) {
+      EXPECT_EQ(failure.description().find(secret), std::string::npos) << failure.description();
+      EXPECT_EQ(failure.source().find(secret), std::string::npos);
+    }
+  }
 }
 
 TEST_F(EngineTest, Snmpv3ManagerDiscoversOnceAndSendsAgainOnce) {
@@ -339,6 +353,24 @@ TEST_F(EngineTest, Snmpv3ForgedStrayAndReplayedDatagramsChangeNothing) {
          EXPECT_EQ(error, 6);
          EXPECT_TRUE(udp->sent.empty());
          EXPECT_EQ(w.e.Stat(), 1);
+       }},
+      {"what fails while a datagram is handled reaches the host as a socket error",
+       [&](World& w) {
+         udp->fail_unreported = true;  // the discovery's Report cannot go out
+         Usm manager(
+             crypto, [this] { return seconds_now; }, kOtherEngine);
+         deliver("40000", manager.Protect({.message_id = 9,
+                                           .reportable = true,
+                                           .pdu = {.pdu = kTagGetRequest, .request_id = 9}}));
+         EXPECT_TRUE(events.responses.empty());
+         EXPECT_EQ(std::count(log.begin(), log.end(),
+                              "WsError(5,cannot handle a datagram: the system is out of buffers,"
+                              "Receive)"),
+                   1);
+         udp->fail_unreported = false;
+         deliver("40000", trap_from(kOtherEngine, 1, 10));  // and the next one is handled
+         EXPECT_EQ(events.responses.size(), 1u);
+         EXPECT_EQ(w.e.SecurityError(), "");
        }},
       {"the clock probe a manager sends this engine is answered and raises nothing",
        [&](World& w) {

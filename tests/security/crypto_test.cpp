@@ -22,7 +22,7 @@ namespace {
 
 using testing::Hex;
 
-std::string Compact(const std::vector<std::uint8_t>& bytes) {
+std::string Compact(std::span<const std::uint8_t> bytes) {
   return ToHex(bytes, "");
 }
 
@@ -131,7 +131,7 @@ TEST_F(UsmKeysTest, PasswordToKeyAndLocalisation) {
       continue;
     }
     ASSERT_TRUE(crypto_->Supports(c.algorithm));
-    const std::vector<std::uint8_t> key = PasswordToKey(*crypto_, c.algorithm, "maplesyrup");
+    const SecretBytes key = PasswordToKey(*crypto_, c.algorithm, "maplesyrup");
     EXPECT_EQ(Compact(key), c.key);
     EXPECT_EQ(key.size(), DigestSize(c.algorithm));
     EXPECT_EQ(Compact(LocalizeKey(*crypto_, c.algorithm, key, engine_id)), c.localised);

@@ -4,7 +4,9 @@
 // can fail, with the counter it raises and the Report it is answered with.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "encoding/ber_tags.h"
@@ -346,6 +348,68 @@ TEST_F(UsmTest, ANotificationSendersClockIsLearntAndReplaysRefused) {
     now_ += c.now_by;
     EXPECT_EQ(manager_.Process(trap(c.boots, c.time)).error, c.error);
   }
+}
+
+// The platform's crypto, with every octet it is asked to cleanse counted.
+class CleanseCounter final : public Crypto {
+ public:
+  explicit CleanseCounter(const Crypto& inner) : inner_(inner) {}
+  bool Supports(HashAlgorithm a) const noexcept override { return inner_.Supports(a); }
+  std::vector<std::uint8_t> Hash(HashAlgorithm a, std::span<const std::uint8_t> d) const override {
+    return inner_.Hash(a, d);
+  }
+  std::vector<std::uint8_t> HmacOfParts(
+      HashAlgorithm a, std::span<const std::uint8_t> k,
+      std::span<const std::span<const std::uint8_t>> p) const override {
+    return inner_.HmacOfParts(a, k, p);
+  }
+  std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> k) const override {
+    return inner_.Aes(k);
+  }
+  std::vector<std::uint8_t> DesCbc(bool e, std::span<const std::uint8_t> k,
+                                   std::span<const std::uint8_t> iv,
+                                   std::span<const std::uint8_t> d) const override {
+    return inner_.DesCbc(e, k, iv, d);
+  }
+  void RandomBytes(std::span<std::uint8_t> out) const override { inner_.RandomBytes(out); }
+  void Cleanse(std::span<std::uint8_t> secret) const noexcept override {
+    inner_.Cleanse(secret);
+    cleansed += secret.size();
+    all_zero = all_zero && std::all_of(secret.begin(), secret.end(), [](auto b) { return b == 0; });
+  }
+  mutable std::size_t cleansed = 0;
+  mutable bool all_zero = true;
+
+ private:
+  const Crypto& inner_;
+};
+
+TEST(UsmSecretsTest, PasswordsKeysAndTheirBuffersAreWipedWhenFreed) {
+  const auto platform = crypto_platform::MakeCrypto();
+  const CleanseCounter crypto(*platform);
+  const struct {
+    const char* auth;
+    const char* priv;
+    std::size_t ku;         // the two keys made from passwords
+    std::size_t localised;  // and localised, the privacy key extended
+  } rows[] = {
+      {"SHA", "AES", 40, 36},
+      {"MD5", "DES", 32, 32},
+      {"SHA-256", "AES-256C", 64, 64},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.auth) + " " + row.priv);
+    UsmUsers users(crypto);
+    crypto.cleansed = 0;
+    users.Add("ops", row.auth, "ops-auth-pass", row.priv, "ops-priv-pass");
+    // Each password's megabyte, once hashed.
+    EXPECT_GE(crypto.cleansed, 2u * 1048576);
+    users.KeysFor(*users.Find("ops"), kAgentEngine);
+    crypto.cleansed = 0;
+    EXPECT_TRUE(users.Remove("ops"));
+    EXPECT_EQ(crypto.cleansed, row.ku + row.localised);
+  }
+  EXPECT_TRUE(crypto.all_zero);
 }
 
 }  // namespace

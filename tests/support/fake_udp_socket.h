@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ class FakeUdpSocket final : public UdpSocket {
   void SendUnreported(std::string_view address, std::string_view port,
                       std::span<const std::uint8_t> message) override {
     log_.push_back("SendUnreported");
+    if (fail_unreported) throw std::runtime_error("the system is out of buffers");
     sent.push_back(
         {std::string(address), std::string(port), Bytes(message.begin(), message.end())});
   }
@@ -72,6 +74,7 @@ class FakeUdpSocket final : public UdpSocket {
   std::optional<std::string> local_address = "10.1.2.3";
   bool fail_open = false;
   bool fail_send = false;
+  bool fail_unreported = false;
   std::uint16_t bound_port = 0;
   std::optional<SocketFailure> rebind_failure;
   std::function<void()> on_close;

@@ -74,7 +74,8 @@ constexpr std::array kCommands{
                 kV3NotificationOperands},
     CommandInfo{Command::kListen, "listen",
                 "[-v 1|2c|3] [--user NAME[:AUTH:PASS[:PRIV:PASS]]]... [SNMPv3 OPTIONS] [--json] "
-                "[--string-type N] [--local ADDRESS[:PORT]] [--count N] [--timeout S]",
+                "[--string-type N] [--local ADDRESS[:PORT]] [--state-dir DIR] [--count N] "
+                "[--timeout S]",
                 ""},
     CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N]", "(--hex HEX | FILE...)"},
     CommandInfo{Command::kTranslate, "translate", "", "OID-OR-NAME..."},
@@ -344,11 +345,13 @@ constexpr std::array kOptions{
                  to.context_name = value;
                }},
     OptionInfo{"-e", "ENGINEID", kNetwork,
-               "-v 3, listen: this engine's own ID (the control's EngineID), 5 to\n"
-               "32 octets in hex, 0x optional: the authoritative engine of the\n"
-               "traps sent, as snmptrap -e sets it, and of the informs listen\n"
-               "acknowledges. Requests discover the agent's engine themselves.\n"
-               "Default: one made at random for each run",
+               "-v 3: an engine ID, 5 to 32 octets in hex, 0x optional. For trap\n"
+               "and listen this engine's own (the control's EngineID): the\n"
+               "authoritative engine of the traps sent, as snmptrap -e sets it,\n"
+               "and of the informs listen acknowledges, whose boots listen keeps\n"
+               "across runs (--state-dir). For requests and inform the agent's,\n"
+               "as snmpget -e takes it: pinned, never discovered. Default: one\n"
+               "made at random for each run; requests discover the agent's",
                [](Invocation& to, const std::string& value, std::string_view) {
                  GivenV3(to, "-e");
                  to.engine_id = value;
@@ -441,6 +444,12 @@ constexpr std::array kOptions{
                  // 0 lets the system choose; the port in use is reported when listening starts.
                  to.local_port = ParseInteger<std::uint16_t>(value, 0, 65535, "--port", command);
                }},
+    OptionInfo{
+        "--state-dir", "DIR", Bit(Command::kListen),
+        "listen -e: where the engine's boots are kept between runs\n"
+        "(default $OSTREL_STATE_DIR, $XDG_STATE_HOME/ostrel or\n"
+        "~/.local/state/ostrel)",
+        [](Invocation& to, const std::string& value, std::string_view) { to.state_dir = value; }},
     OptionInfo{"--count", "N", Bit(Command::kListen), "listen: stop after N datagrams",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.count = ParseInteger<long>(value, 1, std::numeric_limits<std::int32_t>::max(),

@@ -134,6 +134,7 @@ struct Invocation {
   std::string context_name;                      // -n: the control's ContextName
   std::optional<std::string> engine_id;          // -e: the control's EngineID, as typed
   std::optional<std::string> context_engine_id;  // -E: the control's ContextEngineID
+  std::string state_dir;                         // --state-dir: listen -e's boots
 
   // Every command that uses the network: the local endpoint, as UdpSocketOptions takes it
   // ("": every address, IPv4 and IPv6). The port is 162 for listen unless given, else 0 (the

@@ -15,6 +15,7 @@
 #include "encoding/messages.h"
 #include "encoding/quoted.h"
 #include "tools/ostrel/control_host.h"
+#include "tools/ostrel/engine_state.h"
 #include "tools/ostrel/objects.h"
 #include "tools/ostrel/output_format.h"
 #include "tools/ostrel/snmpv2_texts.h"
@@ -169,6 +170,10 @@ void SetUpSnmpV3(kivOstrel& control, const Invocation& invocation) {
     // which is then never discovered.
     if (invocation.command == Command::kTrap || invocation.command == Command::kListen) {
       apply("-e", [&] { control.EngineID(*id); });
+      if (invocation.command == Command::kListen) {
+        control.EngineBoots(
+            Variant(NextEngineBoots(EngineStateFolder(invocation.state_dir), control.EngineID())));
+      }
     } else {
       apply("-e",
             [&] { control.PinEngineID(invocation.target.host, invocation.target.port, *id); });
