@@ -288,6 +288,24 @@ void kivOstrel::SnmpVersion(const Variant& vNewValue) {
   m_SnmpVersion = version;
 }
 
+Bytes kivOstrel::ExceptionValue(std::string_view member, std::string_view ObjectID,
+                                BerTag tag) const {
+  RequireSnmpV2(member);  // an SNMPv1 agent answers noSuchName instead
+  return SNMPExceptionValue(ObjectID, tag);
+}
+
+Bytes kivOstrel::SNMPNoSuchObjectValue(std::string_view ObjectID) const {
+  return ExceptionValue("SNMPNoSuchObjectValue", ObjectID, kTagNoSuchObject);
+}
+
+Bytes kivOstrel::SNMPNoSuchInstanceValue(std::string_view ObjectID) const {
+  return ExceptionValue("SNMPNoSuchInstanceValue", ObjectID, kTagNoSuchInstance);
+}
+
+Bytes kivOstrel::SNMPEndOfMibViewValue(std::string_view ObjectID) const {
+  return ExceptionValue("SNMPEndOfMibViewValue", ObjectID, kTagEndOfMibView);
+}
+
 Bytes kivOstrel::SNMPCounter64Value(std::string_view ObjectID, std::string_view Value) const {
   return kivostrel::SNMPCounter64Value(ObjectID, Value);
 }
@@ -420,10 +438,7 @@ void kivOstrel::EngineBoots(const Variant& vNewValue) {
 }
 
 void kivOstrel::Acknowledge(const ReceivedMessage& message, std::span<const std::uint8_t> data) {
-  if (message.Command != TagTypeName(kTagInformRequest) || message.ErrorStatus == -1) return;
-  for (const OstrelObject& row : message.Objects) {
-    if (row.OIDType == -1 || row.OIDName.empty()) return;  // not all of it was understood
-  }
+  if (!IsWholeInform(message)) return;
   if (const auto acknowledgement = AcknowledgementOf(data)) {
     udp_->SendUnreported(message.RemoteIP, message.RemotePort, *acknowledgement);
   }

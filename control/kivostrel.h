@@ -100,6 +100,12 @@ class kivOstrel final : private UdpSocketEvents {
   void SnmpVersion(const Variant& vNewValue);
   // A Counter64 binding: `Value` a whole number from 0 to 18446744073709551615 (13, 6).
   Bytes SNMPCounter64Value(std::string_view ObjectID, std::string_view Value) const;
+  // The bindings an SNMPv2c or SNMPv3 agent answers with in place of a value: no such object,
+  // no such instance, the end of the MIB view. Error 5 under SnmpVersion 0, whose answers have
+  // none (an SNMPv1 agent answers noSuchName).
+  Bytes SNMPNoSuchObjectValue(std::string_view ObjectID) const;
+  Bytes SNMPNoSuchInstanceValue(std::string_view ObjectID) const;
+  Bytes SNMPEndOfMibViewValue(std::string_view ObjectID) const;
   // One binding list: the bindings end to end.
   static Bytes JoinBindings(std::span<const Bytes> Bindings);
   // The SNMPv2 sends. Each needs SnmpVersion 1 or 3 (error 5 under 0, before the ready check), then
@@ -247,6 +253,7 @@ class kivOstrel final : private UdpSocketEvents {
                                               const std::string& remote_port,
                                               std::span<const std::uint8_t> data);
   void Raise(std::shared_ptr<ReceivedMessage> message);
+  Bytes ExceptionValue(std::string_view member, std::string_view ObjectID, BerTag tag) const;
 
   HostEvents& events_;
   Label& label_;

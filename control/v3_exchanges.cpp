@@ -264,7 +264,9 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
                    Bytes(scoped.context_engine_id.begin(), scoped.context_engine_id.end()),
                    std::string(scoped.context_name)});
   }
-  if (fields && scoped.pdu_tag == kTagInformRequest && in.user) {
+  outcome.message = DecodeReceivedMessage(CommunityFormOf(user, scoped.pdu), string_type);
+  // The same rule as for every version: an inform is acknowledged once it was read whole.
+  if (fields && in.user && IsWholeInform(*outcome.message)) {
     RequestMessage acknowledgement = *fields;
     acknowledgement.pdu = kTagGetResponse;
     outcome.sends.push_back({remote_ip, remote_port,
@@ -276,7 +278,6 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
                                   .context_name = scoped.context_name,
                                   .pdu = acknowledgement})});
   }
-  outcome.message = DecodeReceivedMessage(CommunityFormOf(user, scoped.pdu), string_type);
   return outcome;
 }
 

@@ -20,8 +20,19 @@ template <class Key, class Value, class Compare = std::less<>>
 class LruMap {
  public:
   explicit LruMap(std::size_t capacity) : capacity_(capacity < 1 ? 1 : capacity) {}
-  LruMap(const LruMap&) = delete;
-  LruMap& operator=(const LruMap&) = delete;
+  // A copy has the same entries in the same order of use.
+  LruMap(const LruMap& other) : capacity_(other.capacity_), evictions_(other.evictions_) {
+    for (auto entry = other.order_.rbegin(); entry != other.order_.rend(); ++entry) {
+      Put((*entry)->first, (*entry)->second.value);
+    }
+  }
+  LruMap& operator=(const LruMap& other) {
+    if (this != &other) {
+      LruMap copy(other);
+      *this = std::move(copy);
+    }
+    return *this;
+  }
   // Moving keeps every entry's place: list and map iterators stay valid in the moved-to table.
   LruMap(LruMap&&) noexcept = default;
   LruMap& operator=(LruMap&&) noexcept = default;

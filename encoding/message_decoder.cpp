@@ -231,4 +231,11 @@ ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
   return received;
 }
 
+bool IsWholeInform(const ReceivedMessage& message) {
+  if (message.Command != TagTypeName(kTagInformRequest) || message.ErrorStatus == -1) return false;
+  return std::all_of(message.Objects.begin(), message.Objects.end(), [](const OstrelObject& row) {
+    return row.OIDType != -1 && !row.OIDName.empty();
+  });
+}
+
 }  // namespace kivostrel

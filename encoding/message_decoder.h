@@ -46,4 +46,9 @@ inline constexpr std::size_t kHeaderSlots = 8;
 //    ErrorStatus -1 and no objects.
 ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
 
+// An InformRequest read whole: its header and every binding's name and value understood. Only
+// such an inform is acknowledged, whatever its version: an acknowledgement tells the sender that
+// the notification arrived.
+bool IsWholeInform(const ReceivedMessage& message);
+
 }  // namespace kivostrel

@@ -63,8 +63,8 @@ struct V3Message {
 
 // Nullopt when the datagram is not a readable SNMPv3 message: a missing or cut element, a
 // number out of range (msgID, msgMaxSize below 484, boots, time), msgFlags of another length,
-// an engine ID or user name past 32 octets, or octets after the message. The security model is
-// not checked here.
+// an engine ID of 1 to 4 or more than 32 octets, a user name past 32 octets, or octets after
+// the message. The security model is not checked here.
 std::optional<V3Message> ReadV3Message(std::span<const std::uint8_t> data);
 
 // A scoped PDU read from its plaintext; octets after its SEQUENCE (a block cipher's padding)

@@ -51,6 +51,11 @@ Bytes SnmpTimeTicksValue(std::string_view object_id, std::string_view value) {
   return IntegerBinding(object_id, kTagTimeTicks, value);
 }
 
+Bytes SNMPExceptionValue(std::string_view object_id, BerTag tag) {
+  return WrapBinding(ParseObjectIdText(object_id), 2,
+                     [tag](BerWriter& w) { w.PrependHeader(tag, 0); });
+}
+
 Bytes SNMPCounter64Value(std::string_view object_id, std::string_view value) {
   const Subidentifiers subs = ParseObjectIdText(object_id);
   const std::uint64_t number = ParseUnsigned64Text(value);

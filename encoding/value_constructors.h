@@ -1,4 +1,4 @@
-// The eight value constructors: each returns one variable binding,
+// The value constructors: each returns one variable binding,
 // SEQUENCE { OBJECT IDENTIFIER, value }, ready to be placed end to end with others and handed
 // to a send operation as the binding list bytes.
 //
@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "encoding/ber_tags.h"
 #include "encoding/bytes.h"
 
 namespace kivostrel {
@@ -31,5 +32,8 @@ Bytes SNMPBinStringValue(std::string_view object_id, std::span<const std::uint8_
 Bytes SNMPIpAddrValue(std::string_view object_id, std::string_view value);
 // A Counter64 (SNMPv2): `value` from 0 to 18446744073709551615 (ParseUnsigned64Text).
 Bytes SNMPCounter64Value(std::string_view object_id, std::string_view value);
+// An exception in place of a value (SNMPv2): `tag` kTagNoSuchObject, kTagNoSuchInstance or
+// kTagEndOfMibView, with empty content.
+Bytes SNMPExceptionValue(std::string_view object_id, BerTag tag);
 
 }  // namespace kivostrel

@@ -1,6 +1,6 @@
 // SecretBytes: the octets of a secret (a key made from a password, a localised key), wiped
-// through the platform's cleanse (Crypto::Cleanse) when they are freed or replaced. They move but
-// are never copied, so no stray copy is left to wipe.
+// through the platform's cleanse (Crypto::Cleanse) when they are freed or replaced. A copy is
+// another SecretBytes, wiped in its turn: no octet of a secret is left in a plain buffer.
 #pragma once
 
 #include <algorithm>
@@ -30,8 +30,11 @@ class SecretBytes {
     }
     return *this;
   }
-  SecretBytes(const SecretBytes&) = delete;
-  SecretBytes& operator=(const SecretBytes&) = delete;
+  SecretBytes(const SecretBytes& other) : crypto_(other.crypto_), bytes_(other.bytes_) {}
+  SecretBytes& operator=(const SecretBytes& other) {
+    if (this != &other) *this = SecretBytes(other);
+    return *this;
+  }
   ~SecretBytes() { Wipe(); }
 
   // Appends `more`; a buffer outgrown is wiped once its octets have moved to the new one.

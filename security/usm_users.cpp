@@ -106,9 +106,13 @@ HashAlgorithm HashOf(AuthProtocol protocol) {
       return HashAlgorithm::kSha384;
     case AuthProtocol::kSha512:
       return HashAlgorithm::kSha512;
-    default:
+    case AuthProtocol::kSha1:
       return HashAlgorithm::kSha1;
+    case AuthProtocol::kNone:
+      break;
   }
+  // A user without authentication has no keys: nothing hashes under its protocol.
+  throw std::invalid_argument("no authentication protocol, no hash");
 }
 
 std::size_t DigestLength(AuthProtocol protocol) {

@@ -31,6 +31,7 @@ std::optional<PrivProtocol> PrivProtocolNamed(std::string_view name);
 std::string_view NameOf(AuthProtocol protocol);
 std::string_view NameOf(PrivProtocol protocol);
 
+// The hash an authentication protocol uses; std::invalid_argument for none.
 HashAlgorithm HashOf(AuthProtocol protocol);
 // The digest's length in a message: HMAC-MD5-96 and HMAC-SHA-96 keep 12 octets, the SHA-2
 // protocols of RFC 7860 16, 24, 32 and 48.

@@ -213,6 +213,7 @@ void UdpSocketCore::DropSocket() {
 
 void UdpSocketCore::CancelPending() {
   WatchWritable(false);
+  unreported_pending_ = 0;
   for (PendingDatagram& datagram : std::exchange(pending_, {})) {
     if (!datagram.reported) continue;
     QueueSendFailure(platform_.cancelled,
@@ -264,14 +265,26 @@ void UdpSocketCore::Send(std::string_view remote_address, std::string_view remot
       if (reported) Queue(Sent{});
       break;
     case Io::kWouldBlock:
+      if (!reported && unreported_pending_ >= kMaxPendingUnreported) DropOldestUnreported();
       pending_.push_back({destination, std::vector<std::uint8_t>(message.begin(), message.end()),
                           std::move(target), reported});
+      if (!reported) ++unreported_pending_;
       WatchWritable(true);
       break;
     case Io::kFailed:
     case Io::kNothing:
       fail(error, CannotSendText(message.size(), target, error));
       break;
+  }
+}
+
+void UdpSocketCore::DropOldestUnreported() {
+  for (auto datagram = pending_.begin(); datagram != pending_.end(); ++datagram) {
+    if (datagram->reported) continue;
+    pending_.erase(datagram);
+    --unreported_pending_;
+    ++unreported_dropped_;
+    return;
   }
 }
 
@@ -282,7 +295,7 @@ void UdpSocketCore::SendPending() {
     const Io result = SendNative(next.destination, next.bytes, error);
     if (result == Io::kWouldBlock) return;
     if (!next.reported) {
-      // Nothing to tell.
+      --unreported_pending_;  // nothing to tell
     } else if (result == Io::kDone) {
       Queue(Sent{});
     } else {

@@ -70,6 +70,12 @@ class UdpSocketCore : public UdpSocket {
   // The largest IPv4 UDP payload: larger sends are reported as failed, and every datagram
   // received arrives whole.
   static constexpr std::size_t kMaxDatagramSize = 65507;
+  // SendUnreported's datagrams (Reports, acknowledgements) waiting for the socket at most: each
+  // one past it drops the oldest, as the system drops what its buffer cannot take. Whatever
+  // senders provoke, the queue stays this long.
+  static constexpr std::size_t kMaxPendingUnreported = 1024;
+  std::size_t unreported_pending() const noexcept { return unreported_pending_; }
+  std::size_t unreported_dropped() const noexcept { return unreported_dropped_; }
 
   // Queued outcomes are dropped; no event is raised.
   ~UdpSocketCore() override;
@@ -236,6 +242,7 @@ class UdpSocketCore : public UdpSocket {
   // Binds a new socket at the endpoint; on success it replaces the open one.
   std::optional<SocketFailure> Bind(std::string_view text, std::uint16_t port);
   void CancelPending();
+  void DropOldestUnreported();
   void Queue(Outcome outcome);
   void QueueSendFailure(std::int32_t code, std::string description);
   void Raise(const Outcome& outcome);
@@ -263,6 +270,8 @@ class UdpSocketCore : public UdpSocket {
   bool wake_requested_ = false;
   std::deque<Outcome> outcomes_;
   std::deque<PendingDatagram> pending_;
+  std::size_t unreported_pending_ = 0;
+  std::size_t unreported_dropped_ = 0;
   // Shared with a running receive so that a datagram's bytes outlive a handler destroying us.
   std::shared_ptr<std::vector<std::uint8_t>> receive_buffer_;
   std::shared_ptr<bool> alive_;

@@ -54,6 +54,18 @@ void SendInformRequest(kivOstrel& engine, DispatchArguments arguments, VARIANT&)
   engine.SendInformRequest(remote_ip, remote_port, community, request_id, trap_oid, bindings);
 }
 
+void SNMPNoSuchObjectValue(kivOstrel& engine, DispatchArguments arguments, VARIANT& result) {
+  StoreEngineValue(Variant(engine.SNMPNoSuchObjectValue(TextArgument(*arguments[0]))), &result);
+}
+
+void SNMPNoSuchInstanceValue(kivOstrel& engine, DispatchArguments arguments, VARIANT& result) {
+  StoreEngineValue(Variant(engine.SNMPNoSuchInstanceValue(TextArgument(*arguments[0]))), &result);
+}
+
+void SNMPEndOfMibViewValue(kivOstrel& engine, DispatchArguments arguments, VARIANT& result) {
+  StoreEngineValue(Variant(engine.SNMPEndOfMibViewValue(TextArgument(*arguments[0]))), &result);
+}
+
 void SNMPCounter64Value(kivOstrel& engine, DispatchArguments arguments, VARIANT& result) {
   const std::string object_id = TextArgument(*arguments[0]);
   const std::string value = WholeNumberText(*arguments[1]);

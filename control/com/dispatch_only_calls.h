@@ -29,6 +29,10 @@ void SendNotification(kivOstrel& engine, DispatchArguments arguments, VARIANT& r
 void SendInformRequest(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 // SNMPCounter64Value(ObjectID, Value) As Byte(): Value a text or any kind of number.
 void SNMPCounter64Value(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+// SNMPNoSuchObjectValue, SNMPNoSuchInstanceValue, SNMPEndOfMibViewValue (ObjectID) As Byte().
+void SNMPNoSuchObjectValue(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void SNMPNoSuchInstanceValue(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void SNMPEndOfMibViewValue(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 // JoinBindings(Binding1, Binding2, ...) As Byte()
 void JoinBindings(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 

@@ -27,6 +27,7 @@ constexpr const wchar_t* kAddUserParameters[] = {L"UserName", L"AuthProtocol", L
                                                  L"PrivProtocol", L"PrivPassword"};
 constexpr const wchar_t* kRemoveUserParameters[] = {L"UserName"};
 constexpr const wchar_t* kPinEngineIDParameters[] = {L"RemoteIP", L"RemotePort", L"EngineID"};
+constexpr const wchar_t* kObjectIdParameters[] = {L"ObjectID"};
 
 // The published DISPIDs: 0x70000001 and 0x70000002 came first and keep their numbers.
 const DispatchOnlyMember kMembers[] = {
@@ -120,6 +121,24 @@ const DispatchOnlyMember kMembers[] = {
      .call = calls::PinEngineID,
      .parameters = kPinEngineIDParameters,
      .required = 3},
+    {.name = L"SNMPNoSuchObjectValue",
+     .id = 0x70000012,
+     .kind = Kind::kMethod,
+     .call = calls::SNMPNoSuchObjectValue,
+     .parameters = kObjectIdParameters,
+     .required = 1},
+    {.name = L"SNMPNoSuchInstanceValue",
+     .id = 0x70000013,
+     .kind = Kind::kMethod,
+     .call = calls::SNMPNoSuchInstanceValue,
+     .parameters = kObjectIdParameters,
+     .required = 1},
+    {.name = L"SNMPEndOfMibViewValue",
+     .id = 0x70000014,
+     .kind = Kind::kMethod,
+     .call = calls::SNMPEndOfMibViewValue,
+     .parameters = kObjectIdParameters,
+     .required = 1},
 };
 
 bool IsPut(WORD flags) noexcept {

@@ -7,7 +7,9 @@
 // address of this machine, IPv4 and IPv6) for `seconds` (default 60). It serves four objects:
 // sysDescr.0, sysUpTime.0, sysName.0 and ifHCInOctets.1, a Counter64 that only SNMPv2c managers
 // see. It answers GetRequest, GetNextRequest and GetBulkRequest, each in the version the request
-// came in. Ask it with Net-SNMP:
+// came in: an SNMPv2c manager gets noSuchObject, noSuchInstance and endOfMibView where an SNMPv1
+// one gets noSuchName, and a GetBulk's repetitions stop at the end of the objects (at 100 at
+// most). Ask it with Net-SNMP:
 //
 //   snmpget -v1 -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0
 //   snmpget -v2c -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0 1.3.6.1.2.1.31.1.1.1.6.1
@@ -30,6 +32,9 @@ const wchar_t* const kIfHCInOctets1 = L"1.3.6.1.2.1.31.1.1.1.6.1";
 const wchar_t* const kServed[] = {L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.3.0", L"1.3.6.1.2.1.1.5.0",
                                   kIfHCInOctets1};
 constexpr long kNoSuchName = 2;
+// A GetBulk's repetitions at most: the answer must fit one datagram (RFC 3416 4.2.3), and no
+// max-repetitions, up to 2147483647, may keep the agent busy.
+constexpr long kMaxRepetitions = 100;
 
 std::vector<unsigned long> Arcs(const std::wstring& oid) {
   std::vector<unsigned long> arcs;
@@ -51,6 +56,19 @@ std::wstring NextOid(const std::wstring& oid, long version) {
     if (Arcs(served) > Arcs(oid) && Known(served, version)) return served;
   }
   return {};
+}
+
+// What an SNMPv2c agent answers for an object it does not serve: noSuchInstance where the
+// object is served with another instance (sysDescr.1), else noSuchObject.
+const wchar_t* MissingValue(const std::wstring& oid) {
+  std::vector<unsigned long> object = Arcs(oid);
+  object.pop_back();
+  for (const wchar_t* served : kServed) {
+    std::vector<unsigned long> arcs = Arcs(served);
+    arcs.pop_back();
+    if (arcs == object) return L"SNMPNoSuchInstanceValue";
+  }
+  return L"SNMPNoSuchObjectValue";
 }
 
 }  // namespace
@@ -99,12 +117,20 @@ int wmain(int argc, wchar_t** argv) {
       };
       long status = 0;
       long failed = 0;
+      // Past the last object an SNMPv2c manager is told endOfMibView, so that its walk ends;
+      // an SNMPv1 one noSuchName.
+      const auto end_of_view = [&](const std::wstring& oid) {
+        return snmp.Call(L"SNMPEndOfMibViewValue", Variant(oid.c_str()));
+      };
       if (command == L"GetRequest" || command == L"GetNextRequest") {
         for (std::size_t i = 0; i < asked.size(); ++i) {
-          const std::wstring oid =
-              command == L"GetNextRequest" ? NextOid(asked[i], version) : asked[i];
+          const bool next = command == L"GetNextRequest";
+          const std::wstring oid = next ? NextOid(asked[i], version) : asked[i];
           if (Known(oid, version)) {
             add(value_of(oid));
+          } else if (version == 1) {
+            add(next ? end_of_view(asked[i])
+                     : snmp.Call(MissingValue(asked[i]), Variant(asked[i].c_str())));
           } else {
             add(snmp.Call(L"SNMPNullValue", Variant(asked[i].c_str())));
             if (failed == 0) failed = static_cast<long>(i) + 1;
@@ -113,20 +139,29 @@ int wmain(int argc, wchar_t** argv) {
         if (failed != 0) status = kNoSuchName;
       } else if (command == L"GetBulkRequest") {
         // Non-repeaters arrive as the error status, max-repetitions as ErrorIndex. The
-        // repetitions end with the last object.
+        // repetitions stop once every repeater is past the last object.
         const std::size_t first = std::min<std::size_t>(
             static_cast<std::size_t>(std::max(a[6].Long(), 0L)), asked.size());
+        std::vector<std::wstring> last = asked;  // what each binding names past the end
         std::vector<std::wstring> next;
         for (const std::wstring& oid : asked) next.push_back(NextOid(oid, version));
         for (std::size_t i = 0; i < first; ++i) {
-          if (!next[i].empty()) add(value_of(next[i]));
+          add(next[i].empty() ? end_of_view(asked[i]) : value_of(next[i]));
         }
-        for (long repeat = snmp.Get(L"ErrorIndex").Long(); repeat > 0; --repeat) {
+        const long repetitions = std::clamp(snmp.Get(L"ErrorIndex").Long(), 0L, kMaxRepetitions);
+        for (long repeat = 0; repeat < repetitions && first < next.size(); ++repeat) {
+          bool moved = false;
           for (std::size_t i = first; i < next.size(); ++i) {
-            if (next[i].empty()) continue;
+            if (next[i].empty()) {
+              add(end_of_view(last[i]));
+              continue;
+            }
             add(value_of(next[i]));
+            last[i] = next[i];
             next[i] = NextOid(next[i], version);
+            moved = true;
           }
+          if (!moved) break;
         }
       } else {
         return;

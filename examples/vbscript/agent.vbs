@@ -8,7 +8,9 @@
 ' address of this machine, IPv4 and IPv6) for `seconds` (default 60). It serves four objects:
 ' sysDescr.0, sysUpTime.0, sysName.0 and ifHCInOctets.1, a Counter64 that only SNMPv2c and SNMPv3
 ' managers see. It answers GetRequest, GetNextRequest and GetBulkRequest, each in the version the
-' request came in. Ask it with Net-SNMP:
+' request came in: SNMPv2c and SNMPv3 managers get noSuchObject, noSuchInstance and endOfMibView
+' where an SNMPv1 one gets noSuchName, and a GetBulk's repetitions stop at the end of the objects
+' (at 100 at most, so that the answer fits one datagram). Ask it with Net-SNMP:
 '
 '   snmpget -v1 -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0
 '   snmpget -v2c -c public 127.0.0.1:161 1.3.6.1.2.1.1.5.0 1.3.6.1.2.1.31.1.1.1.6.1
@@ -32,6 +34,7 @@ Option Explicit
 Const IfHCInOctets1 = "1.3.6.1.2.1.31.1.1.1.6.1"
 Const NoSuchName = 2
 Const GenErr = 5
+Const MaxRepetitions = 100
 
 ' The objects in OID order, the order GetNext and GetBulk walk them in.
 Dim Oids
@@ -95,45 +98,69 @@ Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, Reque
   End If
   ' An answer goes out in the version of its request.
   Snmp.SnmpVersion = Version
-  Dim Answer, Status, Failed, Index, Names, Oid, Binding, Repeat, Repeaters, First
+  Dim Answer, Status, Failed, Index, Names, Oid, Asked, Binding, Repeat, Repeaters, Last, First
+  Dim Repetitions, Moved
   Answer = Snmp.JoinBindings()
   Status = 0
   Failed = 0
   Select Case Command
     Case "GetRequest", "GetNextRequest"
       For Index = 1 To Objects.Count
-        Oid = Objects.Item(Index).OIDName
-        Names = Names & " " & Oid
-        If Command = "GetNextRequest" Then Oid = NextOid(Oid, Version)
+        Asked = Objects.Item(Index).OIDName
+        Names = Names & " " & Asked
+        Oid = Asked
+        If Command = "GetNextRequest" Then Oid = NextOid(Asked, Version)
         If Known(Oid, Version) Then
           Binding = ValueOf(Oid)
-        Else
-          Binding = Snmp.SNMPNullValue(Objects.Item(Index).OIDName)
+        ElseIf Version = 0 Then
+          ' SNMPv1 has no exceptions: the request fails at this binding.
+          Binding = Snmp.SNMPNullValue(Asked)
           If Failed = 0 Then Failed = Index
+        ElseIf Command = "GetNextRequest" Then
+          Binding = Snmp.SNMPEndOfMibViewValue(Asked)
+        ElseIf HasObject(Asked) Then
+          Binding = Snmp.SNMPNoSuchInstanceValue(Asked)
+        Else
+          Binding = Snmp.SNMPNoSuchObjectValue(Asked)
         End If
         Answer = Snmp.JoinBindings(Answer, Binding)
       Next
       If Failed <> 0 Then Status = NoSuchName
     Case "GetBulkRequest"
-      ' Non-repeaters arrive as the error status, max-repetitions as the error index. The
-      ' repetitions end with the last object.
+      ' Non-repeaters arrive as the error status, max-repetitions as the error index. Past the
+      ' last object a binding is endOfMibView, and the repetitions stop once every repeater is
+      ' there.
       First = ErrorStatus
       If First > Objects.Count Then First = Objects.Count
       If First < 0 Then First = 0
+      Repetitions = Snmp.ErrorIndex
+      If Repetitions > MaxRepetitions Then Repetitions = MaxRepetitions
       ReDim Repeaters(Objects.Count)
+      ReDim Last(Objects.Count)
       For Index = 1 To Objects.Count
-        Oid = NextOid(Objects.Item(Index).OIDName, Version)
+        Asked = Objects.Item(Index).OIDName
+        Oid = NextOid(Asked, Version)
         Repeaters(Index) = Oid
-        If Index <= First And Oid <> "" Then Answer = Snmp.JoinBindings(Answer, ValueOf(Oid))
-        Names = Names & " " & Objects.Item(Index).OIDName
+        Last(Index) = Asked
+        If Index <= First Then
+          If Oid <> "" Then Binding = ValueOf(Oid) Else Binding = Snmp.SNMPEndOfMibViewValue(Asked)
+          Answer = Snmp.JoinBindings(Answer, Binding)
+        End If
+        Names = Names & " " & Asked
       Next
-      For Repeat = 1 To Snmp.ErrorIndex
+      For Repeat = 1 To Repetitions
+        Moved = False
         For Index = First + 1 To Objects.Count
           If Repeaters(Index) <> "" Then
             Answer = Snmp.JoinBindings(Answer, ValueOf(Repeaters(Index)))
+            Last(Index) = Repeaters(Index)
             Repeaters(Index) = NextOid(Repeaters(Index), Version)
+            Moved = True
+          Else
+            Answer = Snmp.JoinBindings(Answer, Snmp.SNMPEndOfMibViewValue(Last(Index)))
           End If
         Next
+        If Not Moved Then Exit For
       Next
     Case Else
       Exit Sub
@@ -165,6 +192,16 @@ Function Known(Oid, Version)
   Known = False
   For Each Served In Oids
     If Served = Oid Then Known = Version <> 0 Or Oid <> IfHCInOctets1
+  Next
+End Function
+
+' Whether Oid is another instance of a served object (sysDescr.1): noSuchInstance, not
+' noSuchObject.
+Function HasObject(Oid)
+  Dim Served
+  HasObject = False
+  For Each Served In Oids
+    If Left(Served, InStrRev(Served, ".")) = Left(Oid, InStrRev(Oid, ".")) Then HasObject = True
   Next
 End Function
 

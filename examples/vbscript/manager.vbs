@@ -186,15 +186,29 @@ End Sub
 
 Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, RequestId, _
                   ErrorStatus, Objects, RawData)
+  If V3 Then
+    ' Anyone can send a datagram, and the control raises each one. Under SNMPv3 the answer is
+    ' only what the control accepted as the user's (Version 3, the user, no SecurityError), from
+    ' the agent.
+    If Version <> 3 Or RemoteIP <> Agent Then Exit Sub
+    If Command = "Report" Then
+      ' The agent refused the request: its Report names the counter of the reason (as
+      ' usmStatsWrongDigests.0). Agents cannot authenticate these refusals; any other Report,
+      ' or an answer this control refused (ErrorStatus -1), may be anyone's and ends nothing.
+      If ErrorStatus = -1 Then Exit Sub
+      Select Case Snmp.SecurityError
+        Case "unknown user", "wrong digest", "unsupported security level", "decryption error"
+          Refused = Snmp.SecurityError
+          If Objects.Count > 0 Then Refused = Refused & " (Report " & Objects.Item(1).OIDName & ")"
+          Replied = True
+      End Select
+      Exit Sub
+    End If
+    If RemoteCommunity <> Community Or Snmp.SecurityError <> "" Then Exit Sub
+  End If
   If Command = "GetResponse" And RequestId = ExpectedId Then
     Set Reply = Objects
     ReplyStatus = ErrorStatus
-    Replied = True
-  ElseIf Command = "Report" And Version = 3 Then
-    ' The agent refused the request (its Report names the counter of the reason, as
-    ' usmStatsWrongDigests.0), or this control refused the agent's answer (no rows).
-    Refused = Snmp.SecurityError
-    If Objects.Count > 0 Then Refused = Refused & " (Report " & Objects.Item(1).OIDName & ")"
     Replied = True
   End If
 End Sub

@@ -1,6 +1,7 @@
 ' kivOstrel from VBScript: a trap receiver that prints the traps and informs it receives.
 '
-'   ostrelhost.exe traps.vbs [-v3 user auth-protocol auth-password priv-protocol priv-password]
+'   ostrelhost.exe traps.vbs [-e engine-id boots-file]
+'                  [-v3 user auth-protocol auth-password priv-protocol priv-password]
 '                  [port [seconds [address]]]
 '
 ' Listens on UDP `port` (default 162, where traps are sent; ports below 1024 may need
@@ -32,16 +33,29 @@
 ' the user name as the community. A notification that fails the user's checks arrives as a
 ' Response with Command "Report", ErrorStatus -1 and no bindings, and SecurityError says why
 ' ("wrong digest" for a wrong password, "unknown user", "not in time window").
+'
+' With "-e", the control's engine is the one given (its EngineID), the engine senders of informs
+' know in advance, and its EngineBoots are kept in boots-file: each run counts one more boot
+' than the last, as an SNMPv3 engine must, so that an inform captured before a restart is
+' refused after it ("not in time window") instead of shown again.
 Option Explicit
 
-' --- SNMPv3: "-v3" and the user's five arguments come before the others ---
-Dim V3User, Skipped
+' --- "-e engine-id boots-file", then SNMPv3's "-v3" and the user's five arguments ---
+Dim V3User, Skipped, EngineId, BootsFile
 V3User = ""
+EngineId = ""
 Skipped = 0
-If WScript.Arguments.Count >= 6 Then
-  If LCase(WScript.Arguments(0)) = "-v3" Then
-    V3User = WScript.Arguments(1)
-    Skipped = 6
+If WScript.Arguments.Count >= 3 Then
+  If LCase(WScript.Arguments(0)) = "-e" Then
+    EngineId = WScript.Arguments(1)
+    BootsFile = WScript.Arguments(2)
+    Skipped = 3
+  End If
+End If
+If WScript.Arguments.Count >= Skipped + 6 Then
+  If LCase(WScript.Arguments(Skipped)) = "-v3" Then
+    V3User = WScript.Arguments(Skipped + 1)
+    Skipped = Skipped + 6
   End If
 End If
 
@@ -57,8 +71,13 @@ Dim Snmp
 Set Snmp = WScript.CreateObject("kivOstrelCtrl.kivOstrel")
 WScript.ConnectObject Snmp, "Snmp_"
 If V3User <> "" Then
-  Snmp.AddUser V3User, WScript.Arguments(2), WScript.Arguments(3), WScript.Arguments(4), _
-               WScript.Arguments(5)
+  Snmp.AddUser V3User, WScript.Arguments(Skipped - 4), WScript.Arguments(Skipped - 3), _
+               WScript.Arguments(Skipped - 2), WScript.Arguments(Skipped - 1)
+End If
+If EngineId <> "" Then
+  Snmp.EngineID = EngineId
+  Snmp.EngineBoots = NextBoots(BootsFile)
+  WScript.Echo "engine " & Snmp.EngineID & ", boots " & Snmp.EngineBoots
 End If
 ' Each put binds the socket there at once; a port in use or an address that is not this
 ' machine's raises the socket's error, which ends the script.
@@ -105,6 +124,22 @@ Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, Reque
     WScript.Echo "  " & Snmp.OID2Name(Binding.OIDName) & " " & Binding.OIDTypeName & ": " & Value
   Next
 End Sub
+
+' The boots for this run: one more than the file says (1 when there is no file), written back
+' before the engine uses them.
+Function NextBoots(Path)
+  Dim Files, Text
+  Set Files = CreateObject("Scripting.FileSystemObject")
+  NextBoots = 1
+  If Files.FileExists(Path) Then
+    Set Text = Files.OpenTextFile(Path)
+    If Not Text.AtEndOfStream Then NextBoots = CLng(Text.ReadLine) + 1
+    Text.Close
+  End If
+  Set Text = Files.CreateTextFile(Path, True)
+  Text.WriteLine CStr(NextBoots)
+  Text.Close
+End Function
 
 ' The argument at Index after the SNMPv3 ones, or Default when there is none.
 Function Arg(Index, Default)

@@ -103,6 +103,10 @@ TEST_F(EngineTest, Snmpv2SendsRefuseAsTheOthersDo) {
        [&](kivOstrel& e) { e.SendNotification("h", "162", "c", "1.x"); }, 13},
       {"counter64 past 2^64 - 1", 1, true,
        [&](kivOstrel& e) { e.SNMPCounter64Value("1.3", "18446744073709551616"); }, 6},
+      {"noSuchObject under version 0", 0, true,
+       [&](kivOstrel& e) { e.SNMPNoSuchObjectValue("1.3"); }, 5},
+      {"endOfMibView of a bad OID", 1, true, [&](kivOstrel& e) { e.SNMPEndOfMibViewValue("1.x"); },
+       13},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -120,6 +124,11 @@ TEST_F(EngineTest, JoinBindingsPutsThemEndToEnd) {
   EXPECT_EQ(ToHex(kivOstrel::JoinBindings(std::vector<Bytes>{a, b})),
             "30 05 06 01 2B 05 00 30 06 06 01 2C 46 01 05");
   EXPECT_TRUE(kivOstrel::JoinBindings({}).empty());
+  // The exceptions an SNMPv2c or SNMPv3 agent answers with, as snmpd writes them.
+  engine->SnmpVersion(Variant(1));
+  EXPECT_EQ(ToHex(engine->SNMPNoSuchObjectValue("1.3")), "30 05 06 01 2B 80 00");
+  EXPECT_EQ(ToHex(engine->SNMPNoSuchInstanceValue("1.3")), "30 05 06 01 2B 81 00");
+  EXPECT_EQ(ToHex(engine->SNMPEndOfMibViewValue("1.3")), "30 05 06 01 2B 82 00");
 }
 
 TEST_F(EngineTest, InformsAreAcknowledgedWithoutTouchingTheSendState) {

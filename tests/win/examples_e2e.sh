@@ -11,15 +11,19 @@
 # -v3 at authPriv without being told its engine ID, and refuse a wrong password and an unknown
 # user with the Reports Net-SNMP's tools name.
 #
-#   examples_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE
+# Both example agents (agent.vbs, and the C++ agent.exe when given) must answer an SNMPv2c
+# manager past their objects with noSuchObject, noSuchInstance and endOfMibView, so that
+# snmpbulkwalk ends, and a GetBulk of max-repetitions 2147483647 at once.
+#
+#   examples_e2e.sh PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE [AGENT_EXE]
 #
 # Exits 77 (skipped) when the script host, an example or a Net-SNMP tool is not there.
 set -euo pipefail
-[ $# -eq 4 ] || { echo "usage: $0 PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE" >&2; exit 2; }
-prefix=$1 ocx=$2 examples=$3 host=$4
+[ $# -ge 4 ] || { echo "usage: $0 PREFIX OCX EXAMPLES_DIR OSTRELHOST_EXE [AGENT_EXE]" >&2; exit 2; }
+prefix=$1 ocx=$2 examples=$3 host=$4 agent_exe=${5:-}
 . "$(dirname "$0")/e2e_helpers.sh"
 skip_without "$host" "$examples/vbscript/traps.vbs" "$examples/vbscript/agent.vbs" \
-  snmptrap snmpinform snmpget snmpgetnext snmpbulkget python3
+  snmptrap snmpinform snmpget snmpgetnext snmpbulkget snmpbulkwalk python3
 start_work
 read -r trap_port agent_port agent6_port < <(free_udp_ports 3)
 ipv6=no
@@ -27,7 +31,7 @@ python3 -c 'import socket; socket.socket(socket.AF_INET6, socket.SOCK_DGRAM).bin
   2>/dev/null && ipv6=yes
 export MIBS= SNMP_PERSISTENT_DIR=$work/persist
 # Long enough for a trap or a request sent once the example says it listens.
-seconds=15
+seconds=25
 # The receiver's user and the agent's, and the options that make Net-SNMP's tools speak as them.
 read -r trap_user trap_auth trap_auth_password trap_priv trap_priv_password <<<"${v3_users[0]}"
 read -r agent_user agent_auth agent_auth_password agent_priv agent_priv_password <<<"${v3_users[1]}"
@@ -72,10 +76,45 @@ finish() {
   [ "$status" -eq 0 ] || failures=$((failures + 1))
 }
 
+# What an agent answers past its objects, as NAME on PORT: $work/NAME-missing.txt (a Get of an
+# object and of an instance it lacks), NAME-end.txt (a GetNext past the last),
+# NAME-bulkwalk.txt (a whole walk with GetBulk, which must end) and NAME-huge.txt (a GetBulk of
+# max-repetitions 2147483647, which must be answered at once).
+past_the_end() {
+  local name=$1 port=$2
+  snmpget -v2c -c public -t 2 -r 0 "127.0.0.1:$port" 1.3.6.1.2.1.1.9.0 1.3.6.1.2.1.1.1.7 \
+    >"$work/$name-missing.txt" 2>&1 || true
+  snmpgetnext -v2c -c public -t 2 -r 0 "127.0.0.1:$port" 1.3.6.1.2.1.31.1.1.1.6.1 \
+    >"$work/$name-end.txt" 2>&1 || true
+  timeout 30 snmpbulkwalk -v2c -c public -t 2 -r 0 "127.0.0.1:$port" 1.3.6.1.2.1 \
+    >"$work/$name-bulkwalk.txt" 2>&1 && echo "snmpbulkwalk exit 0" >>"$work/$name-bulkwalk.txt"
+  snmpbulkget -v2c -c public -Cn0 -Cr2147483647 -t 2 -r 0 "127.0.0.1:$port" 1.3.6.1.2.1.1.5.0 \
+    >"$work/$name-huge.txt" 2>&1 || true
+}
+
+expect_past_the_end() {
+  local name=$1
+  expect "$work/$name-missing.txt" "iso.3.6.1.2.1.1.9.0 = No Such Object available on this agent"
+  expect "$work/$name-missing.txt" "iso.3.6.1.2.1.1.1.7 = No Such Instance currently exists"
+  expect "$work/$name-end.txt" "No more variables left in this MIB View"
+  expect "$work/$name-bulkwalk.txt" "iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890"
+  expect "$work/$name-bulkwalk.txt" "snmpbulkwalk exit 0"
+  expect "$work/$name-huge.txt" "iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890"
+  expect "$work/$name-huge.txt" "No more variables left in this MIB View"
+}
+
 # Both at once: each waits through Wine's start-up.
 start_example traps traps -v3 ${v3_users[0]} "$trap_port" "$seconds"
 start_example agent agent -v3 ${v3_users[1]} "$agent_port" public "$seconds"
 [ "$ipv6" = yes ] && start_example agent6 agent "$agent6_port" public "$seconds" ::1
+if [ -n "$agent_exe" ]; then
+  read -r cpp_agent_port < <(free_udp_ports 1)
+  : >"$work/cppagent.out"
+  timeout 120 "${in_wine[@]}" "$agent_exe" "$cpp_agent_port" public "$seconds" \
+    >"$work/cppagent.out" 2>&1 &
+  pids+=($!)
+  cppagent_pid=$!
+fi
 
 if wait_for traps "listening for traps on port $trap_port"; then
   snmptrap -v1 -c public "127.0.0.1:$trap_port" 1.3.6.1.4.1.99999 127.0.0.1 6 17 '' \
@@ -123,6 +162,9 @@ if wait_for agent "agent answering on port $agent_port"; then
     "127.0.0.1:$agent_port" 1.3.6.1.2.1.1.5.0 >"$work/snmpget3-wrong-password.txt" 2>&1 || true
   snmpget "${agent_v3[@]/$agent_user/kivnobody}" -t 2 -r 0 "127.0.0.1:$agent_port" \
     1.3.6.1.2.1.1.5.0 >"$work/snmpget3-unknown-user.txt" 2>&1 || true
+  past_the_end agent "$agent_port"
+  timeout 30 snmpbulkwalk "${agent_v3[@]}" -t 2 -r 0 "127.0.0.1:$agent_port" 1.3.6.1.2.1 \
+    >"$work/agent-bulkwalk3.txt" 2>&1 && echo "snmpbulkwalk exit 0" >>"$work/agent-bulkwalk3.txt"
 else
   failures=$((failures + 1))
 fi
@@ -136,10 +178,30 @@ if [ "$ipv6" = yes ]; then
   fi
 fi
 
+if [ -n "$agent_exe" ]; then
+  if wait_for cppagent "agent answering on port $cpp_agent_port"; then
+    past_the_end cppagent "$cpp_agent_port"
+  else
+    failures=$((failures + 1))
+  fi
+fi
+
 finish traps
 finish agent
+# The receiver under a fixed engine ID counts one more boot each run, kept in its file.
+for run in 1 2; do
+  timeout 60 "${in_wine[@]}" "$host" "$(windows_path "$examples/vbscript/traps.vbs")" \
+    -e 8000000001E2E0B007 "$(windows_path "$work/traps.boots")" 0 1 >"$work/out.txt" 2>&1 ||
+    failures=$((failures + 1))
+  tr -d '\r' <"$work/out.txt" >"$work/boots$run.txt"
+done
+expect "$work/boots1.txt" "engine 8000000001E2E0B007, boots 1"
+expect "$work/boots2.txt" "engine 8000000001E2E0B007, boots 2"
+[ -z "$agent_exe" ] || finish cppagent
 for output in snmpinform snmpinform3 snmpget snmpget2c snmpbulkget snmpget3 snmpgetnext3 \
-  snmpbulkget3 snmpget3-wrong-password snmpget3-unknown-user; do
+  snmpbulkget3 snmpget3-wrong-password snmpget3-unknown-user agent-missing agent-end \
+  agent-bulkwalk agent-huge agent-bulkwalk3 cppagent-missing cppagent-end cppagent-bulkwalk \
+  cppagent-huge; do
   echo "--- $output"
   cat "$work/$output.txt" 2>/dev/null || true
 done
@@ -197,6 +259,10 @@ expect "$work/snmpbulkget3.txt" 'iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 1234567
 expect "$work/snmpget3-wrong-password.txt" "Authentication failure (incorrect password, community or key)"
 expect_line "$work/agent.txt" "^refused SNMPv3 request from 127\.0\.0\.1:[0-9]+, user $agent_user: wrong digest\$"
 expect "$work/snmpget3-unknown-user.txt" "Unknown user name"
+expect_past_the_end agent
+expect "$work/agent-bulkwalk3.txt" "iso.3.6.1.2.1.31.1.1.1.6.1 = Counter64: 12345678901234567890"
+expect "$work/agent-bulkwalk3.txt" "snmpbulkwalk exit 0"
+[ -z "$agent_exe" ] || expect_past_the_end cppagent
 expect_line "$work/agent.txt" "^refused SNMPv3 request from 127\.0\.0\.1:[0-9]+, user kivnobody: unknown user\$"
 echo "$failures failed"
 [ "$failures" -eq 0 ]

@@ -185,6 +185,12 @@ TEST(Snmpv2Members, FoundByNameAfterTheTypeLibraryWithTheirErrors) {
       {1, L"SendGetBulkRequest", kCall, Words(L"h 9 c 1 0 10", Long(42)), 13, ""},
       {1, L"SendNotification", kCall, Words(L"h 9 c", Missing()), DISP_E_PARAMNOTOPTIONAL, ""},
       {1, L"SNMPCounter64Value", kCall, Words(L"1.3 1 2"), DISP_E_BADPARAMCOUNT, ""},
+      // The exceptions an SNMPv2c agent answers with; none under SNMPv1.
+      {0, L"SNMPNoSuchObjectValue", kCall, Words(L"1.3"), 5, ""},
+      {1, L"SNMPNoSuchObjectValue", kCall, Words(L"1.3"), 0, "30 05 06 01 2B 80 00"},
+      {1, L"snmpnosuchinstancevalue", kCall, Words(L"1.3"), 0, "30 05 06 01 2B 81 00"},
+      {1, L"SNMPEndOfMibViewValue", kCall, Words(L"1.3"), 0, "30 05 06 01 2B 82 00"},
+      {1, L"SNMPEndOfMibViewValue", kCall, Words(L"1.x"), 13, ""},
       {1, L"SendNotification", kGet, {}, DISP_E_MEMBERNOTFOUND, ""},
       // Counter64 values of every kind, exact.
       {-1, L"snmpcounter64value", kCall, Words(L"1.3 18446744073709551615"), 0, max},

@@ -84,8 +84,17 @@ TEST(Snmpv3Members, FoundByNameAfterTheTypeLibraryWhichKeepsItsMembers) {
   EXPECT_EQ(attributes->cFuncs, 30);
   vtable->ReleaseTypeAttr(attributes);
 
-  const wchar_t* names[] = {L"AddUser",     L"RemoveUser",    L"ContextName",    L"EngineID",
-                            L"EngineBoots", L"SecurityError", L"ContextEngineID"};
+  const wchar_t* names[] = {L"AddUser",
+                            L"RemoveUser",
+                            L"ContextName",
+                            L"EngineID",
+                            L"EngineBoots",
+                            L"SecurityError",
+                            L"ContextEngineID",
+                            L"PinEngineID",
+                            L"SNMPNoSuchObjectValue",
+                            L"SNMPNoSuchInstanceValue",
+                            L"SNMPEndOfMibViewValue"};
   for (DISPID expected = 0x7000000A; const wchar_t* name : names) {
     std::wstring capitals = name;
     for (wchar_t& c : capitals) c = static_cast<wchar_t>(towupper(c));
@@ -222,6 +231,12 @@ TEST(Snmpv3Members, ValuesAndErrors) {
       {L"EngineBoots", kPut, Args(Text(L"boots")), 13, L"Type mismatch"},
       {L"EngineBoots", kPut, Args(Null()), 13, L"Type mismatch"},
       {L"EngineBoots", kGet, {}, 0, L"2147483647"},
+      // PinEngineID: an agent's engine, 5 to 32 octets of hex; "" forgets it.
+      {L"PinEngineID", kCall, Args(Text(L"127.0.0.1"), Text(L"161"), Text(L"80001F8880AABB")), 0,
+       L""},
+      {L"PinEngineID", kCall, Args(Text(L"127.0.0.1"), Text(L"161"), Text(L"")), 0, L""},
+      {L"PinEngineID", kCall, Args(Text(L"127.0.0.1"), Text(L"161"), Text(L"0102")), 380,
+       L"PinEngineID takes 5 to 32 octets as hex text"},
       // SecurityError: read only, "" until a message is refused.
       {L"SecurityError", kGet, {}, 0, L""},
       {L"SecurityError", kPut, Args(Text(L"x")), DISP_E_MEMBERNOTFOUND, L""},
