@@ -18,49 +18,7 @@ import socket
 import sys
 import time
 
-
-def read_element(data, at):
-    """(tag, content start, content end) of the BER element at `at`."""
-    tag, first = data[at], data[at + 1]
-    at += 2
-    length = first
-    if first & 0x80:
-        count = first & 0x7F
-        length = int.from_bytes(data[at:at + count], "big")
-        at += count
-    return tag, at, at + length
-
-
-def children(data, start, end):
-    """The elements inside [start, end), each as (tag, content start, content end)."""
-    out = []
-    while start < end:
-        element = read_element(data, start)
-        out.append(element)
-        start = element[2]
-    return out
-
-
-def element(tag, content):
-    length = len(content)
-    if length < 0x80:
-        header = bytes([length])
-    else:
-        octets = length.to_bytes((length.bit_length() + 7) // 8, "big")
-        header = bytes([0x80 | len(octets)]) + octets
-    return bytes([tag]) + header + content
-
-
-def integer(value):
-    return element(0x02, value.to_bytes((value.bit_length() + 8) // 8 or 1, "big", signed=True))
-
-
-def octets(value):
-    return element(0x04, value)
-
-
-def sequence(*parts):
-    return element(0x30, b"".join(parts))
+from snmp_ber import children, element, integer, octets, read_element, sequence
 
 
 SYS_DESCR = bytes.fromhex("06082b06010201010100")

@@ -68,6 +68,17 @@ need() {
   echo "$path"
 }
 
+# Waits for a helper program to write the port it is bound to into FILE; fails as NAME did not
+# start.
+wait_for_port_file() {
+  local file=$1 name=$2 i
+  for i in $(seq 100); do
+    [ -s "$file" ] && return 0
+    sleep 0.1
+  done
+  fail "$name did not start"
+}
+
 # A UDP port on 127.0.0.1 (or on the address given) that nothing is bound to right now.
 free_port() {
   if command -v python3 >/dev/null; then
@@ -352,15 +363,10 @@ scenario_walk() {
 
 # Starts scripted_agent.py with ARGS (OID=HEX rows, --echo); sets AGENT.
 start_scripted_agent() {
-  local i
   rm -f "$WORK/agent.port"
   python3 "$(dirname "$0")/scripted_agent.py" "$WORK/agent.port" "$@" &
   PIDS+=("$!")
-  for i in $(seq 100); do
-    [ -s "$WORK/agent.port" ] && break
-    sleep 0.1
-  done
-  [ -s "$WORK/agent.port" ] || fail "the scripted agent did not start"
+  wait_for_port_file "$WORK/agent.port" "the scripted agent"
   AGENT=127.0.0.1:$(cat "$WORK/agent.port")
 }
 
@@ -836,7 +842,6 @@ SNMPv2-Trap from 127.0.0.1:PORT: version 3, user "carol", request id N, NoError 
 
 # Receives one datagram on 127.0.0.1 into $WORK/caught, in hex; sets CATCH_PORT and CATCHER.
 start_catcher() {
-  local i
   rm -f "$WORK/catch.port" "$WORK/caught"
   python3 -c 'import os, socket, sys
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -847,11 +852,7 @@ s.settimeout(20)
 open(sys.argv[2], "w").write(s.recv(65535).hex())' "$WORK/catch.port" "$WORK/caught" &
   CATCHER=$!
   PIDS+=("$CATCHER")
-  for i in $(seq 100); do
-    [ -s "$WORK/catch.port" ] && break
-    sleep 0.1
-  done
-  [ -s "$WORK/catch.port" ] || fail "the catcher did not start"
+  wait_for_port_file "$WORK/catch.port" "the catcher"
   CATCH_PORT=$(cat "$WORK/catch.port")
 }
 
@@ -970,11 +971,7 @@ while True:
         elif client:
             front.sendto(data, client)' "$WORK/relay.port" "$WORK/relayed" "$port" &
   PIDS+=($!)
-  local i
-  for i in $(seq 100); do
-    [ -s "$WORK/relay.port" ] && break
-    sleep 0.1
-  done
+  wait_for_port_file "$WORK/relay.port" "the relay"
   local user="alice:SHA:$ALICE_AUTH:AES:$ALICE_PRIV"
   start_listener 127.0.0.1 -e "$id" --user "$user" --local "127.0.0.1:$port" --count 1
   timeout 20 "$snmpinform" -v3 -u alice -l authPriv -a SHA -A "$ALICE_AUTH" -x AES \
@@ -1008,11 +1005,7 @@ scenario_v3_forged() {
   rm -f "$WORK/proxy.port"
   python3 "$(dirname "$0")/forging_proxy.py" "$WORK/proxy.port" "${AGENT##*:}" &
   PIDS+=($!)
-  local i
-  for i in $(seq 100); do
-    [ -s "$WORK/proxy.port" ] && break
-    sleep 0.1
-  done
+  wait_for_port_file "$WORK/proxy.port" "the forging proxy"
   local proxy=127.0.0.1:$(cat "$WORK/proxy.port")
   run get -v 3 -u bob -l authNoPriv -a MD5 -A "$BOB_AUTH" --timeout 3 --retries 0 "$proxy" \
     sysDescr.0 sysName.0
