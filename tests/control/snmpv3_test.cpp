@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "control/v3_exchanges.h"
 #include "encoding/v3_message.h"
 #include "encoding/value_constructors.h"
 #include "engine_fixture.h"
@@ -431,6 +432,72 @@ TEST_F(EngineTest, Snmpv3ForgedStrayAndReplayedDatagramsChangeNothing) {
     World world{e, make_agent(kAgentEngine, "161"), make_agent(kOtherEngine, "1161")};
     row.run(world);
   }
+}
+
+// Every table that traffic or a host makes grow, pushed past its cap: it stays at the cap, the
+// entry used longest ago going first.
+TEST(Snmpv3Tables, EachStopsAtItsCapDroppingTheLeastRecentlyUsed) {
+  const OpenSslCrypto crypto;
+  std::int64_t now = 1000;
+  V3Exchanges manager(crypto, [&] { return now; });
+  manager.usm().users().Add("anon", "", "", "", "");
+  const Bytes get = SNMPNullValue("1.3.6.1.2.1.1.1.0");
+  const auto peer = [](std::size_t i) {
+    return UdpSocket::Peer{"127.0.0.1", std::to_string(1024 + i)};
+  };
+
+  // Requests waiting, and the agents' engines their discoveries' Reports name.
+  Usm agent(
+      crypto, [&] { return now; }, kAgentEngine);
+  const std::size_t agents = V3Exchanges::kMaxTargets + 3;
+  for (std::size_t i = 0; i < agents; ++i) {
+    const Bytes discovery =
+        manager.Request("127.0.0.1", peer(i).port, peer(i), "anon",
+                        {.pdu = kTagGetRequest, .request_id = 1, .bindings = get});
+    const Bytes report = agent.ReportFor(agent.Process(discovery), 0);
+    EXPECT_EQ(manager.Receive("127.0.0.1", peer(i).port, report, 0).sends.size(), 1u);
+  }
+  EXPECT_EQ(manager.target_count(), V3Exchanges::kMaxTargets);
+  EXPECT_EQ(manager.pending_count(), V3Exchanges::kMaxPending);
+
+  // Requests received and not answered yet.
+  Usm sender(
+      crypto, [&] { return now; }, kAgentEngine);
+  for (std::int32_t id = 1; id <= static_cast<std::int32_t>(V3Exchanges::kMaxAnswerable) + 5;
+       ++id) {
+    const Bytes request = sender.Protect({.message_id = id,
+                                          .reportable = true,
+                                          .user_name = "anon",
+                                          .engine_id = manager.usm().engine_id(),
+                                          .context_engine_id = manager.usm().engine_id(),
+                                          .pdu = {.pdu = kTagGetRequest, .request_id = id}});
+    EXPECT_TRUE(manager.Receive("127.0.0.1", "40000", request, 0).message);
+  }
+  EXPECT_EQ(manager.answerable_count(), V3Exchanges::kMaxAnswerable);
+  EXPECT_THROW(manager.Response("127.0.0.1", "40000", {.pdu = kTagGetResponse, .request_id = 1}),
+               AutomationError);  // the oldest, forgotten
+  EXPECT_FALSE(
+      manager.Response("127.0.0.1", "40000", {.pdu = kTagGetResponse, .request_id = 9}).empty());
+
+  // Engine clocks and localised keys.
+  Usm usm(
+      crypto, [&] { return now; }, kAgentEngine);
+  usm.users().Add("alice", "SHA", "alice-auth", "", "");
+  Bytes engine = kAgentEngine;
+  const auto nth = [&](std::size_t i) {
+    engine[5] = static_cast<std::uint8_t>(i >> 16);
+    engine[6] = static_cast<std::uint8_t>(i >> 8);
+    engine[7] = static_cast<std::uint8_t>(i);
+    return engine;
+  };
+  for (std::size_t i = 0; i < Usm::kMaxClocks + 10; ++i) usm.Synchronise(nth(i), 1, 5);
+  EXPECT_EQ(usm.clock_count(), Usm::kMaxClocks);
+  EXPECT_EQ(usm.ClockOf(nth(9)), nullptr);
+  EXPECT_NE(usm.ClockOf(nth(10)), nullptr);
+  for (std::size_t i = 0; i < UsmUsers::kMaxCachedKeys + 10; ++i) {
+    usm.users().KeysFor(*usm.users().Find("alice"), nth(i));
+  }
+  EXPECT_EQ(usm.users().cached_keys(), UsmUsers::kMaxCachedKeys);
 }
 
 }  // namespace
