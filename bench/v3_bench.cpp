@@ -251,10 +251,10 @@ void LibsnmpBuildGetRequest(benchmark::State& state, const Suite& s) {
 void OstrelProcessResponse(benchmark::State& state, const Suite& s) {
   const Bytes datagram = Response(s);
   const auto manager = EngineWith(s, kManagerId);
-  const auto read = [&manager, &s](std::span<const std::uint8_t> bytes) {
+  const auto read = [&manager](std::span<const std::uint8_t> bytes) {
     const IncomingV3 in = manager->Process(bytes);
     if (in.error != UsmError::kNone) return ReceivedMessage{};
-    return DecodeReceivedMessage(CommunityFormOf(s.user, in.scoped->pdu), 0);
+    return DecodeReceivedPdu(in.scoped->pdu, 0);
   };
   const ReceivedMessage first = read(datagram);
   if (first.Command != "GetResponse" || first.Objects.size() != 1 ||

@@ -517,9 +517,18 @@ std::shared_ptr<ReceivedMessage> kivOstrel::ReceivedV3(const std::string& remote
   for (const V3Exchanges::Send& send : outcome.sends) {
     udp_->SendUnreported(send.remote_ip, send.remote_port, send.datagram);
   }
-  if (!outcome.message) return nullptr;
+  if (!outcome.for_host) return nullptr;
   m_SecurityError = std::move(outcome.security_error);
-  auto message = std::make_shared<ReceivedMessage>(std::move(*outcome.message));
+  auto message = std::make_shared<ReceivedMessage>();
+  if (outcome.pdu) {
+    *message = std::move(*outcome.pdu);
+  } else {
+    // Refused here: the host hears why in SecurityError.
+    message->Command = TagTypeName(kTagReport);
+    message->ErrorStatus = -1;
+  }
+  message->Version = kSnmpV3;
+  message->Community = std::move(outcome.user);
   message->RemoteIP = remote_address;
   message->RemotePort = remote_port;
   message->RawData.assign(data.begin(), data.end());

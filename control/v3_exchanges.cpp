@@ -25,15 +25,6 @@ std::string FirstBindingName(std::span<const std::uint8_t> pdu) {
   return text;
 }
 
-ReceivedMessage FailureMessage(const IncomingV3& in) {
-  ReceivedMessage message;
-  message.Version = 3;
-  message.Command = "Report";
-  message.ErrorStatus = -1;
-  if (in.message) message.Community = std::string(in.message->user);
-  return message;
-}
-
 }  // namespace
 
 V3Exchanges::V3Exchanges(const Crypto& crypto, std::function<std::int64_t()> seconds)
@@ -190,8 +181,8 @@ bool V3Exchanges::Resend(const IncomingV3& in, const Peer& from, Outcome& outcom
   if (!pending.discovering) pending.sent_again = true;
   if (!usm_.users().Find(pending.user)) {
     // Removed while the discovery was under way: the request ends here, and the host hears why.
-    outcome.message = FailureMessage(in);
-    outcome.message->Community = pending.user;
+    outcome.for_host = true;
+    outcome.user = pending.user;
     outcome.security_error = SecurityErrorText(UsmError::kUnknownUserName);
     return true;
   }
@@ -237,7 +228,8 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
     const bool clock_probe = in.error == UsmError::kNotInTimeWindow && in.authoritative &&
                              in.message->boots == 0 && in.message->time == 0;
     if (in.error != UsmError::kUnknownEngineId && !clock_probe) {
-      outcome.message = FailureMessage(in);
+      outcome.for_host = true;
+      if (in.message) outcome.user = std::string(in.message->user);
       outcome.security_error = SecurityErrorText(in.error);
     }
     return outcome;
@@ -264,9 +256,11 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
                    Bytes(scoped.context_engine_id.begin(), scoped.context_engine_id.end()),
                    std::string(scoped.context_name)});
   }
-  outcome.message = DecodeReceivedMessage(CommunityFormOf(user, scoped.pdu), string_type);
+  outcome.for_host = true;
+  outcome.user = std::string(user);
+  outcome.pdu = DecodeReceivedPdu(scoped.pdu, string_type);
   // The same rule as for every version: an inform is acknowledged once it was read whole.
-  if (fields && in.user && IsWholeInform(*outcome.message)) {
+  if (fields && in.user && IsWholeInform(*outcome.pdu)) {
     RequestMessage acknowledgement = *fields;
     acknowledgement.pdu = kTagGetResponse;
     outcome.sends.push_back({remote_ip, remote_port,

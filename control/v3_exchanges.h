@@ -66,8 +66,14 @@ class V3Exchanges {
   };
   struct Outcome {
     std::vector<Send> sends;  // Reports, acknowledgements, requests that waited
-    // For the host, unless the message was the engines' own business (discovery).
-    std::optional<ReceivedMessage> message;
+    // Whether the host hears of the message: not when it was the engines' own business
+    // (discovery, the clock probe, a Report that made a request go out again).
+    bool for_host = false;
+    // The user name the message carried (or, for a request that ended here, its user's).
+    std::string user;
+    // The scoped PDU as the decoder read it (Command, RequestId, ErrorStatus, ErrorIndex,
+    // Objects); none for a message refused, which the host hears of as refused.
+    std::optional<ReceivedMessage> pdu;
     std::string security_error;
   };
   // `remote_ip` and `remote_port` as the socket gives them; `string_type` as for any message.

@@ -63,7 +63,10 @@ struct HeaderElements {
   };
   std::span<const std::uint8_t> data;
   std::array<Slot, kHeaderSlots + 1> slots;  // 1-based; slot 0 is never used
-  std::size_t decoded = 0;  // slots 1 to `decoded` decoded; a slot after them is not reached
+  // Slots `first` to `decoded` decoded; one after them is not reached, one before `first` is not
+  // in the data (a PDU on its own starts at slot 4).
+  std::size_t first = 1;
+  std::size_t decoded = 0;
 
   ElementHeader Element(std::size_t slot) const {
     const Slot& s = slots[slot];
@@ -76,19 +79,21 @@ struct HeaderElements {
   ReceivedRows::Piece Piece(std::size_t slot) const {
     return ReceivedRows::ElementAt(slots[slot].position, Element(slot));
   }
+  bool Has(std::size_t slot) const { return slot >= first && slot <= decoded; }
   // A slot's value (0 for a slot not reached).
   Variant Value(std::size_t slot, std::int32_t string_type) const {
     Variant value = std::int32_t{0};
-    if (slot <= decoded) ReadElementValue(Element(slot), string_type, value);
+    if (Has(slot)) ReadElementValue(Element(slot), string_type, value);
     return value;
   }
-  std::uint8_t Tag(std::size_t slot) const { return slot <= decoded ? slots[slot].tag : 0; }
+  std::uint8_t Tag(std::size_t slot) const { return Has(slot) ? slots[slot].tag : 0; }
 };
 
-// Locates slots 1 to 8, each read as a value would be; returns false at the first element that
-// fails. `position` ends after the last element decoded.
+// Locates slots `header.first` to 8, each read as a value would be; returns false at the first
+// element that fails. `position` ends after the last element decoded.
 bool LocateHeader(std::int32_t string_type, HeaderElements& header, std::size_t& position) {
-  for (std::size_t slot = 1; slot <= kHeaderSlots; ++slot) {
+  header.decoded = header.first - 1;
+  for (std::size_t slot = header.first; slot <= kHeaderSlots; ++slot) {
     const auto element = ReadElementHeader(Rest(header.data, position));
     if (!element || !ValueReads(*element, string_type)) return false;
     header.slots[slot] = {position, static_cast<std::uint32_t>(element->length), element->tag,
@@ -116,7 +121,7 @@ inline bool SlotWholeNumber(const HeaderElements& header, std::size_t slot,
                             std::int32_t string_type, std::int64_t low, std::int64_t high,
                             std::int32_t& number) {
   number = 0;
-  if (slot <= header.decoded && IsIntegerTag(header.slots[slot].tag)) {
+  if (header.Has(slot) && IsIntegerTag(header.slots[slot].tag)) {
     // A decoded slot always has its number.
     const std::int32_t read = ReadIntegerContent(header.Element(slot)).value_or(0);
     if (read < low || read > high) return false;
@@ -133,6 +138,13 @@ constexpr std::int64_t kShortMax = std::numeric_limits<std::int16_t>::max();
 constexpr std::int64_t kLongMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
 
+// The command: the PDU's type name, once its slot is decoded.
+void FillCommand(const HeaderElements& header, ReceivedMessage& received) {
+  if (!header.Has(4)) return;
+  const std::string_view command = TagTypeName(header.slots[4].tag);
+  received.Command = command.empty() ? TypeNameOf(header.slots[4].tag) : std::string(command);
+}
+
 // Version, community and command from the header slots, as far as they were decoded. Returns
 // false when the version does not convert.
 bool FillCommonFields(const HeaderElements& header, std::int32_t string_type,
@@ -144,10 +156,7 @@ bool FillCommonFields(const HeaderElements& header, std::int32_t string_type,
   } else {
     received.Community = ValueToText(header.Value(3, string_type));
   }
-  if (header.decoded >= 4) {
-    const std::string_view command = TagTypeName(header.slots[4].tag);
-    received.Command = command.empty() ? TypeNameOf(header.slots[4].tag) : std::string(command);
-  }
+  FillCommand(header, received);
   std::int32_t version = 0;
   const bool converts = SlotWholeNumber(header, 2, string_type, kShortMin, kShortMax, version);
   received.Version = static_cast<std::int16_t>(version);
@@ -191,6 +200,27 @@ bool AddTrapRows(std::span<const std::uint8_t> data, std::size_t position, std::
   return true;
 }
 
+// Request id, error status and index, then the binding rows, after a request's or response's
+// header; ErrorStatus -1 and no rows unless the header and `more_ok` are.
+void ReadRequestFields(const HeaderElements& header, bool header_ok, bool more_ok,
+                       std::size_t position, std::int32_t string_type, ReceivedMessage& received) {
+  std::int32_t error_status = 0;
+  const bool request_id_ok =
+      SlotWholeNumber(header, 5, string_type, kLongMin, kLongMax, received.RequestId);
+  const bool error_status_ok =
+      SlotWholeNumber(header, 6, string_type, kShortMin, kShortMax, error_status);
+  received.ErrorStatus = static_cast<std::int16_t>(error_status);
+  if (header_ok && IsIntegerTag(header.Tag(7))) {
+    received.ErrorIndex = ReadIntegerContent(header.Element(7)).value_or(0);
+  }
+  if (!header_ok || !more_ok || !request_id_ok || !error_status_ok) {
+    received.ErrorStatus = -1;
+    return;
+  }
+  received.Objects.Reset(header.data, string_type, ExpectedRows(header.data, position));
+  AddBindingRows(header.data, position, received.Objects);
+}
+
 }  // namespace
 
 ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
@@ -213,21 +243,22 @@ ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data,
     return received;
   }
 
-  std::int32_t error_status = 0;
-  const bool request_id_ok =
-      SlotWholeNumber(header, 5, string_type, kLongMin, kLongMax, received.RequestId);
-  const bool error_status_ok =
-      SlotWholeNumber(header, 6, string_type, kShortMin, kShortMax, error_status);
-  received.ErrorStatus = static_cast<std::int16_t>(error_status);
-  if (header_ok && IsIntegerTag(header.Tag(7))) {
-    received.ErrorIndex = ReadIntegerContent(header.Element(7)).value_or(0);
-  }
-  if (!header_ok || !version_ok || !request_id_ok || !error_status_ok) {
-    received.ErrorStatus = -1;
-    return received;
-  }
-  received.Objects.Reset(data, string_type, ExpectedRows(data, position));
-  AddBindingRows(data, position, received.Objects);
+  ReadRequestFields(header, header_ok, version_ok, position, string_type, received);
+  return received;
+}
+
+ReceivedMessage DecodeReceivedPdu(std::span<const std::uint8_t> pdu, std::int32_t string_type) {
+  pdu = pdu.first(std::min<std::size_t>(pdu.size(), std::numeric_limits<std::uint32_t>::max()));
+  ReceivedMessage received;
+  HeaderElements header;  // not aggregate-initialised: that would zero every slot
+  header.data = pdu;
+  header.first = 4;
+  std::size_t position = 0;
+  const bool header_ok = LocateHeader(string_type, header, position);
+  FillCommand(header, received);
+  // An SNMPv1 Trap PDU has no place in SNMPv3, and nothing to fill its community row with.
+  const bool pdu_ok = header.Tag(4) != kTagTrap;
+  ReadRequestFields(header, header_ok, pdu_ok, position, string_type, received);
   return received;
 }
 

@@ -46,6 +46,12 @@ inline constexpr std::size_t kHeaderSlots = 8;
 //    ErrorStatus -1 and no objects.
 ReceivedMessage DecodeReceivedMessage(std::span<const std::uint8_t> data, std::int32_t string_type);
 
+// A PDU element on its own, as an SNMPv3 scoped PDU carries it: Command, RequestId, ErrorStatus,
+// ErrorIndex and the rows, read exactly as DecodeReceivedMessage reads what follows a message's
+// version and community; the receiver fills in the rest. An SNMPv1 Trap PDU, which SNMPv3 does
+// not carry, gives ErrorStatus -1.
+ReceivedMessage DecodeReceivedPdu(std::span<const std::uint8_t> pdu, std::int32_t string_type);
+
 // An InformRequest read whole: its header and every binding's name and value understood. Only
 // such an inform is acknowledged, whatever its version: an acknowledgement tells the sender that
 // the notification arrived.

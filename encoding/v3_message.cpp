@@ -211,15 +211,4 @@ Bytes BuildScopedPdu(std::span<const std::uint8_t> context_engine_id, std::strin
   return std::move(w).Finish();
 }
 
-Bytes CommunityFormOf(std::string_view user, std::span<const std::uint8_t> pdu) {
-  BerWriter w(ElementSize(3 + ElementSize(user.size()) + pdu.size()));
-  w.PrependBytes(pdu);
-  w.PrependBytes(AsBytes(user));
-  w.PrependHeader(kTagOctetString, user.size());
-  w.PrependInteger(kTagInteger, kSnmpV3);
-  // A received PDU may be longer than what this engine sends: no limit here.
-  w.PrependHeader(kTagSequence, w.size());
-  return std::move(w).Finish();
-}
-
 }  // namespace kivostrel

@@ -107,8 +107,4 @@ BuiltV3Message BuildV3Message(const V3Fields& fields, std::span<const std::uint8
 Bytes BuildScopedPdu(std::span<const std::uint8_t> context_engine_id, std::string_view context_name,
                      const RequestMessage& pdu);
 
-// The PDU element of a scoped PDU under the version and community form the decoder of received
-// messages reads: SEQUENCE { 3, user name, PDU }.
-Bytes CommunityFormOf(std::string_view user, std::span<const std::uint8_t> pdu);
-
 }  // namespace kivostrel

@@ -471,7 +471,7 @@ TEST(Snmpv3Tables, EachStopsAtItsCapDroppingTheLeastRecentlyUsed) {
                                           .engine_id = manager.usm().engine_id(),
                                           .context_engine_id = manager.usm().engine_id(),
                                           .pdu = {.pdu = kTagGetRequest, .request_id = id}});
-    EXPECT_TRUE(manager.Receive("127.0.0.1", "40000", request, 0).message);
+    EXPECT_TRUE(manager.Receive("127.0.0.1", "40000", request, 0).pdu);
   }
   EXPECT_EQ(manager.answerable_count(), V3Exchanges::kMaxAnswerable);
   EXPECT_THROW(manager.Response("127.0.0.1", "40000", {.pdu = kTagGetResponse, .request_id = 1}),

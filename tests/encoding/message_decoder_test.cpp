@@ -453,5 +453,44 @@ TEST(DecodeReceivedMessageTest, EveryPrefixInAnExactSizeBuffer) {
   }
 }
 
+// A PDU on its own (an SNMPv3 scoped PDU's) reads as the same PDU does after a message's version
+// and community: well formed, cut short, with values that fail, an error status out of range.
+TEST(DecodeReceivedMessageTest, APduOnItsOwnReadsAsInAMessage) {
+  const char* pdus[] = {
+      "A2 1A 02 01 07 02 01 00 02 01 00 30 0F 30 0D 06 08 2B 06 01 02 01 01 05 00 04 01 78",
+      "A7 10 02 01 01 02 01 00 02 01 00 30 05 30 03 06 01 2B",  // a binding without a value
+      "A6 0C 02 01 05 02 01 00 02 01 00 30 01",                 // a cut binding list
+      "A2 0B 02 01 07 02 03 01 00 00 02 01 00 30 00",           // error status past 16 bits
+      "A5 0E 02 01 09 02 01 00 02 01 0A 30 03 02 00 05",        // an empty INTEGER as a value
+      "A0 05 02 01 07 02",                                      // cut in the header
+      "A8 0B 02 01 07 02 01 00 02 01 00 30 00",
+  };
+  for (const char* hex : pdus) {
+    SCOPED_TRACE(hex);
+    const Bytes pdu = Hex(hex);
+    Bytes message = Hex("02 01 03 04 05 61 6C 69 63 65");  // version 3, "alice"
+    message.insert(message.end(), pdu.begin(), pdu.end());
+    message.insert(message.begin(), {0x30, static_cast<std::uint8_t>(message.size())});
+    const ReceivedMessage whole = DecodeReceivedMessage(message, 0);
+    const ReceivedMessage alone = DecodeReceivedPdu(pdu, 0);
+    EXPECT_EQ(alone.Command, whole.Command);
+    EXPECT_EQ(alone.RequestId, whole.RequestId);
+    EXPECT_EQ(alone.ErrorStatus, whole.ErrorStatus);
+    EXPECT_EQ(alone.ErrorIndex, whole.ErrorIndex);
+    ASSERT_EQ(alone.Objects.size(), whole.Objects.size());
+    for (std::size_t i = 0; i < whole.Objects.size(); ++i) {
+      EXPECT_EQ(alone.Objects[i].OIDName, whole.Objects[i].OIDName);
+      EXPECT_EQ(alone.Objects[i].OIDType, whole.Objects[i].OIDType);
+      EXPECT_EQ(alone.Objects[i].OIDValue, whole.Objects[i].OIDValue);
+    }
+  }
+  // An SNMPv1 Trap PDU has no place in SNMPv3.
+  const ReceivedMessage trap = DecodeReceivedPdu(
+      Hex("A4 16 06 03 2B 06 01 40 04 7F 00 00 01 02 01 06 02 01 11 43 01 05 30 00"), 0);
+  EXPECT_EQ(trap.Command, "Trap");
+  EXPECT_EQ(trap.ErrorStatus, -1);
+  EXPECT_EQ(trap.Objects.size(), 0u);
+}
+
 }  // namespace
 }  // namespace kivostrel
