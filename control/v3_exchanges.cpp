@@ -1,7 +1,6 @@
 #include "control/v3_exchanges.h"
 
 #include "encoding/automation_error.h"
-#include "encoding/element_reader.h"
 #include "encoding/message_decoder.h"
 #include "encoding/v3_message.h"
 
@@ -13,16 +12,10 @@ bool IsRequest(std::uint8_t tag) {
          tag == kTagGetBulkRequest;
 }
 
-// The object name of a Report's first binding, which names the counter it reports.
-std::string FirstBindingName(std::span<const std::uint8_t> pdu) {
-  const auto fields = ReadRequestPdu(pdu);
-  if (!fields) return {};
-  const auto binding = ReadElementHeader(fields->bindings);
-  if (!binding || binding->tag != kTagSequence) return {};
-  const auto name = ReadElementHeader(binding->content);
-  std::string text;
-  if (!name || name->tag != kTagObjectId || !AppendObjectIdText(name->content, text)) return {};
-  return text;
+// The counter a Report names with its first binding, as the decoder read it.
+std::optional<UsmError> CounterOf(const ReceivedMessage& report) {
+  if (report.Objects.empty()) return std::nullopt;
+  return UsmErrorOfCounter(report.Objects[0].OIDName);
 }
 
 }  // namespace
@@ -153,14 +146,14 @@ Bytes V3Exchanges::Response(std::string_view remote_ip, std::string_view remote_
   return datagram;
 }
 
-bool V3Exchanges::Resend(const IncomingV3& in, const Peer& from, Outcome& outcome) {
+bool V3Exchanges::Resend(const IncomingV3& in, const Peer& from, std::optional<UsmError> counter,
+                         Outcome& outcome) {
   const V3Message& m = *in.message;
   Pending* found = pending_.Find(m.message_id);
   // A Report from anywhere else is no answer to the request, which goes on waiting.
   if (found == nullptr || found->peer != from || found->sent_again || m.engine_id.empty()) {
     return false;
   }
-  const auto counter = UsmErrorOfCounter(FirstBindingName(in.scoped->pdu));
   const bool authenticated = (m.flags & kFlagAuth) != 0;
   const Bytes* engine = EngineOf(from);
   const bool same_engine =
@@ -238,11 +231,11 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
   const V3Message& m = *in.message;
   const ScopedPdu& scoped = *in.scoped;
   const Peer from{remote_ip, remote_port};
+  ReceivedMessage pdu = DecodeReceivedPdu(scoped.pdu, string_type);
   if (scoped.pdu_tag == kTagReport) {
-    if (Resend(in, from, outcome)) return outcome;
-    if (const auto counter = UsmErrorOfCounter(FirstBindingName(scoped.pdu))) {
-      outcome.security_error = SecurityErrorText(*counter);
-    }
+    const auto counter = CounterOf(pdu);
+    if (Resend(in, from, counter, outcome)) return outcome;
+    if (counter) outcome.security_error = SecurityErrorText(*counter);
   } else if (scoped.pdu_tag == kTagGetResponse) {
     Answered(in, from);
   }
@@ -258,7 +251,7 @@ V3Exchanges::Outcome V3Exchanges::Receive(const std::string& remote_ip,
   }
   outcome.for_host = true;
   outcome.user = std::string(user);
-  outcome.pdu = DecodeReceivedPdu(scoped.pdu, string_type);
+  outcome.pdu = std::move(pdu);
   // The same rule as for every version: an inform is acknowledged once it was read whole.
   if (fields && in.user && IsWholeInform(*outcome.pdu)) {
     RequestMessage acknowledgement = *fields;

@@ -127,7 +127,8 @@ class V3Exchanges {
   Bytes Protected(std::int32_t message_id, Pending& pending);
   // A Report for a request this engine sent to `from`: true when it was handled here (the
   // request went out again, or ended because its user was removed meanwhile).
-  bool Resend(const IncomingV3& incoming, const Peer& from, Outcome& outcome);
+  bool Resend(const IncomingV3& incoming, const Peer& from, std::optional<UsmError> counter,
+              Outcome& outcome);
   // An answer from `from` to one of the requests: it ends the wait, and an authenticated one
   // confirms the engine it came from.
   void Answered(const IncomingV3& incoming, const Peer& from);
