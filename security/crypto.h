@@ -13,9 +13,23 @@
 namespace kivostrel {
 
 enum class HashAlgorithm { kMd5, kSha1, kSha224, kSha256, kSha384, kSha512 };
+inline constexpr std::size_t kHashAlgorithmCount = 6;
+
+// What each platform and the protocols know a hash by, in one table for both crypto back ends:
+// its digest's size, the name OpenSSL (EVP_MD_fetch) and CNG (BCryptOpenAlgorithmProvider) both
+// give it, and how people write it.
+struct HashFacts {
+  HashAlgorithm algorithm;
+  std::size_t digest_size;
+  const char* platform_name;  // "SHA256"
+  const char* text;           // "SHA-256"
+};
+const HashFacts& FactsOf(HashAlgorithm algorithm) noexcept;
 
 // The digest's length in octets.
-std::size_t DigestSize(HashAlgorithm algorithm) noexcept;
+inline std::size_t DigestSize(HashAlgorithm algorithm) noexcept {
+  return FactsOf(algorithm).digest_size;
+}
 
 // One key's block encryption, kept between blocks.
 class BlockEncryptor {

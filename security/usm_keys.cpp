@@ -4,24 +4,6 @@
 
 namespace kivostrel {
 
-std::size_t DigestSize(HashAlgorithm algorithm) noexcept {
-  switch (algorithm) {
-    case HashAlgorithm::kMd5:
-      return 16;
-    case HashAlgorithm::kSha1:
-      return 20;
-    case HashAlgorithm::kSha224:
-      return 28;
-    case HashAlgorithm::kSha256:
-      return 32;
-    case HashAlgorithm::kSha384:
-      return 48;
-    case HashAlgorithm::kSha512:
-      return 64;
-  }
-  return 0;
-}
-
 SecretBytes PasswordToKey(const Crypto& crypto, HashAlgorithm algorithm,
                           std::string_view password) {
   if (password.empty()) throw std::invalid_argument("an empty password gives no key");

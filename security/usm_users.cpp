@@ -1,6 +1,7 @@
 #include "security/usm_users.h"
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 
 #include "encoding/ascii_case.h"
@@ -9,52 +10,63 @@
 namespace kivostrel {
 namespace {
 
-template <typename Protocol>
-struct Named {
-  std::string_view name;
-  Protocol protocol;
+// Every fact about a protocol, in one table each: the names hosts and Net-SNMP write it with
+// (the first is the one shown), and what the model needs of it.
+struct AuthFacts {
+  AuthProtocol protocol;
+  std::array<std::string_view, 2> names;
+  std::optional<HashAlgorithm> hash;  // none: no authentication
+  std::size_t digest_length;          // octets of the HMAC a message carries
 };
-
-constexpr std::array<Named<AuthProtocol>, 8> kAuthNames{{
-    {"", AuthProtocol::kNone},
-    {"MD5", AuthProtocol::kMd5},
-    {"SHA", AuthProtocol::kSha1},
-    {"SHA-224", AuthProtocol::kSha224},
-    {"SHA-256", AuthProtocol::kSha256},
-    {"SHA-384", AuthProtocol::kSha384},
-    {"SHA-512", AuthProtocol::kSha512},
-    {"SHA1", AuthProtocol::kSha1},
+constexpr std::array<AuthFacts, 7> kAuthProtocols{{
+    {AuthProtocol::kNone, {""}, std::nullopt, 0},
+    {AuthProtocol::kMd5, {"MD5"}, HashAlgorithm::kMd5, 12},
+    {AuthProtocol::kSha1, {"SHA", "SHA1"}, HashAlgorithm::kSha1, 12},
+    {AuthProtocol::kSha224, {"SHA-224"}, HashAlgorithm::kSha224, 16},
+    {AuthProtocol::kSha256, {"SHA-256"}, HashAlgorithm::kSha256, 24},
+    {AuthProtocol::kSha384, {"SHA-384"}, HashAlgorithm::kSha384, 32},
+    {AuthProtocol::kSha512, {"SHA-512"}, HashAlgorithm::kSha512, 48},
 }};
 
-constexpr std::array<Named<PrivProtocol>, 12> kPrivNames{{
-    {"", PrivProtocol::kNone},
-    {"DES", PrivProtocol::kDes},
-    {"AES", PrivProtocol::kAes128},
-    {"AES-192", PrivProtocol::kAes192},
-    {"AES-256", PrivProtocol::kAes256},
-    {"AES-192C", PrivProtocol::kAes192C},
-    {"AES-256C", PrivProtocol::kAes256C},
-    {"AES128", PrivProtocol::kAes128},
-    {"AES192", PrivProtocol::kAes192},
-    {"AES256", PrivProtocol::kAes256},
-    {"AES192C", PrivProtocol::kAes192C},
-    {"AES256C", PrivProtocol::kAes256C},
+struct PrivFacts {
+  PrivProtocol protocol;
+  std::array<std::string_view, 2> names;
+  std::size_t key_size;  // octets of localised key used: DES's key and pre-IV, AES's key
+};
+constexpr std::array<PrivFacts, 7> kPrivProtocols{{
+    {PrivProtocol::kNone, {""}, 0},
+    {PrivProtocol::kDes, {"DES"}, 16},
+    {PrivProtocol::kAes128, {"AES", "AES128"}, 16},
+    {PrivProtocol::kAes192, {"AES-192", "AES192"}, 24},
+    {PrivProtocol::kAes256, {"AES-256", "AES256"}, 32},
+    {PrivProtocol::kAes192C, {"AES-192C", "AES192C"}, 24},
+    {PrivProtocol::kAes256C, {"AES-256C", "AES256C"}, 32},
 }};
 
-template <typename Protocol, std::size_t N>
-std::optional<Protocol> Find(const std::array<Named<Protocol>, N>& table, std::string_view name) {
-  for (const auto& entry : table) {
-    if (EqualIgnoringAsciiCase(entry.name, name)) return entry.protocol;
+template <typename Facts, std::size_t N>
+const Facts* Named(const std::array<Facts, N>& table, std::string_view name) {
+  for (const Facts& facts : table) {
+    for (std::size_t i = 0; i < facts.names.size(); ++i) {
+      if (i > 0 && facts.names[i].empty()) break;  // a protocol with one spelling
+      if (EqualIgnoringAsciiCase(facts.names[i], name)) return &facts;
+    }
   }
-  return std::nullopt;
+  return nullptr;
 }
 
-template <typename Protocol, std::size_t N>
-std::string_view NameIn(const std::array<Named<Protocol>, N>& table, Protocol protocol) {
-  for (const auto& entry : table) {
-    if (entry.protocol == protocol) return entry.name;
+// Each table is in the order of its enumeration, so that a protocol is its own index.
+template <typename Facts, std::size_t N>
+constexpr bool InEnumOrder(const std::array<Facts, N>& table) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (static_cast<std::size_t>(table[i].protocol) != i) return false;
   }
-  return {};
+  return true;
+}
+static_assert(InEnumOrder(kAuthProtocols) && InEnumOrder(kPrivProtocols));
+
+template <typename Facts, std::size_t N, typename Protocol>
+const Facts& Of(const std::array<Facts, N>& table, Protocol protocol) {
+  return table[static_cast<std::size_t>(protocol) % N];
 }
 
 // Where the digest is shorter than the cipher's key: Blumenthal appends the digest of the key
@@ -82,71 +94,33 @@ SecretBytes Extended(const Crypto& crypto, HashAlgorithm hash, PrivProtocol priv
 }  // namespace
 
 std::optional<AuthProtocol> AuthProtocolNamed(std::string_view name) {
-  return Find(kAuthNames, name);
+  const AuthFacts* facts = Named(kAuthProtocols, name);
+  return facts ? std::optional(facts->protocol) : std::nullopt;
 }
 std::optional<PrivProtocol> PrivProtocolNamed(std::string_view name) {
-  return Find(kPrivNames, name);
+  const PrivFacts* facts = Named(kPrivProtocols, name);
+  return facts ? std::optional(facts->protocol) : std::nullopt;
 }
 std::string_view NameOf(AuthProtocol protocol) {
-  return NameIn(kAuthNames, protocol);
+  return Of(kAuthProtocols, protocol).names[0];
 }
 std::string_view NameOf(PrivProtocol protocol) {
-  return NameIn(kPrivNames, protocol);
+  return Of(kPrivProtocols, protocol).names[0];
 }
 
 HashAlgorithm HashOf(AuthProtocol protocol) {
-  switch (protocol) {
-    case AuthProtocol::kMd5:
-      return HashAlgorithm::kMd5;
-    case AuthProtocol::kSha224:
-      return HashAlgorithm::kSha224;
-    case AuthProtocol::kSha256:
-      return HashAlgorithm::kSha256;
-    case AuthProtocol::kSha384:
-      return HashAlgorithm::kSha384;
-    case AuthProtocol::kSha512:
-      return HashAlgorithm::kSha512;
-    case AuthProtocol::kSha1:
-      return HashAlgorithm::kSha1;
-    case AuthProtocol::kNone:
-      break;
-  }
+  const auto hash = Of(kAuthProtocols, protocol).hash;
   // A user without authentication has no keys: nothing hashes under its protocol.
-  throw std::invalid_argument("no authentication protocol, no hash");
+  if (!hash) throw std::invalid_argument("no authentication protocol, no hash");
+  return *hash;
 }
 
 std::size_t DigestLength(AuthProtocol protocol) {
-  switch (protocol) {
-    case AuthProtocol::kNone:
-      return 0;
-    case AuthProtocol::kMd5:
-    case AuthProtocol::kSha1:
-      return 12;
-    case AuthProtocol::kSha224:
-      return 16;
-    case AuthProtocol::kSha256:
-      return 24;
-    case AuthProtocol::kSha384:
-      return 32;
-    case AuthProtocol::kSha512:
-      return 48;
-  }
-  return 0;
+  return Of(kAuthProtocols, protocol).digest_length;
 }
 
 std::size_t PrivKeySize(PrivProtocol protocol) {
-  switch (protocol) {
-    case PrivProtocol::kNone:
-      return 0;
-    case PrivProtocol::kDes:
-    case PrivProtocol::kAes128:
-      return 16;
-    case PrivProtocol::kAes192:
-    case PrivProtocol::kAes192C:
-      return 24;
-    default:
-      return 32;
-  }
+  return Of(kPrivProtocols, protocol).key_size;
 }
 
 std::uint8_t UsmUser::level() const {

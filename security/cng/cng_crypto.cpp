@@ -13,32 +13,17 @@
 namespace kivostrel {
 namespace {
 
-constexpr std::size_t kHashCount = 6;
+constexpr std::size_t kHashCount = kHashAlgorithmCount;
 
 constexpr std::size_t IndexOf(HashAlgorithm algorithm) noexcept {
   return static_cast<std::size_t>(algorithm);
 }
 
-// CNG's name for each hash, in the order of HashAlgorithm; null where CNG has none.
-struct HashName {
-  HashAlgorithm algorithm;
-  const wchar_t* id;
-  const char* text;
-};
-constexpr std::array<HashName, kHashCount> kHashNames{{
-    {HashAlgorithm::kMd5, BCRYPT_MD5_ALGORITHM, "MD5"},
-    {HashAlgorithm::kSha1, BCRYPT_SHA1_ALGORITHM, "SHA-1"},
-    {HashAlgorithm::kSha224, nullptr, "SHA-224"},
-    {HashAlgorithm::kSha256, BCRYPT_SHA256_ALGORITHM, "SHA-256"},
-    {HashAlgorithm::kSha384, BCRYPT_SHA384_ALGORITHM, "SHA-384"},
-    {HashAlgorithm::kSha512, BCRYPT_SHA512_ALGORITHM, "SHA-512"},
-}};
-static_assert([] {
-  for (std::size_t i = 0; i < kHashCount; ++i) {
-    if (IndexOf(kHashNames[i].algorithm) != i) return false;
-  }
-  return true;
-}());
+// CNG's algorithm identifier: the hash's platform name, widened (ASCII).
+std::wstring AlgorithmId(HashAlgorithm algorithm) {
+  const std::string name = FactsOf(algorithm).platform_name;
+  return std::wstring(name.begin(), name.end());
+}
 
 [[noreturn]] void Fail(const char* call, NTSTATUS status) {
   char code[16];
@@ -141,8 +126,7 @@ struct CngCrypto::Providers {
     const HashProviders& providers = hashes.at(IndexOf(algorithm));
     const UniqueAlgorithm& provider = hmac ? providers.hmac : providers.hash;
     if (!provider) {
-      throw std::runtime_error(std::string("CNG: this platform has no ") +
-                               kHashNames.at(IndexOf(algorithm)).text);
+      throw std::runtime_error(std::string("CNG: this platform has no ") + FactsOf(algorithm).text);
     }
     return provider.get();
   }
@@ -150,8 +134,10 @@ struct CngCrypto::Providers {
 
 CngCrypto::CngCrypto() : providers_(std::make_unique<Providers>()) {
   for (std::size_t i = 0; i < kHashCount; ++i) {
-    providers_->hashes[i].hash = TryOpen(kHashNames[i].id, 0);
-    providers_->hashes[i].hmac = TryOpen(kHashNames[i].id, BCRYPT_ALG_HANDLE_HMAC_FLAG);
+    // CNG has no SHA-224: asking for it is refused, and Supports says so.
+    const std::wstring id = AlgorithmId(static_cast<HashAlgorithm>(i));
+    providers_->hashes[i].hash = TryOpen(id.c_str(), 0);
+    providers_->hashes[i].hmac = TryOpen(id.c_str(), BCRYPT_ALG_HANDLE_HMAC_FLAG);
   }
   providers_->aes_ecb = OpenCipher(BCRYPT_AES_ALGORITHM, BCRYPT_CHAIN_MODE_ECB);
   providers_->des3_cbc = OpenCipher(BCRYPT_3DES_ALGORITHM, BCRYPT_CHAIN_MODE_CBC);

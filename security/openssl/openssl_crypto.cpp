@@ -16,21 +16,7 @@ namespace kivostrel {
 namespace {
 
 const char* DigestName(HashAlgorithm algorithm) noexcept {
-  switch (algorithm) {
-    case HashAlgorithm::kMd5:
-      return "MD5";
-    case HashAlgorithm::kSha1:
-      return "SHA1";
-    case HashAlgorithm::kSha224:
-      return "SHA224";
-    case HashAlgorithm::kSha256:
-      return "SHA256";
-    case HashAlgorithm::kSha384:
-      return "SHA384";
-    case HashAlgorithm::kSha512:
-      return "SHA512";
-  }
-  return "";
+  return FactsOf(algorithm).platform_name;
 }
 
 [[noreturn]] void Fail(const char* what) {
@@ -139,7 +125,7 @@ struct OpenSslCrypto::Context {
     return cipher.get();
   }
 
-  static constexpr std::size_t kHashCount = 6;
+  static constexpr std::size_t kHashCount = kHashAlgorithmCount;
   OSSL_LIB_CTX* libctx;
   OSSL_PROVIDER* provider = nullptr;
   OSSL_PROVIDER* legacy = nullptr;
