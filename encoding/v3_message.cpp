@@ -119,21 +119,19 @@ std::optional<V3Message> ReadV3Message(std::span<const std::uint8_t> data) {
 }
 
 std::optional<ScopedPdu> ReadScopedPdu(std::span<const std::uint8_t> plaintext) {
-  const auto outer = ReadElementHeader(plaintext);
-  if (!outer || outer->tag != kTagSequence || outer->content.size() != outer->length) {
-    return std::nullopt;
-  }
-  StrictReader scoped(outer->content);
+  // What follows the SEQUENCE (a block cipher's padding) is not read.
+  StrictReader outer(plaintext);
+  StrictReader scoped = outer.Enter(kTagSequence);
   ScopedPdu s;
   s.context_engine_id = scoped.Take(kTagOctetString);
   s.context_name = AsText(scoped.Take(kTagOctetString));
   const std::size_t start = scoped.offset();
   if (!scoped.ok() || scoped.at_end()) return std::nullopt;
-  s.pdu_tag = outer->content[start];
+  s.pdu_tag = plaintext[start];
   if (!IsPduTag(s.pdu_tag)) return std::nullopt;
   scoped.Take(s.pdu_tag);
   if (!scoped.ok() || !scoped.at_end()) return std::nullopt;
-  s.pdu = outer->content.subspan(start);
+  s.pdu = plaintext.subspan(start, scoped.offset() - start);
   return s;
 }
 
