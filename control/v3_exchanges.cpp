@@ -12,6 +12,10 @@ bool IsRequest(std::uint8_t tag) {
          tag == kTagGetBulkRequest;
 }
 
+bool SameEngine(const Bytes* known, std::span<const std::uint8_t> id) {
+  return known && std::equal(known->begin(), known->end(), id.begin(), id.end());
+}
+
 // The counter a Report names with its first binding, as the decoder read it.
 std::optional<UsmError> CounterOf(const ReceivedMessage& report) {
   if (report.Objects.empty()) return std::nullopt;
@@ -155,9 +159,7 @@ bool V3Exchanges::Resend(const IncomingV3& in, const Peer& from, std::optional<U
     return false;
   }
   const bool authenticated = (m.flags & kFlagAuth) != 0;
-  const Bytes* engine = EngineOf(from);
-  const bool same_engine =
-      engine && std::equal(engine->begin(), engine->end(), m.engine_id.begin(), m.engine_id.end());
+  const bool same_engine = SameEngine(EngineOf(from), m.engine_id);
   // A discovery's answer, or an engine that has restarted with a new ID while nothing vouched
   // for the old one; or, vouched for by the user's key, a clock that moved on.
   const bool again = (counter == UsmError::kUnknownEngineId && !EngineSettled(from)) ||
@@ -192,8 +194,7 @@ void V3Exchanges::Answered(const IncomingV3& in, const Peer& from) {
   if (pending == nullptr || pending->peer != from) return;
   if ((m.flags & kFlagAuth) && !pins_.contains(from)) {
     if (Target* target = targets_.Find(from);
-        target && std::equal(target->engine_id.begin(), target->engine_id.end(),
-                             m.engine_id.begin(), m.engine_id.end())) {
+        target && SameEngine(&target->engine_id, m.engine_id)) {
       target->confirmed = true;
     }
   }

@@ -37,16 +37,18 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kRefusals
     {"1.3.6.1.6.3.12.1.5.0", "unknown context (check -n)"},
 }};
 
-// The refusals an agent cannot authenticate (it does not know the user, or its key does not
-// match), which end an SNMPv3 request when they come from the agent. Anything else unauthenticated
-// may be anyone's: it is noted, and the wait goes on.
-bool EndsTheRequest(const Datagram& report) {
-  if (report.ErrorStatus == -1) return false;  // refused here: nothing vouches for it
+// The refusal an agent's Report names (its SecurityError, or the counter of its first binding)
+// among those an agent cannot authenticate (it does not know the user, or its key does not
+// match), which end an SNMPv3 request when they come from the agent; null for anything else,
+// which may be anyone's: it is noted, and the wait goes on.
+const std::pair<std::string_view, std::string_view>* RefusalOf(const Datagram& report) {
+  if (report.ErrorStatus == -1) return nullptr;  // refused here: nothing vouches for it
   const std::string& reason = report.SecurityError.empty() && !report.Objects.empty()
                                   ? report.Objects[0].OIDName
                                   : report.SecurityError;
-  return std::any_of(kRefusals.begin(), kRefusals.end(),
-                     [&](const auto& refusal) { return refusal.first == reason; });
+  const auto known = std::find_if(kRefusals.begin(), kRefusals.end(),
+                                  [&](const auto& refusal) { return refusal.first == reason; });
+  return known == kRefusals.end() ? nullptr : &*known;
 }
 
 // What an SNMPv3 message from the agent that did not answer the request says, for the timeout's
@@ -63,22 +65,6 @@ std::string RefusalText(const Datagram& datagram, const kivOstrel& control) {
   return "a Report of " + (reason.empty() ? std::string("nothing") : reason);
 }
 
-// Why an SNMPv3 request came to nothing: the agent's Report. Ends the exchange with status 1.
-[[noreturn]] void ThrowRefused(const Datagram& datagram, const kivOstrel& control) {
-  const std::string from = EndpointText(datagram.RemoteIP, datagram.RemotePort);
-  std::string reason = datagram.SecurityError;
-  if (reason.empty()) reason = datagram.Objects.empty() ? "" : datagram.Objects[0].OIDName;
-  const auto known = std::find_if(kRefusals.begin(), kRefusals.end(),
-                                  [&](const auto& refusal) { return refusal.first == reason; });
-  if (known != kRefusals.end()) {
-    reason = known->second;
-  } else if (datagram.SecurityError.empty()) {
-    reason =
-        reason.empty() ? "a Report without a reason" : "a Report of " + control.OID2Name(reason);
-  }
-  throw ToolError(kExitFailure, from + " refused the request: " + reason);
-}
-
 // Sends requests and waits in the pump for their answers: the control has no timer of its own.
 class Requester {
  public:
@@ -88,7 +74,11 @@ class Requester {
   Requester(ControlHost& host, const Invocation& invocation)
       : host_(host),
         invocation_(invocation),
-        timeout_(invocation.timeout_seconds.value_or(kDefaultTimeoutSeconds)) {
+        timeout_(invocation.timeout_seconds.value_or(kDefaultTimeoutSeconds)),
+        // Under SNMPv3 only the agent's answers count: where they come from, resolved once.
+        agent_(invocation.snmp_version == 3
+                   ? host.PeerOf(invocation.target.host, invocation.target.port)
+                   : std::nullopt) {
     std::random_device random;
     next_id_ = static_cast<std::int32_t>(random() & 0x3FFFFFFF) + 1;
   }
@@ -101,9 +91,8 @@ class Requester {
     const std::int32_t id = next_id_;
     next_id_ = next_id_ == INT32_MAX ? 1 : next_id_ + 1;
     const bool v3 = invocation_.snmp_version == 3;
-    const auto agent = host_.PeerOf(invocation_.target.host, invocation_.target.port);
     const auto from_agent = [&](const Datagram& datagram) {
-      return agent && datagram.RemoteIP == agent->address && datagram.RemotePort == agent->port;
+      return agent_ && datagram.RemoteIP == agent_->address && datagram.RemotePort == agent_->port;
     };
     std::string refused;  // the last refusal from the agent while no answer came
     for (int attempt = 0; attempt <= invocation_.retries; ++attempt) {
@@ -133,7 +122,11 @@ class Requester {
           // One request is under way at a time: the control deals with discovery and clocks by
           // itself, and a Report it raises is about this one.
           if (datagram.Command == "Report") {
-            if (EndsTheRequest(datagram)) ThrowRefused(datagram, host_.control());
+            if (const auto* refusal = RefusalOf(datagram)) {
+              throw ToolError(kExitFailure,
+                              EndpointText(datagram.RemoteIP, datagram.RemotePort) +
+                                  " refused the request: " + std::string(refusal->second));
+            }
             refused = RefusalText(datagram, host_.control());
           }
         }
@@ -151,6 +144,7 @@ class Requester {
   const Invocation& invocation_;
   std::chrono::duration<double> timeout_;
   std::int32_t next_id_ = 1;
+  std::optional<UdpSocket::Peer> agent_;
 };
 
 // The control's SNMPv3 settings: its engine ID (-e), context name (-n) and users. What the
