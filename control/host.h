@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "control/collection.h"
 #include "control/objects_collection.h"
@@ -50,7 +51,7 @@ class Label {
 class CodePage {
  public:
   virtual ~CodePage() = default;
-  virtual std::string ToAnsi(const std::string& utf8) const { return utf8; }
+  virtual std::string ToAnsi(std::string_view utf8) const { return std::string(utf8); }
   virtual std::string FromAnsi(const std::string& ansi) const { return ansi; }
 };
 

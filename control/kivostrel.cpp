@@ -10,6 +10,7 @@
 #include "encoding/v3_message.h"
 #include "encoding/value_constructors.h"
 #include "oidtable/type_names.h"
+#include "security/secret_bytes.h"
 #include "transport/endpoint.h"
 
 namespace kivostrel {
@@ -370,13 +371,20 @@ V3Exchanges& kivOstrel::V3() const {
 }
 
 void kivOstrel::AddUser(std::string_view UserName, std::string_view AuthProtocol,
-                        std::string_view AuthPassword, std::string_view PrivProtocol,
-                        std::string_view PrivPassword) {
+                        std::string AuthPassword, std::string_view PrivProtocol,
+                        std::string PrivPassword) {
   const CodePage& code_page = *options_.code_page;
+  // The passwords and their ANSI copies are wiped once their keys are made (or refused).
+  const auto wiped = [&](std::string& password) {
+    const SecretBytes text(*options_.crypto, std::move(password));
+    return SecretBytes(*options_.crypto, code_page.ToAnsi(text.text()));
+  };
+  UsmUsers& users = V3().usm().users();
+  const SecretBytes auth_password = wiped(AuthPassword);
+  const SecretBytes priv_password = wiped(PrivPassword);
   try {
-    V3().usm().users().Add(code_page.ToAnsi(std::string(UserName)), AuthProtocol,
-                           code_page.ToAnsi(std::string(AuthPassword)), PrivProtocol,
-                           code_page.ToAnsi(std::string(PrivPassword)));
+    users.Add(code_page.ToAnsi(UserName), AuthProtocol, auth_password.text(), PrivProtocol,
+              priv_password.text());
   } catch (const std::invalid_argument& e) {
     throw AutomationError(kErrInvalidCall, kLibraryName, std::string("AddUser: ") + e.what());
   }

@@ -130,9 +130,9 @@ class kivOstrel final : private UdpSocketEvents {
   // "SHA-512"; "", "DES", "AES", "AES-192", "AES-256", "AES-192C", "AES-256C" (any case; Net-SNMP's
   // AES192C and the like too). Error 5 saying what is wrong: an unknown protocol, privacy
   // without authentication, a password shorter than 8 characters, a hash this system lacks.
-  void AddUser(std::string_view UserName, std::string_view AuthProtocol,
-               std::string_view AuthPassword, std::string_view PrivProtocol,
-               std::string_view PrivPassword);
+  // The passwords are taken by value so that every copy of them is wiped.
+  void AddUser(std::string_view UserName, std::string_view AuthProtocol, std::string AuthPassword,
+               std::string_view PrivProtocol, std::string PrivPassword);
   // Nothing happens for a name that is not a user.
   void RemoveUser(std::string_view UserName);
   // Requests to the agent at RemoteIP:RemotePort go to the engine EngineID (hex, 5 to 32 octets,

@@ -16,5 +16,9 @@ std::vector<std::uint8_t> AesCfb128(const Crypto& crypto, bool encrypt,
                                     std::span<const std::uint8_t> key,
                                     std::span<const std::uint8_t> iv,
                                     std::span<const std::uint8_t> data);
+// The same under a key already prepared as `aes`.
+std::vector<std::uint8_t> AesCfb128(BlockEncryptor& aes, bool encrypt,
+                                    std::span<const std::uint8_t> iv,
+                                    std::span<const std::uint8_t> data);
 
 }  // namespace kivostrel

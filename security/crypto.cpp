@@ -2,8 +2,26 @@
 
 #include <array>
 
+#include "security/secret_bytes.h"
+
 namespace kivostrel {
 namespace {
+
+class CopiedKeyHmac final : public KeyedHmac {
+ public:
+  CopiedKeyHmac(const Crypto& crypto, HashAlgorithm algorithm, std::span<const std::uint8_t> key)
+      : crypto_(crypto),
+        algorithm_(algorithm),
+        key_(crypto, std::vector<std::uint8_t>(key.begin(), key.end())) {}
+  std::vector<std::uint8_t> OfParts(std::span<const std::span<const std::uint8_t>> parts) override {
+    return crypto_.HmacOfParts(algorithm_, key_, parts);
+  }
+
+ private:
+  const Crypto& crypto_;
+  HashAlgorithm algorithm_;
+  SecretBytes key_;
+};
 
 constexpr std::array<HashFacts, kHashAlgorithmCount> kHashes{{
     {HashAlgorithm::kMd5, 16, "MD5", "MD5"},
@@ -24,6 +42,11 @@ static_assert([] {
 
 const HashFacts& FactsOf(HashAlgorithm algorithm) noexcept {
   return kHashes[static_cast<std::size_t>(algorithm) % kHashes.size()];
+}
+
+std::unique_ptr<KeyedHmac> Crypto::HmacKey(HashAlgorithm algorithm,
+                                           std::span<const std::uint8_t> key) const {
+  return std::make_unique<CopiedKeyHmac>(*this, algorithm, key);
 }
 
 }  // namespace kivostrel

@@ -40,6 +40,16 @@ class BlockEncryptor {
   virtual void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) = 0;
 };
 
+// One key's HMAC, prepared once (the key's padded blocks hashed) and used for many messages.
+// Not for use by two threads at once.
+class KeyedHmac {
+ public:
+  virtual ~KeyedHmac() = default;
+  // As Crypto::HmacOfParts under the key this was made with.
+  virtual std::vector<std::uint8_t> OfParts(
+      std::span<const std::span<const std::uint8_t>> parts) = 0;
+};
+
 class Crypto {
  public:
   virtual ~Crypto() = default;
@@ -55,6 +65,10 @@ class Crypto {
   virtual std::vector<std::uint8_t> HmacOfParts(
       HashAlgorithm algorithm, std::span<const std::uint8_t> key,
       std::span<const std::span<const std::uint8_t>> parts) const = 0;
+  // `key` prepared for HmacOfParts under `algorithm`. The platform's own keeps the prepared
+  // state; this one keeps a wiped copy of the key and calls HmacOfParts.
+  virtual std::unique_ptr<KeyedHmac> HmacKey(HashAlgorithm algorithm,
+                                             std::span<const std::uint8_t> key) const;
   // HMAC of `data` under `key`.
   std::vector<std::uint8_t> Hmac(HashAlgorithm algorithm, std::span<const std::uint8_t> key,
                                  std::span<const std::uint8_t> data) const {

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,11 @@ class SecretBytes {
   // Takes `bytes` over: its buffer is wiped with the object.
   SecretBytes(const Crypto& crypto, std::vector<std::uint8_t> bytes) noexcept
       : crypto_(&crypto), bytes_(std::move(bytes)) {}
+  // Copies the octets of `text` (a password, say) and wipes the text's own buffer.
+  SecretBytes(const Crypto& crypto, std::string&& text)
+      : crypto_(&crypto), bytes_(text.begin(), text.end()) {
+    crypto.Cleanse(std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
+  }
   SecretBytes(SecretBytes&& other) noexcept
       : crypto_(other.crypto_), bytes_(std::exchange(other.bytes_, {})) {}
   SecretBytes& operator=(SecretBytes&& other) noexcept {
@@ -57,6 +64,9 @@ class SecretBytes {
 
   operator std::span<const std::uint8_t>() const noexcept { return bytes_; }
   std::span<const std::uint8_t> view() const noexcept { return bytes_; }
+  std::string_view text() const noexcept {
+    return {reinterpret_cast<const char*>(bytes_.data()), bytes_.size()};
+  }
   std::size_t size() const noexcept { return bytes_.size(); }
   bool empty() const noexcept { return bytes_.empty(); }
 

@@ -151,7 +151,7 @@ Bytes Usm::Protect(const OutgoingV3& o) {
       scoped = crypto.DesCbc(true, key.first(8), DesIv(key, salt), scoped);
     } else {
       PutBigEndian(salt_, salt);
-      scoped = AesCfb128(crypto, true, key, AesIv(o.boots, o.time, salt), scoped);
+      scoped = AesCfb128(*keys->aes, true, AesIv(o.boots, o.time, salt), scoped);
     }
   }
 
@@ -167,7 +167,8 @@ Bytes Usm::Protect(const OutgoingV3& o) {
        .priv = encrypted ? std::span<const std::uint8_t>(salt) : std::span<const std::uint8_t>{}},
       scoped, encrypted);
   if (digest) {
-    const Bytes mac = crypto.Hmac(HashOf(o.user->auth), keys->auth, built.message);
+    const std::span<const std::uint8_t> parts[] = {built.message};
+    const Bytes mac = keys->hmac->OfParts(parts);
     std::copy_n(mac.begin(), digest, built.message.begin() + built.auth_offset);
   }
   return std::move(built.message);
@@ -252,7 +253,7 @@ IncomingV3 Usm::Process(std::span<const std::uint8_t> datagram) {
   const std::span<const std::uint8_t> parts[] = {datagram.first(m.auth_offset),
                                                  std::span(kZeros).first(digest),
                                                  datagram.subspan(m.auth_offset + digest)};
-  const Bytes mac = users_.crypto().HmacOfParts(HashOf(in.user->auth), keys.auth, parts);
+  const Bytes mac = keys.hmac->OfParts(parts);
   if (!SameDigest(std::span(mac).first(digest), m.auth)) {
     Fail(in, UsmError::kWrongDigest);
     return in;
@@ -308,7 +309,7 @@ bool Usm::Decrypt(const UsmUser& user, const LocalizedKeys& keys, const V3Messag
       if (m.scoped.empty() || m.scoped.size() % 8 != 0) return false;
       plaintext = crypto.DesCbc(false, key.first(8), DesIv(key, m.priv), m.scoped);
     } else {
-      plaintext = AesCfb128(crypto, false, key, AesIv(m.boots, m.time, m.priv), m.scoped);
+      plaintext = AesCfb128(*keys.aes, false, AesIv(m.boots, m.time, m.priv), m.scoped);
     }
   } catch (const std::exception&) {
     return false;

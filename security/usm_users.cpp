@@ -190,6 +190,7 @@ const LocalizedKeys& UsmUsers::KeysFor(const UsmUser& user, std::span<const std:
     LocalizedKeys keys;
     if (user.auth != AuthProtocol::kNone) {
       keys.auth = LocalizeKey(crypto_, HashOf(user.auth), user.auth_key, engine_id);
+      keys.hmac = crypto_.HmacKey(HashOf(user.auth), keys.auth);
     }
     ++localisations_;
     found =
@@ -200,6 +201,7 @@ const LocalizedKeys& UsmUsers::KeysFor(const UsmUser& user, std::span<const std:
     const HashAlgorithm hash = HashOf(user.auth);
     keys.priv = Extended(crypto_, hash, user.priv,
                          LocalizeKey(crypto_, hash, user.priv_key, engine_id), engine_id);
+    if (user.priv != PrivProtocol::kDes) keys.aes = crypto_.Aes(keys.priv);
   }
   return keys;
 }

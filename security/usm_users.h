@@ -52,6 +52,10 @@ struct UsmUser {
 struct LocalizedKeys {
   SecretBytes auth;
   SecretBytes priv;  // extended to PrivKeySize where the digest is shorter
+  // The keys prepared for the platform, once: the HMAC with its key hashed, and AES with its key
+  // schedule (none for DES). A copy of the keys (of a whole Usm) shares them, on the same thread.
+  std::shared_ptr<KeyedHmac> hmac;
+  std::shared_ptr<BlockEncryptor> aes;
 };
 
 class UsmUsers {

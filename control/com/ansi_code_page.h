@@ -9,7 +9,7 @@ namespace kivostrel::com {
 
 class AnsiCodePage final : public CodePage {
  public:
-  std::string ToAnsi(const std::string& utf8) const override;
+  std::string ToAnsi(std::string_view utf8) const override;
   std::string FromAnsi(const std::string& ansi) const override;
 };
 

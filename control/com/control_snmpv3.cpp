@@ -12,12 +12,12 @@
 namespace kivostrel::com::dispatch_only {
 
 void AddUser(kivOstrel& engine, DispatchArguments arguments, VARIANT&) {
+  // The passwords' UTF-8 copies go straight to the engine, which wipes them.
   const std::string user_name = TextArgument(*arguments[0]);
   const std::string auth_protocol = TextArgument(*arguments[1]);
-  const std::string auth_password = TextArgument(*arguments[2]);
   const std::string priv_protocol = TextArgument(*arguments[3]);
-  const std::string priv_password = TextArgument(*arguments[4]);
-  engine.AddUser(user_name, auth_protocol, auth_password, priv_protocol, priv_password);
+  engine.AddUser(user_name, auth_protocol, TextArgument(*arguments[2]), priv_protocol,
+                 TextArgument(*arguments[4]));
 }
 
 void RemoveUser(kivOstrel& engine, DispatchArguments arguments, VARIANT&) {

@@ -61,6 +61,29 @@ class OpenSslAes final : public BlockEncryptor {
   UniqueCipherContext context_;
 };
 
+// An HMAC context holding its key's prepared state; each message starts again from it (a null
+// key to EVP_MAC_init means the key set before), so the key is hashed once, not per message.
+class OpenSslKeyedHmac final : public KeyedHmac {
+ public:
+  OpenSslKeyedHmac(UniqueMacContext context, std::size_t size)
+      : context_(std::move(context)), size_(size) {}
+  std::vector<std::uint8_t> OfParts(std::span<const std::span<const std::uint8_t>> parts) override {
+    if (EVP_MAC_init(context_.get(), nullptr, 0, nullptr) != 1) Fail("HMAC");
+    for (const std::span<const std::uint8_t> part : parts) {
+      if (EVP_MAC_update(context_.get(), part.data(), part.size()) != 1) Fail("HMAC");
+    }
+    std::vector<std::uint8_t> out(size_);
+    std::size_t size = 0;
+    if (EVP_MAC_final(context_.get(), out.data(), &size, out.size()) != 1) Fail("HMAC");
+    out.resize(size);
+    return out;
+  }
+
+ private:
+  UniqueMacContext context_;  // freed (and its key state cleansed) by EVP_MAC_CTX_free
+  std::size_t size_;
+};
+
 }  // namespace
 
 // The library context, and every algorithm fetched from it once: fetching takes a lock and a
@@ -175,6 +198,17 @@ std::vector<std::uint8_t> OpenSslCrypto::HmacOfParts(
   if (EVP_MAC_final(context.get(), out.data(), &size, out.size()) != 1) Fail("HMAC");
   out.resize(size);
   return out;
+}
+
+std::unique_ptr<KeyedHmac> OpenSslCrypto::HmacKey(HashAlgorithm algorithm,
+                                                  std::span<const std::uint8_t> key) const {
+  UniqueMacContext context(EVP_MAC_CTX_dup(context_->Hmac(algorithm)));
+  if (!context) Fail("EVP_MAC_CTX_dup");
+  static constexpr std::uint8_t kNoKey = 0;
+  if (EVP_MAC_init(context.get(), key.empty() ? &kNoKey : key.data(), key.size(), nullptr) != 1) {
+    Fail("HMAC");
+  }
+  return std::make_unique<OpenSslKeyedHmac>(std::move(context), DigestSize(algorithm));
 }
 
 std::unique_ptr<BlockEncryptor> OpenSslCrypto::Aes(std::span<const std::uint8_t> key) const {

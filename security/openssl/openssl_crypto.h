@@ -22,6 +22,8 @@ class OpenSslCrypto final : public Crypto {
   std::vector<std::uint8_t> HmacOfParts(
       HashAlgorithm algorithm, std::span<const std::uint8_t> key,
       std::span<const std::span<const std::uint8_t>> parts) const override;
+  std::unique_ptr<KeyedHmac> HmacKey(HashAlgorithm algorithm,
+                                     std::span<const std::uint8_t> key) const override;
   std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> key) const override;
   std::vector<std::uint8_t> DesCbc(bool encrypt, std::span<const std::uint8_t> key,
                                    std::span<const std::uint8_t> iv,

@@ -16,11 +16,11 @@ class EngineTest : public ::testing::Test {
  protected:
   EngineTest() { Create(); }
 
-  void Create() {
+  void Create(std::shared_ptr<const Crypto> crypto = std::make_shared<const OpenSslCrypto>()) {
     log.clear();
     kivOstrel::Options options;
     options.tick_count = [this] { return tick_count_ms; };
-    options.crypto = std::make_shared<const OpenSslCrypto>();
+    options.crypto = std::move(crypto);
     options.seconds = [this] { return seconds_now; };
     engine = std::make_unique<kivOstrel>(
         events, label,

@@ -13,6 +13,7 @@
 #include "encoding/value_constructors.h"
 #include "engine_fixture.h"
 #include "security/usm.h"
+#include "tests/security/cleanse_counter.h"
 
 namespace kivostrel::testing {
 namespace {
@@ -84,17 +85,26 @@ TEST_F(EngineTest, Snmpv3MembersRefuseWhatCannotWork) {
   EXPECT_TRUE(udp->sent.empty());
   EXPECT_EQ(other.Stat(), 1);
 
-  // A password typed in any of AddUser's places is never shown, whatever AddUser makes of it.
+  // A password typed in any of AddUser's places is never shown, whatever AddUser makes of it,
+  // and the engine's copies of the passwords (as given, and in the ANSI code page) are wiped,
+  // whether the user is added or refused.
+  const auto crypto = std::make_shared<const CleanseCounter>();
+  Create(crypto);
+  kivOstrel& counted = ReadyEngine();
+  counted.SnmpVersion(Variant(3));
   for (std::size_t place = 0; place < 5; ++place) {
     std::array<std::string, 5> arguments{"ops", "SHA", "ops-auth-pass", "AES", "ops-priv-pass"};
     const std::string secret = "my-auth-secret-" + std::to_string(place);
     arguments[place] = secret;
+    crypto->texts.clear();
     try {
-      other.AddUser(arguments[0], arguments[1], arguments[2], arguments[3], arguments[4]);
+      counted.AddUser(arguments[0], arguments[1], arguments[2], arguments[3], arguments[4]);
     } catch (const AutomationError& failure) {
       EXPECT_EQ(failure.description().find(secret), std::string::npos) << failure.description();
       EXPECT_EQ(failure.source().find(secret), std::string::npos);
     }
+    EXPECT_GE(crypto->TimesWiped(arguments[2]), 2u) << place;
+    EXPECT_GE(crypto->TimesWiped(arguments[4]), 2u) << place;
   }
 }
 

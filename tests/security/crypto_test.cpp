@@ -80,7 +80,8 @@ TEST_F(CryptoTest, HashesAndHmacs) {
   }
 }
 
-// An HMAC over parts is the HMAC of their concatenation, whatever the cuts (empty parts too).
+// An HMAC over parts is the HMAC of their concatenation, whatever the cuts (empty parts too),
+// and a prepared key gives the same HMAC however often it is used.
 TEST_F(CryptoTest, HmacOfPartsIsTheHmacOfTheirConcatenation) {
   const Bytes fox = Octets("The quick brown fox jumps over the lazy dog");
   const Bytes key = Octets("key");
@@ -88,9 +89,11 @@ TEST_F(CryptoTest, HmacOfPartsIsTheHmacOfTheirConcatenation) {
   for (const HashAlgorithm algorithm : {HashAlgorithm::kMd5, HashAlgorithm::kSha1,
                                         HashAlgorithm::kSha256, HashAlgorithm::kSha512}) {
     const std::vector<std::uint8_t> expected = crypto_->Hmac(algorithm, key, fox);
+    const std::unique_ptr<KeyedHmac> prepared = crypto_->HmacKey(algorithm, key);
     for (const std::size_t cut : {std::size_t{0}, std::size_t{4}, fox.size()}) {
       const std::span<const std::uint8_t> parts[] = {whole.first(cut), {}, whole.subspan(cut)};
       EXPECT_EQ(crypto_->HmacOfParts(algorithm, key, parts), expected) << cut;
+      EXPECT_EQ(prepared->OfParts(parts), expected) << cut;
     }
     EXPECT_EQ(crypto_->HmacOfParts(algorithm, key, {}), crypto_->Hmac(algorithm, key, {}));
   }

@@ -14,6 +14,7 @@
 #include "encoding/v3_message.h"
 #include "encoding/value_constructors.h"
 #include "security/usm.h"
+#include "tests/security/cleanse_counter.h"
 #include "tests/security/crypto_platform.h"
 #include "tests/support/test_support.h"
 
@@ -350,52 +351,18 @@ TEST_F(UsmTest, ANotificationSendersClockIsLearntAndReplaysRefused) {
   }
 }
 
-// The platform's crypto, with every octet it is asked to cleanse counted.
-class CleanseCounter final : public Crypto {
- public:
-  explicit CleanseCounter(const Crypto& inner) : inner_(inner) {}
-  bool Supports(HashAlgorithm a) const noexcept override { return inner_.Supports(a); }
-  std::vector<std::uint8_t> Hash(HashAlgorithm a, std::span<const std::uint8_t> d) const override {
-    return inner_.Hash(a, d);
-  }
-  std::vector<std::uint8_t> HmacOfParts(
-      HashAlgorithm a, std::span<const std::uint8_t> k,
-      std::span<const std::span<const std::uint8_t>> p) const override {
-    return inner_.HmacOfParts(a, k, p);
-  }
-  std::unique_ptr<BlockEncryptor> Aes(std::span<const std::uint8_t> k) const override {
-    return inner_.Aes(k);
-  }
-  std::vector<std::uint8_t> DesCbc(bool e, std::span<const std::uint8_t> k,
-                                   std::span<const std::uint8_t> iv,
-                                   std::span<const std::uint8_t> d) const override {
-    return inner_.DesCbc(e, k, iv, d);
-  }
-  void RandomBytes(std::span<std::uint8_t> out) const override { inner_.RandomBytes(out); }
-  void Cleanse(std::span<std::uint8_t> secret) const noexcept override {
-    inner_.Cleanse(secret);
-    cleansed += secret.size();
-    all_zero = all_zero && std::all_of(secret.begin(), secret.end(), [](auto b) { return b == 0; });
-  }
-  mutable std::size_t cleansed = 0;
-  mutable bool all_zero = true;
-
- private:
-  const Crypto& inner_;
-};
-
 TEST(UsmSecretsTest, PasswordsKeysAndTheirBuffersAreWipedWhenFreed) {
-  const auto platform = crypto_platform::MakeCrypto();
-  const CleanseCounter crypto(*platform);
+  const CleanseCounter crypto;
   const struct {
     const char* auth;
     const char* priv;
     std::size_t ku;         // the two keys made from passwords
     std::size_t localised;  // and localised, the privacy key extended
+    std::size_t prepared;   // the authentication key's copy in its prepared HMAC
   } rows[] = {
-      {"SHA", "AES", 40, 36},
-      {"MD5", "DES", 32, 32},
-      {"SHA-256", "AES-256C", 64, 64},
+      {"SHA", "AES", 40, 36, 20},
+      {"MD5", "DES", 32, 32, 16},
+      {"SHA-256", "AES-256C", 64, 64, 32},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.auth) + " " + row.priv);
@@ -407,7 +374,7 @@ TEST(UsmSecretsTest, PasswordsKeysAndTheirBuffersAreWipedWhenFreed) {
     users.KeysFor(*users.Find("ops"), kAgentEngine);
     crypto.cleansed = 0;
     EXPECT_TRUE(users.Remove("ops"));
-    EXPECT_EQ(crypto.cleansed, row.ku + row.localised);
+    EXPECT_EQ(crypto.cleansed, row.ku + row.localised + row.prepared);
   }
   EXPECT_TRUE(crypto.all_zero);
 }

@@ -249,6 +249,8 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          EXPECT_EQ(i.oids, Words({"sysDescr.0", "sysName.0"}));
          EXPECT_EQ(i.users, (std::vector<UserArgument>{
                                 {"alice", "SHA", "authpass1", "AES", "privpass1"}}));
+         // The passwords' places, to be hidden from the process list.
+         EXPECT_EQ(i.secret_arguments, (std::vector<SecretArgument>{{10, 0}, {14, 0}}));
          EXPECT_EQ(i.context_name, "");
          EXPECT_FALSE(i.engine_id);
        }},
@@ -333,6 +335,8 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
                                 {"carol", "", "", "", ""},
                                 {"dave", "", "", "", ""},
                                 {"erin", "MD5", "e-pass-1", "", ""}}));
+         EXPECT_EQ(i.secret_arguments,
+                   (std::vector<SecretArgument>{{2, 0}, {3, 7}, {5, 0}, {7, 0}, {15, 0}}));
        }},
       {Words({"listen", "-v", "3"}),
        [](const Invocation& i) {

@@ -943,6 +943,18 @@ scenario_v3_secrets() {
   done
   run listen --json --count 1 --timeout 0.2 --local "127.0.0.1:$port" -e "$secret"
   grep -qF -- "$secret" "$WORK/out" "$WORK/err" && fail "listen -e shows the secret"
+  # Nor does the process list, once the passwords are read: -A, -X and --user in both forms.
+  "$OSTREL" listen --timeout 30 --local "127.0.0.1:$port" --user "bob:SHA:$secret:AES:$secret" \
+    --user="carol:SHA:$secret" -u erin -l authPriv -A "$secret" -X "$secret" >/dev/null 2>&1 &
+  local listener=$! tries=0
+  PIDS+=("$listener")
+  while tr '\0' ' ' <"/proc/$listener/cmdline" | grep -qF -- "$secret"; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 100 ] || fail "the process list still shows a password after 5 s"
+    sleep 0.05
+  done
+  tr '\0' ' ' <"/proc/$listener/cmdline" | grep -qF -- "--user=xxxxxxxx" ||
+    fail "listen's command line is not as expected: $(tr '\0' ' ' <"/proc/$listener/cmdline")"
   return 0
 }
 

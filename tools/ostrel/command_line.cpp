@@ -226,6 +226,8 @@ struct OptionInfo {
   void (*apply)(Invocation& to, const std::string& value, std::string_view command);
   // A one-dash option whose value may also be joined to it (-v2c, -Cr10).
   bool joined = false;
+  // Its value holds a password: where it stands is kept so that it can be hidden.
+  bool secret = false;
 };
 
 // -v: "1", "2c" or "3", as Net-SNMP's tools take it; the engine's SnmpVersion 0, 1 or 3.
@@ -326,7 +328,8 @@ constexpr std::array kOptions{
     OptionInfo{"-A", "PASS", kNetwork, "-v 3: the authentication password, 8 characters or more",
                [](Invocation& to, const std::string& value, std::string_view) {
                  GivenV3(to, "-A").auth_password = value;
-               }},
+               },
+               false, true},
     OptionInfo{"-x", "PROTO", kNetwork,
                "-v 3: the privacy protocol: DES (the default), AES, AES-192,\n"
                "AES-256, AES-192C or AES-256C, also spelt AES192, AES256,\n"
@@ -337,7 +340,8 @@ constexpr std::array kOptions{
     OptionInfo{"-X", "PASS", kNetwork, "-v 3: the privacy password, 8 characters or more",
                [](Invocation& to, const std::string& value, std::string_view) {
                  GivenV3(to, "-X").priv_password = value;
-               }},
+               },
+               false, true},
     OptionInfo{"-n", "CONTEXT", kSenders,
                "-v 3: the context name of the messages sent (default \"\")",
                [](Invocation& to, const std::string& value, std::string_view) {
@@ -372,7 +376,8 @@ constexpr std::array kOptions{
                "password is all after the fourth ':' and can",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.users.push_back(ParseUserArgument(value, command));
-               }},
+               },
+               false, true},
     OptionInfo{"-Cn", "N", Bit(Command::kGetBulk),
                "getbulk: non-repeaters, the leading objects asked for once\n"
                "(default 0); also written -CnN",
@@ -806,11 +811,13 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
     }
     const OptionInfo* option = nullptr;
     std::optional<std::string> value;
+    SecretArgument value_at{.index = i, .offset = 0};
     if (!options_ended && arg.starts_with("--")) {
       std::string_view name = arg;
       if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
         value = std::string(name.substr(equals + 1));
         name = name.substr(0, equals);
+        value_at.offset = equals + 1;
       }
       option = FindOption(name);
       if (option == nullptr) {
@@ -820,6 +827,7 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
       option = FindOneDashOption(arg);
       if (option != nullptr && arg.size() > option->name.size()) {
         value = arg.substr(option->name.size());
+        value_at.offset = option->name.size();
       }
     }
     if (option == nullptr) {
@@ -837,9 +845,11 @@ Invocation ParseCommandLine(std::span<const std::string> args) {
         throw UsageError("option " + Quoted(name) + " needs a value", std::string(command));
       }
       value = args[++i];
+      value_at = {.index = i, .offset = 0};
     } else if (!takes_value && value) {
       throw UsageError("option " + Quoted(name) + " takes no value", std::string(command));
     }
+    if (option->secret) invocation.secret_arguments.push_back(value_at);
     option->apply(invocation, value.value_or(std::string()), command);
   }
   WithUsageOf(command, [&] { ReadPositionals(invocation, positionals, command); });

@@ -90,6 +90,14 @@ struct SnmpV3Arguments {
   std::string first_option;
 };
 
+// Where a password stands on the command line: the argument (an index into ParseCommandLine's
+// arguments) and the offset of the password in it (after "-A" or "--user=" when joined).
+struct SecretArgument {
+  std::size_t index = 0;
+  std::size_t offset = 0;
+  friend bool operator==(const SecretArgument&, const SecretArgument&) = default;
+};
+
 struct Invocation {
   Command command = Command::kHelp;
   std::string help_topic;  // `ostrel help get`: the command whose usage to show
@@ -131,6 +139,8 @@ struct Invocation {
   SnmpV3Arguments v3;
   // The users ostrel adds to the control: -u's (last), and listen's --user ones.
   std::vector<UserArgument> users;
+  // The passwords' places, for main to hide them from the process list once read.
+  std::vector<SecretArgument> secret_arguments;
   std::string context_name;                      // -n: the control's ContextName
   std::optional<std::string> engine_id;          // -e: the control's EngineID, as typed
   std::optional<std::string> context_engine_id;  // -E: the control's ContextEngineID

@@ -1,4 +1,6 @@
 // ostrel: the kivOstrel control on the command line. See HelpText() for what it does.
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -14,6 +16,12 @@ int main(int argc, char** argv) {
   std::string command;
   try {
     const Invocation invocation = ParseCommandLine(args);
+    // Passwords on the command line show in every process list (ps, /proc/PID/cmdline) for as
+    // long as the process runs: once read, they are overwritten there.
+    for (const SecretArgument& secret : invocation.secret_arguments) {
+      char* text = argv[secret.index + 1] + secret.offset;
+      std::fill(text, text + std::strlen(text), 'x');
+    }
     command = std::string(CommandName(invocation.command));
     return Run(invocation, std::cout);
   } catch (const UsageError& error) {
