@@ -9,6 +9,7 @@
 #include "encoding/messages.h"
 #include "encoding/v3_message.h"
 #include "encoding/value_constructors.h"
+#include "mib/mib_library.h"
 #include "oidtable/type_names.h"
 #include "security/secret_bytes.h"
 #include "transport/endpoint.h"

@@ -24,6 +24,10 @@
 #include "transport/udp_socket.h"
 
 namespace kivostrel {
+namespace mib {
+class MibLibrary;
+struct LoadResult;
+}  // namespace mib
 
 // The banner: the product name in capitals, the version and the copyright notice.
 inline constexpr const char* kBanner =
@@ -162,6 +166,30 @@ class kivOstrel final : private UdpSocketEvents {
   // "decryption error", "unsupported security level", ...; "" for an accepted message.
   const std::string& SecurityError() const noexcept { return m_SecurityError; }
 
+  // --- MIB modules: dispatch-only members, outside the type library; not persisted ---
+  // Loads a module (a file, or a module name looked up in MibPath) with its imports, and adds
+  // each new node to the name table as SetOIDFirst would: its parent's name, ".", its label.
+  // Returns the module's name; a module loaded before is not read again. Error 5, "LoadMib:
+  // FILE:LINE: what", when the module cannot be read at all. MibWarnings then holds what this
+  // load found wrong.
+  std::string LoadMib(std::string_view Module);
+  // The folders searched for modules by name, separated by ";".
+  const std::string& MibPath() const noexcept { return m_MibPath; }
+  void MibPath(std::string_view vNewValue);
+  // The diagnostics of the last LoadMib, one "FILE:LINE: what" per line (CR LF between them).
+  const std::string& MibWarnings() const noexcept { return m_MibWarnings; }
+  // Value as the syntax of the object OID names (an instance of it, as a Response's OIDName)
+  // describes it: "up(1)", BITS by name, DISPLAY-HINTs, UNITS; the value's plain text when no
+  // loaded module describes it.
+  std::string FormatValue(std::string_view OID, const Variant& Value) const;
+  // OID as its object's label and its instance, a table row's split by the table's INDEX:
+  // "ifDescr[3]", "sysDescr.0"; OID unchanged when no loaded module knows it.
+  std::string IndexedName(std::string_view OID) const;
+  // For tools, not a member of the control: every module of MibPath's folders (Net-SNMP's
+  // -m ALL), and the modules loaded, to read their nodes.
+  void LoadEveryMib();
+  const mib::MibLibrary* mibs() const noexcept { return mibs_.get(); }
+
   // --- The OID name table ---
   void ClearOID() noexcept { table_.ClearOID(); }
   void SetOID(std::string_view OID, std::string_view Name) { table_.SetOID(OID, Name); }
@@ -271,6 +299,12 @@ class kivOstrel final : private UdpSocketEvents {
   std::int32_t m_NotificationId = 0;  // the request id of the last notification sent
   std::string m_SecurityError;
   std::unique_ptr<V3Exchanges> v3_;  // none without the platform's cryptography
+  std::string m_MibPath;
+  std::string m_MibWarnings;
+  std::unique_ptr<mib::MibLibrary> mibs_;  // made by the first LoadMib
+  mib::MibLibrary& Mibs();
+  // MibWarnings from a load's diagnostics, and its new nodes into the name table.
+  void TakeLoad(const mib::LoadResult& loaded);
   OidNameTable table_;
   std::shared_ptr<ObjectsCollection> objects_;
 

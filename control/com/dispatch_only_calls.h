@@ -1,8 +1,8 @@
 // The calls behind the rows of the dispatch-only members' table (dispatch_only_members.cpp): the
 // local endpoint in control_local_endpoint.cpp, the SNMPv2c members in control_snmpv2.cpp, the
-// SNMPv3 ones in control_snmpv3.cpp. Each converts the arguments as its parameters declare them
-// (dispatch_arguments.h), calls the engine and stores what it returns; conversion errors come
-// before anything the engine checks.
+// SNMPv3 ones in control_snmpv3.cpp, the MIB module ones in control_mib.cpp. Each converts the
+// arguments as its parameters declare them (dispatch_arguments.h), calls the engine and stores what
+// it returns; conversion errors come before anything the engine checks.
 #pragma once
 
 #include "control/com/dispatch_only_members.h"
@@ -55,5 +55,14 @@ void GetSecurityError(kivOstrel& engine, DispatchArguments arguments, VARIANT& r
 // ContextEngineID (String, hex; "" for the authoritative engine's).
 void GetContextEngineID(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 void PutContextEngineID(kivOstrel& engine, const VARIANT& value);
+
+// LoadMib(Module) As String; MibPath (String); MibWarnings (String, read only);
+// FormatValue(OID, Value) As String, Value any scalar or byte array; IndexedName(OID) As String.
+void LoadMib(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void GetMibPath(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void PutMibPath(kivOstrel& engine, const VARIANT& value);
+void GetMibWarnings(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void FormatValue(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
+void IndexedName(kivOstrel& engine, DispatchArguments arguments, VARIANT& result);
 
 }  // namespace kivostrel::com::dispatch_only

@@ -28,6 +28,9 @@ constexpr const wchar_t* kAddUserParameters[] = {L"UserName", L"AuthProtocol", L
 constexpr const wchar_t* kRemoveUserParameters[] = {L"UserName"};
 constexpr const wchar_t* kPinEngineIDParameters[] = {L"RemoteIP", L"RemotePort", L"EngineID"};
 constexpr const wchar_t* kObjectIdParameters[] = {L"ObjectID"};
+constexpr const wchar_t* kLoadMibParameters[] = {L"Module"};
+constexpr const wchar_t* kFormatValueParameters[] = {L"OID", L"Value"};
+constexpr const wchar_t* kOidParameters[] = {L"OID"};
 
 // The published DISPIDs: 0x70000001 and 0x70000002 came first and keep their numbers.
 const DispatchOnlyMember kMembers[] = {
@@ -138,6 +141,33 @@ const DispatchOnlyMember kMembers[] = {
      .kind = Kind::kMethod,
      .call = calls::SNMPEndOfMibViewValue,
      .parameters = kObjectIdParameters,
+     .required = 1},
+    {.name = L"LoadMib",
+     .id = 0x70000015,
+     .kind = Kind::kMethod,
+     .call = calls::LoadMib,
+     .parameters = kLoadMibParameters,
+     .required = 1},
+    {.name = L"MibPath",
+     .id = 0x70000016,
+     .kind = Kind::kProperty,
+     .call = calls::GetMibPath,
+     .put = calls::PutMibPath},
+    {.name = L"MibWarnings",
+     .id = 0x70000017,
+     .kind = Kind::kProperty,
+     .call = calls::GetMibWarnings},
+    {.name = L"FormatValue",
+     .id = 0x70000018,
+     .kind = Kind::kMethod,
+     .call = calls::FormatValue,
+     .parameters = kFormatValueParameters,
+     .required = 2},
+    {.name = L"IndexedName",
+     .id = 0x70000019,
+     .kind = Kind::kMethod,
+     .call = calls::IndexedName,
+     .parameters = kOidParameters,
      .required = 1},
 };
 

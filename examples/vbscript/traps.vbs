@@ -1,6 +1,6 @@
 ' kivOstrel from VBScript: a trap receiver that prints the traps and informs it receives.
 '
-'   ostrelhost.exe traps.vbs [-e engine-id boots-file]
+'   ostrelhost.exe traps.vbs [-m mib-folder] [-e engine-id boots-file]
 '                  [-v3 user auth-protocol auth-password priv-protocol priv-password]
 '                  [port [seconds [address]]]
 '
@@ -34,22 +34,39 @@
 ' Response with Command "Report", ErrorStatus -1 and no bindings, and SecurityError says why
 ' ("wrong digest" for a wrong password, "unknown user", "not in time window").
 '
+' With "-m", every MIB module file in mib-folder is loaded (their imports are looked up there
+' too): bindings are then shown by their objects' names, table rows by their index
+' ("ifOperStatus[2]"), values as the modules describe them ("down(2)"), and object identifiers
+' by name ("snmpTrapOID.0 ObjectID: linkDown"). What the control could not read in a module is
+' printed once, as MibWarnings has it. For example, with IF-MIB and its imports in C:\mibs:
+'
+'   ostrelhost.exe traps.vbs -m C:\mibs 162
+'   snmptrap -v 2c -c public 127.0.0.1:162 '' 1.3.6.1.6.3.1.1.5.3 \
+'     1.3.6.1.2.1.2.2.1.1.2 i 2 1.3.6.1.2.1.2.2.1.8.2 i 2
+'
 ' With "-e", the control's engine is the one given (its EngineID), the engine senders of informs
 ' know in advance, and its EngineBoots are kept in boots-file: each run counts one more boot
 ' than the last, as an SNMPv3 engine must, so that an inform captured before a restart is
 ' refused after it ("not in time window") instead of shown again.
 Option Explicit
 
-' --- "-e engine-id boots-file", then SNMPv3's "-v3" and the user's five arguments ---
-Dim V3User, Skipped, EngineId, BootsFile
+' --- "-m mib-folder", "-e engine-id boots-file", then SNMPv3's "-v3" and the user's five ---
+Dim V3User, Skipped, EngineId, BootsFile, MibFolder
 V3User = ""
 EngineId = ""
+MibFolder = ""
 Skipped = 0
-If WScript.Arguments.Count >= 3 Then
-  If LCase(WScript.Arguments(0)) = "-e" Then
-    EngineId = WScript.Arguments(1)
-    BootsFile = WScript.Arguments(2)
-    Skipped = 3
+If WScript.Arguments.Count >= 2 Then
+  If LCase(WScript.Arguments(0)) = "-m" Then
+    MibFolder = WScript.Arguments(1)
+    Skipped = 2
+  End If
+End If
+If WScript.Arguments.Count >= Skipped + 3 Then
+  If LCase(WScript.Arguments(Skipped)) = "-e" Then
+    EngineId = WScript.Arguments(Skipped + 1)
+    BootsFile = WScript.Arguments(Skipped + 2)
+    Skipped = Skipped + 3
   End If
 End If
 If WScript.Arguments.Count >= Skipped + 6 Then
@@ -74,6 +91,7 @@ If V3User <> "" Then
   Snmp.AddUser V3User, WScript.Arguments(Skipped - 4), WScript.Arguments(Skipped - 3), _
                WScript.Arguments(Skipped - 2), WScript.Arguments(Skipped - 1)
 End If
+If MibFolder <> "" Then LoadMibs MibFolder
 If EngineId <> "" Then
   Snmp.EngineID = EngineId
   Snmp.EngineBoots = NextBoots(BootsFile)
@@ -117,12 +135,40 @@ Sub Snmp_Response(RemoteIP, RemotePort, Version, RemoteCommunity, Command, Reque
   ' An SNMPv3 notification carries the same PDUs as an SNMPv2c one.
   If Version = 3 Then Kind = "SNMPv3 " & Replace(Kind, "SNMPv2 ", "")
   WScript.Echo Kind & " from " & RemoteIP & ":" & RemotePort & Sender & RemoteCommunity
-  Dim Index, Binding, Value
+  Dim Index, Binding, Name, Value
   For Index = 1 To Objects.Count
     Set Binding = Objects.Item(Index)
-    If IsArray(Binding.OIDValue) Then Value = "(bytes)" Else Value = Binding.OIDValue & ""
-    WScript.Echo "  " & Snmp.OID2Name(Binding.OIDName) & " " & Binding.OIDTypeName & ": " & Value
+    If MibFolder <> "" Then
+      Name = Snmp.IndexedName(Binding.OIDName)
+      Value = Snmp.FormatValue(Binding.OIDName, Binding.OIDValue)
+      If Binding.OIDTypeName = "ObjectID" Then Value = Snmp.IndexedName(Value)
+    Else
+      Name = Snmp.OID2Name(Binding.OIDName)
+      If IsArray(Binding.OIDValue) Then Value = "(bytes)" Else Value = Binding.OIDValue & ""
+    End If
+    WScript.Echo "  " & Name & " " & Binding.OIDTypeName & ": " & Value
   Next
+End Sub
+
+' Loads every file of Folder as a MIB module, its imports looked up in Folder too. A file that
+' is no module is said so and skipped; what the control could not read in a module is printed.
+Sub LoadMibs(Folder)
+  Dim Files, File, Loaded
+  Set Files = CreateObject("Scripting.FileSystemObject")
+  Snmp.MibPath = Folder
+  Loaded = 0
+  For Each File In Files.GetFolder(Folder).Files
+    On Error Resume Next
+    Snmp.LoadMib File.Path
+    If Err.Number <> 0 Then
+      WScript.Echo "not loaded: " & Err.Description
+    Else
+      Loaded = Loaded + 1
+      If Snmp.MibWarnings <> "" Then WScript.Echo Snmp.MibWarnings
+    End If
+    On Error GoTo 0
+  Next
+  WScript.Echo Loaded & " MIB modules loaded from " & Folder
 End Sub
 
 ' The boots for this run: one more than the file says (1 when there is no file), written back

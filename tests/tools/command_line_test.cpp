@@ -343,6 +343,86 @@ TEST(OstrelCommandLineTest, ReadsValidCommandLines) {
          EXPECT_EQ(i.snmp_version, 3);
          EXPECT_TRUE(i.users.empty());
        }},
+      // MIB modules: -m and -M as typed (mib_options.h reads them), -O's letters, translate -Td.
+      {Words({"get", "127.0.0.1", "public", "ifDescr.1"}),
+       [](const Invocation& i) {
+         EXPECT_FALSE(i.mib_modules);
+         EXPECT_FALSE(i.mib_folders);
+         EXPECT_EQ(i.names, NameStyle::kTable);
+         EXPECT_FALSE(i.describe);
+       }},
+      {Words({"get", "-m", "IF-MIB:SNMPv2-MIB", "-M", "+/tmp/mibs", "127.0.0.1", "public",
+              "IF-MIB::ifDescr.1"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.mib_modules, "IF-MIB:SNMPv2-MIB");
+         EXPECT_EQ(i.mib_folders, "+/tmp/mibs");
+         EXPECT_EQ(i.oids, Words({"IF-MIB::ifDescr.1"}));
+       }},
+      {Words({"walk", "-m", "", "127.0.0.1", "public"}),
+       [](const Invocation& i) { EXPECT_EQ(i.mib_modules, ""); }},
+      {Words({"get", "-On", "127.0.0.1", "public", "1.3"}),
+       [](const Invocation& i) { EXPECT_EQ(i.names, NameStyle::kNumeric); }},
+      {Words({"get", "-O", "s", "127.0.0.1", "public", "1.3"}),
+       [](const Invocation& i) { EXPECT_EQ(i.names, NameStyle::kSuffix); }},
+      {Words({"getnext", "-OS", "127.0.0.1", "public", "1.3"}),
+       [](const Invocation& i) { EXPECT_EQ(i.names, NameStyle::kModule); }},
+      {Words({"bulkwalk", "-v2c", "-OX", "127.0.0.1", "public"}),
+       [](const Invocation& i) { EXPECT_EQ(i.names, NameStyle::kIndexed); }},
+      {Words({"get", "-OXsn", "127.0.0.1", "public", "1.3"}),  // the last letter counts
+       [](const Invocation& i) { EXPECT_EQ(i.names, NameStyle::kNumeric); }},
+      {Words({"listen", "-m", "ALL", "-OS"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.mib_modules, "ALL");
+         EXPECT_EQ(i.names, NameStyle::kModule);
+       }},
+      {Words({"decode", "-M", "/opt/mibs", "-OX", "--hex", "00"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.mib_folders, "/opt/mibs");
+         EXPECT_EQ(i.names, NameStyle::kIndexed);
+       }},
+      {Words({"find", "-m", "IF-MIB", "ifOper"}),
+       [](const Invocation& i) { EXPECT_EQ(i.mib_modules, "IF-MIB"); }},
+      {Words({"translate", "-m", "IF-MIB", "-On", "IF-MIB::ifTable", "ifDescr.3"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kTranslate);
+         EXPECT_EQ(i.names, NameStyle::kNumeric);
+         EXPECT_FALSE(i.describe);
+         EXPECT_EQ(i.oids, Words({"IF-MIB::ifTable", "ifDescr.3"}));
+       }},
+      {Words({"translate", "-Td", "IF-MIB::ifOperStatus"}),
+       [](const Invocation& i) { EXPECT_TRUE(i.describe); }},
+      {Words({"translate", "-T", "d", "-O", "S", "1.3"}),
+       [](const Invocation& i) {
+         EXPECT_TRUE(i.describe);
+         EXPECT_EQ(i.names, NameStyle::kModule);
+       }},
+      // table: AGENT COMMUNITY TABLE, under every version; -Cr as bulkwalk's, -Cf as snmptable's.
+      {Words({"table", "-m", "IF-MIB", "127.0.0.1", "public", "ifTable"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.command, Command::kTable);
+         EXPECT_EQ(i.snmp_version, 0);
+         EXPECT_EQ(i.target, (Target{"127.0.0.1", "161"}));
+         EXPECT_EQ(i.community, "public");
+         EXPECT_EQ(i.oids, Words({"ifTable"}));
+         EXPECT_EQ(i.max_repetitions, 10);
+         EXPECT_EQ(i.cell_separator, "");
+       }},
+      {Words({"table", "-v2c", "-Cr25", "-Cf", ",", "--json", "127.0.0.1:1161", "public",
+              "IF-MIB::ifEntry"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.snmp_version, 1);
+         EXPECT_EQ(i.max_repetitions, 25);
+         EXPECT_EQ(i.cell_separator, ",");
+         EXPECT_TRUE(i.json);
+         EXPECT_EQ(i.oids, Words({"IF-MIB::ifEntry"}));
+       }},
+      {Words({"table", "-Cf|", "127.0.0.1", "public", "1.3.6.1.2.1.2.2"}),
+       [](const Invocation& i) { EXPECT_EQ(i.cell_separator, "|"); }},
+      {Words({"table", "-v", "3", "-u", "carol", "127.0.0.1", "ifTable"}),
+       [](const Invocation& i) {
+         EXPECT_EQ(i.community, "carol");
+         EXPECT_EQ(i.oids, Words({"ifTable"}));
+       }},
   };
   for (const ValidCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -470,6 +550,32 @@ TEST(OstrelCommandLineTest, RejectsBadCommandLines) {
        "--user: the second field is not an authentication protocol", "listen"},
       {Words({"listen", "--user", "bob:SHA:a-pass-1:AES-512:p-pass-1"}),
        "--user: the fourth field is not a privacy protocol", "listen"},
+      // MIB modules and names
+      {Words({"get", "-Oq", "127.0.0.1", "public", "1.3"}),
+       "-O takes the letters n, s, S and X, not 'q'", "get"},
+      {Words({"get", "-O", "127.0.0.1", "public", "1.3"}), "-O takes the letters", "get"},
+      {Words({"get", "127.0.0.1", "public", "1.3", "-O"}), "option '-O' needs a value", "get"},
+      {Words({"translate", "-O", "", "1.3"}), "-O needs n, s, S or X", "translate"},
+      {Words({"trap", "-On", "127.0.0.1", "public", "1.3", "0", "0"}),
+       "option '-O' does not apply to trap", "trap"},
+      {Words({"find", "-On", "sys"}), "option '-O' does not apply to find", "find"},
+      {Words({"get", "127.0.0.1", "public", "1.3", "-m"}), "option '-m' needs a value", "get"},
+      {Words({"get", "-mALL", "127.0.0.1", "public", "1.3"}),
+       "unknown option '-mALL' (-m and -M take their value after a blank", "get"},
+      {Words({"walk", "-M+/tmp", "127.0.0.1", "public"}), "(-m and -M take their value", "walk"},
+      {Words({"translate", "-Tp", "1.3"}), "-T takes d, not 'p'", "translate"},
+      {Words({"get", "-Td", "127.0.0.1", "public", "1.3"}), "option '-T' does not apply to get",
+       "get"},
+      {Words({"table", "127.0.0.1", "public"}), "missing arguments", "table"},
+      {Words({"table", "127.0.0.1", "public", "ifTable", "ifXTable"}),
+       "unexpected argument 'ifXTable'", "table"},
+      {Words({"table", "-v", "3", "-u", "carol", "127.0.0.1"}), "missing arguments", "table"},
+      {Words({"table", "-v2c", "-Cr0", "127.0.0.1", "public", "ifTable"}),
+       "table needs -Cr 1 or more", "table"},
+      {Words({"table", "-v2c", "-Cn1", "127.0.0.1", "public", "ifTable"}),
+       "option '-Cn' does not apply to table", "table"},
+      {Words({"bulkwalk", "-v2c", "-Cf,", "127.0.0.1", "public"}),
+       "option '-Cf' does not apply to bulkwalk", "bulkwalk"},
   };
   for (const InvalidCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -506,7 +612,8 @@ TEST(OstrelCommandLineTest, UsageNamesEveryCommand) {
     bool network;  // takes --local
   } commands[] = {{"get", true},      {"getnext", true}, {"walk", true},       {"getbulk", true},
                   {"bulkwalk", true}, {"set", true},     {"trap", true},       {"inform", true},
-                  {"listen", true},   {"decode", false}, {"translate", false}, {"find", false}};
+                  {"listen", true},   {"decode", false}, {"translate", false}, {"find", false},
+                  {"table", true}};
   for (const auto& [name, network] : commands) {
     EXPECT_NE(all.find(std::string("ostrel ") + name + " "), std::string::npos) << name;
     EXPECT_EQ(UsageText(name).rfind(std::string("usage: ostrel ") + name + " ", 0), 0u) << name;
@@ -520,11 +627,14 @@ TEST(OstrelCommandLineTest, UsageNamesEveryCommand) {
 TEST(OstrelCommandLineTest, HelpShowsTheSnmpV2AndV3Forms) {
   const std::string help = HelpText();
   for (const char* line :
-       {"\n  -v 1|2c|3 ", "\n  -Cn N ", "\n  -Cr N ", "C counter64", "\n  -u USER ",
-        "\n  -l LEVEL ", "\n  -a PROTO ", "\n  -A PASS ", "\n  -x PROTO ", "\n  -X PASS ",
-        "\n  -n CONTEXT ", "\n  -e ENGINEID ", "\n  -E ENGINEID ", "ContextEngineID",
-        "\n  --user NAME[:AUTH:PASS[:PRIV:PASS]]\n", "MD5 (the default)", "DES (the default)",
-        "noAuthNoPriv (the default)"}) {
+       {"\n  -v 1|2c|3 ",    "\n  -Cn N ",        "\n  -Cr N ",
+        "C counter64",       "\n  -u USER ",      "\n  -l LEVEL ",
+        "\n  -a PROTO ",     "\n  -A PASS ",      "\n  -x PROTO ",
+        "\n  -X PASS ",      "\n  -n CONTEXT ",   "\n  -e ENGINEID ",
+        "\n  -E ENGINEID ",  "ContextEngineID",   "\n  --user NAME[:AUTH:PASS[:PRIV:PASS]]\n",
+        "MD5 (the default)", "DES (the default)", "noAuthNoPriv (the default)",
+        "\n  -m MODULES ",   "\n  -M DIRS ",      "\n  -O n|s|S|X ",
+        "\n  -T d ",         "\n  -Cf SEP "}) {
     EXPECT_NE(help.find(line), std::string::npos) << line;
   }
   EXPECT_EQ(UsageText("trap"),

@@ -6,11 +6,11 @@
 #   ostrel_e2e.sh PATH-TO-OSTREL SCENARIO
 #
 # Scenarios: usage decode get walk walk_ends set trap listen ipv6, under SNMPv2c v2c_get
-# v2c_walk v2c_notify v2c_listen, and under SNMPv3 v3_get v3_walk v3_refused v3_listen v3_notify
-# v3_secrets v3_replay v3_forged.
+# v2c_walk v2c_notify v2c_listen, under SNMPv3 v3_get v3_walk v3_refused v3_listen v3_notify
+# v3_secrets v3_replay v3_forged, and with MIB modules mib_translate mib_get mib_table mib_default.
 #
-# Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing, or for ipv6, ::1
-# cannot be bound here).
+# Exit status 0 passed, 1 failed, 77 skipped (a Net-SNMP program is missing, for ipv6 ::1 cannot
+# be bound here, for mib_* npm or the IETF modules cannot be had).
 set -euo pipefail
 
 OSTREL=$1
@@ -1033,9 +1033,209 @@ scenario_v3_forged() {
   return 0
 }
 
+# The IETF modules of the npm package net-snmp (IF-MIB, SNMPv2-MIB, IANAifType-MIB, ...): through
+# tests/mib/fetch_ietf_mibs.sh when it is there, else `npm pack` into $WORK. Sets MIBDIR, the folder
+# holding them; skips the scenario when they cannot be had.
+fetch_mibs() {
+  local fetch found
+  fetch="$(dirname "$0")/../mib/fetch_ietf_mibs.sh"
+  if [ -f "$fetch" ] && timeout 180 bash "$fetch" "$WORK/mibs" >/dev/null 2>&1; then
+    found=$(find "$WORK/mibs" -name 'IF-MIB*' -print -quit 2>/dev/null || true)
+    if [ -n "$found" ]; then
+      MIBDIR=$(dirname "$found")
+      return 0
+    fi
+  fi
+  if ! command -v npm >/dev/null; then
+    echo "SKIP: npm is not installed" >&2
+    exit 77
+  fi
+  if ! (cd "$WORK" && timeout 180 npm pack --silent net-snmp@3.29.2 >/dev/null 2>&1 &&
+    tar xzf net-snmp-3.29.2.tgz); then
+    echo "SKIP: npm pack net-snmp@3.29.2 failed" >&2
+    exit 77
+  fi
+  MIBDIR=$WORK/package/lib/mibs
+  if [ ! -f "$MIBDIR/IF-MIB.mib" ]; then
+    echo "SKIP: the npm package has no IF-MIB" >&2
+    exit 77
+  fi
+}
+
+# "NAME = TYPE: VALUE" as "NAME = VALUE": ostrel's type words are the control's, Net-SNMP's its
+# own. Trailing blanks go (an empty string).
+without_type_words() {
+  sed -E 's/^([^ ]+) = [A-Za-z0-9-]+: ?/\1 = /; s/[[:space:]]+$//'
+}
+
+MIB_MODULES=IF-MIB:SNMPv2-MIB:RFC1213-MIB:IANAifType-MIB
+
+# translate -On gives what snmptranslate -On gives, with the same modules and folders.
+scenario_mib_translate() {
+  local snmptranslate names expected
+  snmptranslate=$(need snmptranslate)
+  fetch_mibs
+  names=(IF-MIB::ifOperStatus IF-MIB::ifDescr.3 IF-MIB::ifTable IF-MIB::ifEntry
+    IF-MIB::ifPhysAddress IF-MIB::ifXTable IF-MIB::ifHCInOctets.2 IF-MIB::ifStackStatus
+    SNMPv2-MIB::sysDescr.0 SNMPv2-MIB::snmpInPkts.0 SNMPv2-MIB::system SNMPv2-MIB::coldStart
+    IANAifType-MIB::ianaifType RFC1213-MIB::ipAdEntAddr RFC1213-MIB::atTable
+    SNMPv2-SMI::enterprises SNMPv2-SMI::mib-2 .1.3.6.1.2.1.1.3.0 1.3.6.1.2.1.2.2.1.8.1)
+  # snmptranslate puts a blank line between the names it is given.
+  expected=$(MIBS= "$snmptranslate" -M "+$MIBDIR" -m "$MIB_MODULES" -On "${names[@]}" | sed '/^$/d')
+  [ "$(printf '%s\n' "$expected" | wc -l)" -eq "${#names[@]}" ] ||
+    fail "snmptranslate gave: $expected"
+  run translate -M "+$MIBDIR" -m "$MIB_MODULES" -On "${names[@]}"
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = "$expected" ] ||
+    fail "translate -On gave: $(cat "$WORK/out"); snmptranslate: $expected"
+  # A unique label with its suffix, without its module, and MIBS and MIBDIRS for -m and -M.
+  MIBS=IF-MIB MIBDIRS=+$MIBDIR run translate -On ifOperStatus.1 ifDescr
+  expect_rc 0
+  [ "$(cat "$WORK/out")" = ".1.3.6.1.2.1.2.2.1.8.1
+.1.3.6.1.2.1.2.2.1.2" ] || fail "translate -On of labels gave: $(cat "$WORK/out")"
+  run translate -M "+$MIBDIR" -m IF-MIB -OS 1.3.6.1.2.1.2.2.1.8.1
+  [ "$(cat "$WORK/out")" = "IF-MIB::ifOperStatus.1" ] || fail "-OS gave: $(cat "$WORK/out")"
+  run translate -M "+$MIBDIR" -m IF-MIB -Td IF-MIB::ifOperStatus
+  expect_rc 0
+  expect_out "IF-MIB::ifOperStatus"
+  expect_out "  syntax        INTEGER {up(1), down(2), testing(3), unknown(4), dormant(5)"
+  expect_out "  access        read-only"
+  # A module that cannot be found is reported and the command goes on; a missing file ends it.
+  run translate -M "$MIBDIR" -m NO-SUCH-MIB -On IF-MIB::ifTable 1.3.6.1
+  expect_rc 1
+  expect_err "ostrel: cannot load module NO-SUCH-MIB (MIB search path: $MIBDIR)"
+  expect_err "unknown object 'IF-MIB::ifTable'"
+  expect_out ".1.3.6.1"
+  run translate -m "$WORK/NO-SUCH-MIB.txt" -On 1.3.6.1
+  expect_rc 1
+  expect_err "ostrel: cannot read the MIB module file $WORK/NO-SUCH-MIB.txt"
+  [ ! -s "$WORK/out" ] || fail "translate went on: $(cat "$WORK/out")"
+}
+
+# get -m IF-MIB: values as snmpget -m IF-MIB writes them (but for the type word), names with
+# -OS as snmpget's, with -OX as snmpget -OX's (without the module).
+scenario_mib_get() {
+  local snmpget objects index indexes expected
+  snmpget=$(need snmpget)
+  fetch_mibs
+  start_snmpd
+  run walk "$AGENT" public 1.3.6.1.2.1.2.2.1.1
+  expect_rc 0
+  indexes=$(sed -E 's/.* = Integer: //' "$WORK/out")
+  [ -n "$indexes" ] || fail "no interfaces: $(cat "$WORK/out")"
+  objects=(SNMPv2-MIB::sysDescr.0 SNMPv2-MIB::sysObjectID.0 SNMPv2-MIB::sysContact.0)
+  for index in $indexes; do
+    objects+=(IF-MIB::ifOperStatus."$index" IF-MIB::ifAdminStatus."$index"
+      IF-MIB::ifPhysAddress."$index" IF-MIB::ifDescr."$index" IF-MIB::ifType."$index"
+      IF-MIB::ifMtu."$index")
+  done
+  expected=$(MIBS= "$snmpget" -v2c -c public -M "+$MIBDIR" -m "$MIB_MODULES" "$AGENT" \
+    "${objects[@]}" | without_type_words)
+  run get -v 2c -OS -M "+$MIBDIR" -m "$MIB_MODULES" "$AGENT" public "${objects[@]}"
+  expect_rc 0
+  [ "$(without_type_words <"$WORK/out")" = "$expected" ] ||
+    fail "get gave: $(cat "$WORK/out"); snmpget: $expected"
+  expect_out "IF-MIB::ifOperStatus.1 = Integer: up(1)"
+
+  expected=$(MIBS= "$snmpget" -v2c -c public -OX -M "+$MIBDIR" -m IF-MIB "$AGENT" \
+    IF-MIB::ifDescr.1 IF-MIB::ifOperStatus.1 | without_type_words | sed 's/^IF-MIB:://')
+  run get -v 2c -OX -M "+$MIBDIR" -m IF-MIB "$AGENT" public ifDescr.1 ifOperStatus.1
+  expect_rc 0
+  [ "$(without_type_words <"$WORK/out")" = "$expected" ] ||
+    fail "get -OX gave: $(cat "$WORK/out"); snmpget -OX: $expected"
+  expect_out "ifDescr[1] = OctetString: "
+
+  # JSON: the value as received, and its text as the module describes it.
+  run get --json -M "+$MIBDIR" -m IF-MIB "$AGENT" public ifOperStatus.1 1.3.6.1.2.1.1.3.0
+  expect_rc 0
+  expect_out '"OIDName":"1.3.6.1.2.1.2.2.1.8.1",'
+  expect_out '"OIDType":2,"OIDTypeName":"Integer","OIDValue":1,"Text":"up(1)"}'
+  grep -q '"OIDTypeName":"TimeTicks","OIDValue":[0-9]*}' "$WORK/out" ||
+    fail "sysUpTime has a text: $(cat "$WORK/out")"
+  # -On: numbers, with Net-SNMP's leading dot.
+  run get -On -M "+$MIBDIR" -m IF-MIB "$AGENT" public IF-MIB::ifOperStatus.1
+  expect_rc 0
+  expect_out ".1.3.6.1.2.1.2.2.1.8.1 = Integer: up(1)"
+}
+
+# table -m IF-MIB ifTable: snmptable's column labels, and the same values in the columns that do
+# not move between two runs (the counters do). Cells are written as get writes them, up(1) where
+# snmptable writes up, and the index is decoded ("[1]" where snmptable -Ci writes 1).
+scenario_mib_table() {
+  local snmptable columns version
+  snmptable=$(need snmptable)
+  fetch_mibs
+  start_snmpd
+  columns='index ifIndex ifDescr ifType ifMtu ifSpeed ifPhysAddress ifAdminStatus ifOperStatus'
+  pick() {
+    awk -F'|' -v want="$columns" 'NR == 1 { n = split(want, w, " ")
+        for (i = 1; i <= NF; i++) at[$i] = i }
+      { line = ""; for (j = 1; j <= n; j++) line = line (j > 1 ? "|" : "") $at[w[j]]; print line }'
+  }
+  MIBS= "$snmptable" -v2c -c public -Ci -Cf '|' -M "+$MIBDIR" -m IF-MIB "$AGENT" IF-MIB::ifTable |
+    tail -n +3 >"$WORK/snmptable.out"
+  [ "$(wc -l <"$WORK/snmptable.out")" -ge 2 ] || fail "snmptable gave: $(cat "$WORK/snmptable.out")"
+  for version in 2c 1; do
+    run table -v "$version" -Cr 3 -Cf '|' -M "+$MIBDIR" -m IF-MIB "$AGENT" public ifTable
+    expect_rc 0
+    [ "$(head -1 "$WORK/out")" = "$(head -1 "$WORK/snmptable.out")" ] ||
+      fail "-v $version header: $(head -1 "$WORK/out"); snmptable: $(head -1 "$WORK/snmptable.out")"
+    [ "$(sed -E 's/^\[([0-9]+)\]/\1/; s/([A-Za-z])\([0-9]+\)/\1/g' "$WORK/out" | pick)" = \
+      "$(pick <"$WORK/snmptable.out")" ] ||
+      fail "-v $version rows: $(cat "$WORK/out"); snmptable: $(cat "$WORK/snmptable.out")"
+  done
+  # Aligned columns, the entry by its module's name, and a row per JSON object.
+  run table -v 2c -M "+$MIBDIR" -m IF-MIB "$AGENT" public IF-MIB::ifEntry
+  expect_rc 0
+  head -1 "$WORK/out" | grep -qE '^index +ifIndex +ifDescr ' || fail "header: $(head -1 "$WORK/out")"
+  grep -qE '^ +\[1\] +1 +[^ ]+ +softwareLoopback\(24\) ' "$WORK/out" || fail "rows: $(cat "$WORK/out")"
+  run table -v 2c --json -M "+$MIBDIR" -m IF-MIB "$AGENT" public ifTable
+  expect_rc 0
+  [ "$(wc -l <"$WORK/out")" -eq "$(($(wc -l <"$WORK/snmptable.out") - 1))" ] ||
+    fail "JSON: $(cat "$WORK/out")"
+  expect_out '{"Index":"[1]","Suffix":"1","Columns":{"ifIndex":{"OIDType":2,"OIDTypeName":"Integer","OIDValue":1,"Text":"1"},'
+  # What is no table, and a table without its module.
+  run table -v 2c -M "+$MIBDIR" -m IF-MIB "$AGENT" public ifDescr
+  expect_rc 64
+  expect_err "'ifDescr' is no table or table entry of the loaded MIB modules"
+  run table -v 2c "$AGENT" public 1.3.6.1.2.1.2.2
+  expect_rc 64
+  expect_err "(give its module with -m)"
+}
+
+# Without -m and MIBS nothing is loaded: what a get prints is what it printed before modules
+# existed, byte for byte, whatever the folders hold.
+scenario_mib_default() {
+  local command
+  fetch_mibs
+  start_snmpd
+  for command in "get $AGENT public sysDescr.0 1.3.6.1.2.1.2.2.1.8.1 1.3.6.1.2.1.2.2.1.6.1 sysObjectID.0" \
+    "get --json $AGENT public 1.3.6.1.2.1.2.2.1.8.1 1.3.6.1.2.1.2.2.1.2.1" \
+    "walk $AGENT public 1.3.6.1.2.1.2.2.1.8" "translate 1.3.6.1.2.1.2.2.1.8.1 ifOperStatus.1"; do
+    # shellcheck disable=SC2086
+    (unset MIBS MIBDIRS && timeout 30 "$OSTREL" $command >"$WORK/unset.out" 2>"$WORK/unset.err") ||
+      fail "$command failed: $(cat "$WORK/unset.err")"
+    # shellcheck disable=SC2086
+    MIBS= MIBDIRS=$MIBDIR timeout 30 "$OSTREL" $command -M "+$MIBDIR" >"$WORK/empty.out" \
+      2>"$WORK/empty.err" || fail "$command with MIBS= failed: $(cat "$WORK/empty.err")"
+    # Each run has request ids of its own.
+    sed -i -E 's/"RequestId":[0-9]+/"RequestId":N/' "$WORK/unset.out" "$WORK/empty.out"
+    cmp -s "$WORK/unset.out" "$WORK/empty.out" ||
+      fail "$command: $(cat "$WORK/unset.out") against $(cat "$WORK/empty.out")"
+    [ ! -s "$WORK/unset.err" ] && [ ! -s "$WORK/empty.err" ] || fail "$command wrote to stderr"
+    grep -q 'IF-MIB\|up(1)\|\[1\]' "$WORK/unset.out" && fail "$command used a module: $(cat "$WORK/unset.out")"
+  done
+  # The same get with the module loaded differs only where the module describes something.
+  run get -M "+$MIBDIR" -m IF-MIB "$AGENT" public 1.3.6.1.2.1.2.2.1.8.1
+  expect_rc 0
+  expect_out "ifOperStatus.1 = Integer: up(1)"
+  return 0
+}
+
 case "$SCENARIO" in
   usage | decode | get | walk | walk_ends | set | trap | listen | ipv6 | v2c_get | v2c_walk | \
-    v2c_notify | v2c_listen | v3_get | v3_walk | v3_refused | v3_listen | v3_notify | v3_secrets | v3_replay | v3_forged)
+    v2c_notify | v2c_listen | v3_get | v3_walk | v3_refused | v3_listen | v3_notify | v3_secrets | v3_replay | v3_forged | \
+    mib_translate | mib_get | mib_table | mib_default)
     "scenario_$SCENARIO"
     ;;
   *) fail "unknown scenario" ;;

@@ -78,7 +78,16 @@ constexpr std::array kCommands{
                 "[--timeout S]",
                 ""},
     CommandInfo{Command::kDecode, "decode", "[--json] [--string-type N]", "(--hex HEX | FILE...)"},
-    CommandInfo{Command::kTranslate, "translate", "", "OID-OR-NAME..."},
+    CommandInfo{Command::kTable, "table",
+                "[-v 1|2c] [-m MODULES] [-M DIRS] [-Cr N] [-Cf SEP] [--json] [--timeout S] "
+                "[--retries N] [--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] COMMUNITY TABLE"},
+    CommandInfo{Command::kTable, "table",
+                "-v 3 -u USER [SNMPv3 OPTIONS] [-m MODULES] [-M DIRS] [-Cr N] [-Cf SEP] [--json] "
+                "[--timeout S] [--retries N] [--local ADDRESS[:PORT]]",
+                "AGENT[:PORT] TABLE"},
+    CommandInfo{Command::kTranslate, "translate", "[-m MODULES] [-M DIRS] [-On|-Os|-OS|-OX] [-Td]",
+                "OID-OR-NAME..."},
     CommandInfo{Command::kFind, "find", "[--ignore-case]", "TEXT"},
 };
 
@@ -105,7 +114,7 @@ constexpr unsigned Bit(Command command) {
 // The requests whose answers are shown.
 constexpr unsigned kRequests = Bit(Command::kGet) | Bit(Command::kGetNext) | Bit(Command::kWalk) |
                                Bit(Command::kGetBulk) | Bit(Command::kBulkWalk) |
-                               Bit(Command::kSet);
+                               Bit(Command::kSet) | Bit(Command::kTable);
 constexpr unsigned kNetwork =
     kRequests | Bit(Command::kTrap) | Bit(Command::kInform) | Bit(Command::kListen);
 // Commands whose messages SNMPv1 lacks.
@@ -295,6 +304,33 @@ UserArgument ParseUserArgument(std::string_view text, std::string_view command) 
 }
 
 constexpr unsigned kSenders = kNetwork & ~Bit(Command::kListen);
+// Commands that run a control and so can load MIB modules, and those that show object names.
+constexpr unsigned kWithMibs =
+    kNetwork | Bit(Command::kDecode) | Bit(Command::kTranslate) | Bit(Command::kFind);
+constexpr unsigned kShowingNames =
+    kRequests | Bit(Command::kListen) | Bit(Command::kDecode) | Bit(Command::kTranslate);
+
+// -O's letters, as Net-SNMP's tools take them; the last one given counts.
+NameStyle ParseNameStyle(std::string_view letters, std::string_view command) {
+  constexpr std::array<std::pair<char, NameStyle>, 4> kLetters{{
+      {'n', NameStyle::kNumeric},
+      {'s', NameStyle::kSuffix},
+      {'S', NameStyle::kModule},
+      {'X', NameStyle::kIndexed},
+  }};
+  NameStyle style = NameStyle::kTable;
+  for (const char letter : letters) {
+    const auto known = std::find_if(kLetters.begin(), kLetters.end(),
+                                    [letter](const auto& entry) { return entry.first == letter; });
+    if (known == kLetters.end()) {
+      throw UsageError("-O takes the letters n, s, S and X, not " + Quoted(letters),
+                       std::string(command));
+    }
+    style = known->second;
+  }
+  if (letters.empty()) throw UsageError("-O needs n, s, S or X", std::string(command));
+  return style;
+}
 
 constexpr std::array kOptions{
     OptionInfo{"-v", "1|2c|3", kNetwork,
@@ -386,12 +422,49 @@ constexpr std::array kOptions{
                      value, 0, std::numeric_limits<std::int32_t>::max(), "-Cn", command);
                },
                true},
-    OptionInfo{"-Cr", "N", Bit(Command::kGetBulk) | Bit(Command::kBulkWalk),
-               "getbulk, bulkwalk: max-repetitions, the objects answered for each\n"
-               "of the others (default 10); also written -CrN",
+    OptionInfo{"-Cr", "N", Bit(Command::kGetBulk) | Bit(Command::kBulkWalk) | Bit(Command::kTable),
+               "getbulk, bulkwalk, table: max-repetitions, the objects answered\n"
+               "for each of the others (default 10); also written -CrN",
                [](Invocation& to, const std::string& value, std::string_view command) {
                  to.max_repetitions = ParseInteger<std::int32_t>(
                      value, 0, std::numeric_limits<std::int32_t>::max(), "-Cr", command);
+               },
+               true},
+    OptionInfo{"-Cf", "SEP", Bit(Command::kTable),
+               "table: SEP between the cells of a row instead of columns padded\n"
+               "with blanks (as snmptable -Cf); also written -CfSEP",
+               [](Invocation& to, const std::string& value, std::string_view) {
+                 to.cell_separator = value;
+               },
+               true},
+    OptionInfo{
+        "-m", "MODULES", kWithMibs,
+        "MIB modules to load, by name or file, separated by ':'; ALL:\n"
+        "every module of the folders. A leading '+' adds them to $MIBS.\n"
+        "Default $MIBS; without either nothing is loaded",
+        [](Invocation& to, const std::string& value, std::string_view) { to.mib_modules = value; }},
+    OptionInfo{
+        "-M", "DIRS", kWithMibs,
+        "the folders MIB modules are looked up in, separated by ':'; a\n"
+        "leading '+' puts them before $MIBDIRS or the defaults\n"
+        "($HOME/.snmp/mibs:/usr/share/snmp/mibs, its iana and ietf)",
+        [](Invocation& to, const std::string& value, std::string_view) { to.mib_folders = value; }},
+    OptionInfo{"-O", "n|s|S|X", kShowingNames,
+               "names as numbers (.1.3.6.1.2.1.1.1.0), as the last label and the\n"
+               "instance (sysDescr.0), with the module (SNMPv2-MIB::sysDescr.0),\n"
+               "or with a row's index decoded (ifDescr[3]); also written -On",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 to.names = ParseNameStyle(value, command);
+               },
+               true},
+    OptionInfo{"-T", "d", Bit(Command::kTranslate),
+               "translate: each object's definition (module, syntax, access,\n"
+               "status, units, index); also written -Td",
+               [](Invocation& to, const std::string& value, std::string_view command) {
+                 if (value != "d") {
+                   throw UsageError("-T takes d, not " + Quoted(value), std::string(command));
+                 }
+                 to.describe = true;
                },
                true},
     OptionInfo{"--json", "", kRequests | Bit(Command::kListen) | Bit(Command::kDecode),
@@ -556,8 +629,11 @@ std::span<const std::string> ReadTargetAndCommunity(Invocation& invocation,
   // An option's value joined to a one-dash SNMPv3 option is no option: say so here rather than
   // reading it as the agent.
   if (positionals[0].starts_with('-')) {
+    const bool mib_option = positionals[0].starts_with("-m") || positionals[0].starts_with("-M");
     throw UsageError("unknown option " + Quoted(positionals[0]) +
-                         " (the SNMPv3 options take their value after a blank: -u NAME)",
+                         (mib_option ? " (-m and -M take their value after a blank: -m ALL)"
+                                     : " (the SNMPv3 options take their value after a blank: "
+                                       "-u NAME)"),
                      std::string(command));
   }
   invocation.target = ParseTarget(positionals[0], default_port);
@@ -666,6 +742,14 @@ void ReadPositionals(Invocation& invocation, std::span<const std::string> positi
         throw UsageError("nothing to decode: give --hex HEX or files", std::string(command));
       }
       break;
+    case Command::kTable: {
+      if (invocation.max_repetitions == 0) {
+        throw UsageError("table needs -Cr 1 or more", std::string(command));
+      }
+      const auto table = ReadTargetAndCommunity(invocation, positionals, 3, 3, "161", command);
+      invocation.oids.push_back(table[0]);
+      break;
+    }
     case Command::kTranslate:
       RequireCount(positionals, 1, kAny, command);
       invocation.oids.assign(positionals.begin(), positionals.end());
@@ -761,6 +845,11 @@ std::string HelpText() {
       "listen accepts SNMPv3 traps and informs from any engine for the users of --user and\n"
       "-u, and shows a message the security model refused with the reason.\n"
       "Passwords are never printed.\n\n"
+      "MIB modules (-m, or $MIBS; -M or $MIBDIRS for their folders) name objects\n"
+      "(IF-MIB::ifDescr.3, or ifDescr.3 once loaded), describe values (up(1), display\n"
+      "hints, units) and tables: table walks one (GetBulk under -v 2c and -v 3, GetNext\n"
+      "under -v 1) and shows a row per line, its index decoded in the first column.\n"
+      "Without modules nothing is loaded and names come from the control's own table.\n\n"
       "Options:\n";
   for (const OptionInfo& option : kOptions) text += OptionHelp(option);
   return text +

@@ -45,6 +45,17 @@ enum class Command {
   kDecode,
   kTranslate,
   kFind,
+  kTable,
+};
+
+// How object names are shown (-O): through OID2Name (the default), or as Net-SNMP's -On, -Os,
+// -OS and -OX write them.
+enum class NameStyle {
+  kTable,    // OID2Name: "iso.org.dod.internet.mgmt.mib.system.sysDescr.0"
+  kNumeric,  // -On: ".1.3.6.1.2.1.1.1.0"
+  kSuffix,   // -Os: the last label and the instance, "sysDescr.0"
+  kModule,   // -OS: "SNMPv2-MIB::sysDescr.0" (as -Os when no loaded module knows it)
+  kIndexed,  // -OX: a table row's instance split by its INDEX, "ifDescr[3]" (else as -Os)
 };
 
 // Where requests and traps go. The texts go to the socket component unchanged: an IPv6 address
@@ -162,6 +173,18 @@ struct Invocation {
   // find
   bool ignore_case = false;
   std::string text;
+
+  // MIB modules, as Net-SNMP's tools take them: -m MODULES (or ALL) and -M DIRS, colon-separated,
+  // a leading '+' adding to the environment's MIBS and MIBDIRS or the defaults (mib_options.h).
+  // None: the environment's, or nothing loaded at all.
+  std::optional<std::string> mib_modules;
+  std::optional<std::string> mib_folders;
+  // -O: how names are shown (requests, listen, decode, translate, table).
+  NameStyle names = NameStyle::kTable;
+  // translate -Td: each operand's node as its module defines it.
+  bool describe = false;
+  // table: -Cf, the text between cells instead of padding to columns ("": padding).
+  std::string cell_separator;
 };
 
 // Bad arguments. `command` names the command whose usage line belongs under the message

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -14,8 +15,12 @@
 #include "encoding/hex.h"
 #include "encoding/messages.h"
 #include "encoding/quoted.h"
+#include "mib/mib_library.h"
 #include "tools/ostrel/control_host.h"
 #include "tools/ostrel/engine_state.h"
+#include "tools/ostrel/mib_description.h"
+#include "tools/ostrel/mib_options.h"
+#include "tools/ostrel/mib_table.h"
 #include "tools/ostrel/objects.h"
 #include "tools/ostrel/output_format.h"
 #include "tools/ostrel/snmpv2_texts.h"
@@ -185,12 +190,59 @@ void SetUpSnmpV3(kivOstrel& control, const Invocation& invocation) {
   }
 }
 
+// The control's MibWarnings on standard error, a line each.
+void ShowMibWarnings(const kivOstrel& control) {
+  std::string_view warnings = control.MibWarnings();
+  while (!warnings.empty()) {
+    const std::size_t end = warnings.find("\r\n");
+    const std::string_view line = warnings.substr(0, end);
+    if (!line.empty()) std::cerr << "ostrel: " << line << "\n";
+    if (end == std::string_view::npos) break;
+    warnings.remove_prefix(end + 2);
+  }
+}
+
+// Loads the MIB modules of -m and -M, or of $MIBS and $MIBDIRS; none when neither names any.
+// As Net-SNMP's tools do, a module that cannot be found is reported and the command goes on
+// (its names then stay unknown); a file named by its path that cannot be read ends it.
+void LoadMibs(kivOstrel& control, const Invocation& invocation) {
+  const MibSettings settings =
+      ReadMibSettings(invocation.mib_modules, invocation.mib_folders, std::getenv("MIBS"),
+                      std::getenv("MIBDIRS"), std::getenv("HOME"));
+  if (!settings.Any()) return;
+  control.MibPath(MibPathOf(settings.folders));
+  if (settings.all) {
+    control.LoadEveryMib();
+    ShowMibWarnings(control);
+  }
+  for (const std::string& module : settings.modules) {
+    try {
+      control.LoadMib(module);
+      ShowMibWarnings(control);
+    } catch (const AutomationError& error) {
+      if (control.MibWarnings().empty()) {
+        std::cerr << "ostrel: " << error.description() << "\n";
+      } else {
+        ShowMibWarnings(control);
+      }
+      if (module.find('/') != std::string::npos) {
+        throw ToolError(kExitFailure, "cannot read the MIB module file " + module);
+      }
+      std::string path;
+      for (const std::string& folder : settings.folders) path += (path.empty() ? "" : ":") + folder;
+      std::cerr << "ostrel: cannot load module " << module << " (MIB search path: " << path
+                << ")\n";
+    }
+  }
+}
+
 std::unique_ptr<ControlHost> NetworkHost(const Invocation& invocation) {
   auto host = ControlHost::OnNetwork(
       {.local_address = invocation.local_address, .local_port = invocation.local_port});
   host->control().StringType(invocation.string_type);
   host->control().SnmpVersion(Variant{invocation.snmp_version});
   SetUpSnmpV3(host->control(), invocation);
+  LoadMibs(host->control(), invocation);
   return host;
 }
 
@@ -201,7 +253,7 @@ void ShowRows(const Datagram& response, std::size_t rows, const Invocation& invo
     out << DatagramJson(response, control, rows) << "\n";
   } else {
     for (std::size_t i = 0; i < rows && i < response.Objects.size(); ++i) {
-      out << BindingLine(response.Objects[i], control) << "\n";
+      out << BindingLine(response.Objects[i], control, invocation.names) << "\n";
     }
   }
   out.flush();
@@ -282,43 +334,54 @@ WalkStep StepOf(const OstrelObject& row, const std::string& root, const std::str
   return IsBelow(root, row.OIDName) ? WalkStep::kShow : WalkStep::kEnd;
 }
 
-// Walks from the root as Net-SNMP's snmpwalk does (bulkwalk: as snmpbulkwalk does, in GetBulk
-// rounds of max-repetitions rows, each from the last object shown): a row whose value cannot be
-// decoded is shown as such and the walk goes on from its name; an exception value inside the
-// subtree (SNMPv2c: endOfMibView, noSuchObject, noSuchInstance) is shown and ends the walk; an
-// answer that does not increase, or whose name cannot be read, ends the walk with an error. A
-// root with nothing below it is asked for with a Get, so that walking a leaf shows the leaf (or,
-// under SNMPv2c, the exception the agent answers for it).
-int RunWalk(const Invocation& invocation, std::ostream& out) {
-  auto host = NetworkHost(invocation);
-  kivOstrel& control = host->control();
-  const std::string root = ResolveOid(control, invocation.oids.at(0));
+// One request of a walk for `oid`: a Get, or (`next`) a GetNext, or in bulk a GetBulk of
+// max-repetitions rows.
+Datagram AskFor(Requester& requester, const Invocation& invocation, kivOstrel& control,
+                const std::string& oid, bool next, bool bulk) {
+  const Bytes binding = control.SNMPNullValue(oid);
   const Target& to = invocation.target;
-  const bool bulk = invocation.command == Command::kBulkWalk;
-  Requester requester(*host, invocation);
-  const auto ask = [&](const std::string& oid, bool next) {
-    const Bytes binding = control.SNMPNullValue(oid);
-    return requester.Exchange([&](kivOstrel& c, std::int32_t id) {
-      if (next && bulk) {
-        c.SendGetBulkRequest(to.host, to.port, invocation.community, id, 0,
-                             invocation.max_repetitions, binding);
-      } else if (next) {
-        c.SendGetNextRequest(to.host, to.port, invocation.community, id, binding);
-      } else {
-        c.SendGetRequest(to.host, to.port, invocation.community, id, binding);
-      }
-    });
-  };
+  return requester.Exchange([&](kivOstrel& c, std::int32_t id) {
+    if (next && bulk) {
+      c.SendGetBulkRequest(to.host, to.port, invocation.community, id, 0,
+                           invocation.max_repetitions, binding);
+    } else if (next) {
+      c.SendGetNextRequest(to.host, to.port, invocation.community, id, binding);
+    } else {
+      c.SendGetRequest(to.host, to.port, invocation.community, id, binding);
+    }
+  });
+}
+
+// How a walk ended: the rows it handed on, and the answer with an error status that ended it
+// (with the object asked for), if one did.
+struct WalkEnd {
+  std::size_t rows = 0;
+  std::optional<Datagram> error;
+  std::string asked;
+};
+
+// Walks below `root` as Net-SNMP's snmpwalk does (bulk: as snmpbulkwalk does, in GetBulk rounds
+// of max-repetitions rows, each from the last object taken), handing `take` each answer with the
+// number of its leading rows that belong to the walk: a row whose value cannot be decoded counts
+// and the walk goes on from its name; an exception value inside the subtree (SNMPv2c:
+// endOfMibView, noSuchObject, noSuchInstance) counts and ends the walk; under SNMPv1 noSuchName
+// ends it. An answer that does not increase, or whose name cannot be read, ends the walk with a
+// ToolError after its rows before that were taken.
+WalkEnd WalkBelow(Requester& requester, const Invocation& invocation, kivOstrel& control,
+                  const std::string& root, bool bulk,
+                  const std::function<void(const Datagram&, std::size_t)>& take) {
+  WalkEnd end;
   std::string current = root;
-  std::size_t shown = 0;
   for (bool more = true; more;) {
-    const Datagram response = ask(current, true);
+    Datagram response = AskFor(requester, invocation, control, current, true, bulk);
     if (response.ErrorStatus == kNoSuchName) break;  // SNMPv1: past the last object of the agent
     if (response.ErrorStatus != 0) {
-      return ShowResponse(response, {current}, invocation, control, out);
+      end.error = std::move(response);
+      end.asked = current;
+      return end;
     }
     more = !response.Objects.empty();
-    std::size_t rows = 0;  // of this answer, to be shown
+    std::size_t rows = 0;  // of this answer, to be taken
     WalkStep step = WalkStep::kShow;
     std::string answered;  // the name of the row that ended this answer's rows
     for (const OstrelObject& row : response.Objects) {
@@ -331,9 +394,9 @@ int RunWalk(const Invocation& invocation, std::ostream& out) {
       }
       current = row.OIDName;
     }
-    // The rows before a failure are shown first, as they came.
-    if (rows > 0) ShowRows(response, rows, invocation, control, out);
-    shown += rows;
+    // The rows before a failure are taken first, as they came.
+    if (rows > 0) take(response, rows);
+    end.rows += rows;
     if (step == WalkStep::kNoName) {
       throw ToolError(kExitFailure, "the agent's answer after " + current +
                                         " has no readable object name: walk stopped");
@@ -343,12 +406,66 @@ int RunWalk(const Invocation& invocation, std::ostream& out) {
                                         ": OID not increasing, walk stopped");
     }
   }
-  if (shown > 0) return kExitOk;
-  const Datagram leaf = ask(root, false);
+  return end;
+}
+
+// walk and bulkwalk: the rows below the root as they come. A root with nothing below it is asked
+// for with a Get, so that walking a leaf shows the leaf (or, under SNMPv2c, the exception the
+// agent answers for it).
+int RunWalk(const Invocation& invocation, std::ostream& out) {
+  auto host = NetworkHost(invocation);
+  kivOstrel& control = host->control();
+  const std::string root = ResolveOid(control, invocation.oids.at(0));
+  const bool bulk = invocation.command == Command::kBulkWalk;
+  Requester requester(*host, invocation);
+  const WalkEnd end = WalkBelow(requester, invocation, control, root, bulk,
+                                [&](const Datagram& response, std::size_t rows) {
+                                  ShowRows(response, rows, invocation, control, out);
+                                });
+  if (end.error) return ShowResponse(*end.error, {end.asked}, invocation, control, out);
+  if (end.rows > 0) return kExitOk;
+  const Datagram leaf = AskFor(requester, invocation, control, root, false, bulk);
   if (leaf.ErrorStatus == 0 && !leaf.Objects.empty() && leaf.Objects.front().OIDName == root) {
     return ShowResponse(leaf, {root}, invocation, control, out);
   }
   std::cerr << "ostrel: no objects below " << control.OID2Name(root) << "\n";
+  return kExitOk;
+}
+
+// table: the rows of a table of the loaded modules, walked below its entry (GetBulk rounds under
+// SNMPv2c and SNMPv3, GetNext under SNMPv1), a line (or a JSON object) per row.
+int RunTable(const Invocation& invocation, std::ostream& out) {
+  auto host = NetworkHost(invocation);
+  kivOstrel& control = host->control();
+  const std::string& typed = invocation.oids.at(0);
+  const std::optional<TableLayout> layout =
+      control.mibs() == nullptr ? std::nullopt
+                                : TableLayoutOf(*control.mibs(), ResolveOid(control, typed));
+  if (!layout) {
+    throw UsageError(Quoted(typed) + " is no table or table entry of the loaded MIB modules" +
+                         (control.mibs() == nullptr ? " (give its module with -m)" : ""),
+                     "table");
+  }
+  Requester requester(*host, invocation);
+  TableRows rows(*layout);
+  const WalkEnd end =
+      WalkBelow(requester, invocation, control, layout->entry, invocation.snmp_version != 0,
+                [&](const Datagram& response, std::size_t count) {
+                  for (std::size_t i = 0; i < count; ++i) {
+                    rows.Add(response.Objects[i]);
+                  }
+                });
+  if (end.error) return ReportErrorStatus(*end.error, {end.asked}, control);
+  if (rows.empty()) {
+    std::cerr << "ostrel: no rows in " << ObjectName(control, layout->table, NameStyle::kModule)
+              << "\n";
+  }
+  if (invocation.json) {
+    rows.WriteJson(control, out);
+  } else {
+    rows.WriteText(control, invocation.cell_separator, out);
+  }
+  out.flush();
   return kExitOk;
 }
 
@@ -437,7 +554,7 @@ void ShowReceived(const Datagram& datagram, const Invocation& invocation, const 
   } else {
     out << DatagramHeader(datagram, control) << "\n";
     for (const OstrelObject& row : datagram.Objects) {
-      out << "  " << BindingLine(row, control) << "\n";
+      out << "  " << BindingLine(row, control, invocation.names) << "\n";
     }
   }
   out.flush();
@@ -489,6 +606,7 @@ int RunDecode(const Invocation& invocation, std::ostream& out) {
   auto host = ControlHost::Offline();
   kivOstrel& control = host->control();
   control.StringType(invocation.string_type);
+  LoadMibs(control, invocation);
   std::vector<Bytes> datagrams;
   for (const std::string& hex : invocation.hex) {
     Bytes bytes;
@@ -509,9 +627,22 @@ int RunDecode(const Invocation& invocation, std::ostream& out) {
 
 int RunTranslate(const Invocation& invocation, std::ostream& out) {
   auto host = ControlHost::Offline();
-  const kivOstrel& control = host->control();
+  kivOstrel& control = host->control();
+  LoadMibs(control, invocation);
   int status = kExitOk;
   for (const std::string& text : invocation.oids) {
+    if (invocation.describe || invocation.names != NameStyle::kTable) {
+      // -Td and -O: each operand resolved, then its definition or its name in that style.
+      try {
+        const std::string oid = ResolveOid(control, text);
+        out << (invocation.describe ? DescribeObject(control, oid)
+                                    : ObjectName(control, oid, invocation.names) + "\n");
+      } catch (const UsageError& error) {
+        std::cerr << "ostrel: " << error.what() << "\n";
+        status = kExitFailure;
+      }
+      continue;
+    }
     if (IsNumericOid(text)) {
       out << control.OID2Name(text) << "\n";
       continue;
@@ -529,7 +660,8 @@ int RunTranslate(const Invocation& invocation, std::ostream& out) {
 
 int RunFind(const Invocation& invocation, std::ostream& out) {
   auto host = ControlHost::Offline();
-  const kivOstrel& control = host->control();
+  kivOstrel& control = host->control();
+  LoadMibs(control, invocation);
   const auto names = control.FindName(invocation.text, invocation.ignore_case ? 1 : 0);
   for (std::int32_t i = 1; i <= names->Count(); ++i) {
     const std::string& name = names->Item(i);
@@ -569,6 +701,8 @@ int Run(const Invocation& invocation, std::ostream& out) {
       return RunTranslate(invocation, out);
     case Command::kFind:
       return RunFind(invocation, out);
+    case Command::kTable:
+      return RunTable(invocation, out);
   }
   return kExitUsage;
 }

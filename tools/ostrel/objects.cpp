@@ -8,6 +8,7 @@
 #include "encoding/automation_error.h"
 #include "encoding/hex.h"
 #include "encoding/quoted.h"
+#include "mib/mib_library.h"
 
 namespace kivostrel::ostrel {
 namespace {
@@ -66,6 +67,17 @@ std::string ResolveOid(const kivOstrel& control, std::string_view text) {
     typed.remove_prefix(1);
   }
   if (IsNumericOid(typed)) return std::string(typed);
+  // The loaded modules first: MODULE::label, and their labels before the table's last names.
+  if (const mib::MibLibrary* mibs = control.mibs()) {
+    if (const std::optional<mib::Oid> oid = mibs->Resolve(text)) {
+      std::string numbers;
+      for (const std::uint32_t arc : *oid) {
+        if (!numbers.empty()) numbers += '.';
+        numbers += std::to_string(arc);
+      }
+      if (IsNumericOid(numbers)) return numbers;
+    }
+  }
   try {
     std::string oid = control.Name2OID(typed);
     if (IsNumericOid(oid)) return oid;

@@ -16,6 +16,8 @@ bool IsNumericOid(std::string_view text) noexcept;
 
 // The OID text of an object typed by the user:
 //  - numbers as they are (a leading "." is dropped, as other SNMP tools allow);
+//  - with MIB modules loaded, what they resolve: "IF-MIB::ifDescr.3", or a label of theirs with
+//    its suffix ("ifDescr.3");
 //  - a dotted name from the root, or a mix ("iso.3.6.1"), through Name2OID;
 //  - a name that is the last label of exactly one row of the table, with any suffix
 //    ("sysDescr.0"), through FindName and Name2OID.

@@ -8,7 +8,10 @@
 #include "encoding/automation_error.h"
 #include "encoding/ber_tags.h"
 #include "encoding/hex.h"
+#include "mib/mib_library.h"
+#include "mib/value_text.h"
 #include "tools/ostrel/command_line.h"
+#include "tools/ostrel/objects.h"
 #include "tools/ostrel/snmpv2_texts.h"
 
 namespace kivostrel::ostrel {
@@ -32,6 +35,45 @@ std::string NameOf(const kivOstrel& control, const std::string& oid) {
   } catch (const AutomationError&) {
     return oid;
   }
+}
+
+// The loaded node of the object `oid` is (or is an instance of), with the arcs after it.
+struct KnownObject {
+  const mib::MibNode* node = nullptr;
+  std::string suffix;  // ".3", "" for the node itself
+};
+
+std::optional<KnownObject> ObjectOf(const kivOstrel& control, const std::string& oid) {
+  const mib::MibLibrary* mibs = control.mibs();
+  if (mibs == nullptr || !IsNumericOid(oid)) return std::nullopt;
+  const std::optional<mib::Oid> arcs = mibs->Resolve(oid);
+  if (!arcs) return std::nullopt;
+  const mib::MibNode* node = mibs->FindPrefix(*arcs);
+  if (node == nullptr || node->label.empty()) return std::nullopt;
+  KnownObject known{node, {}};
+  for (std::size_t i = node->oid.size(); i < arcs->size(); ++i) {
+    known.suffix += '.' + std::to_string((*arcs)[i]);
+  }
+  return known;
+}
+
+// The last label of a dotted name and what follows it: "sysDescr.0" of
+// "iso.org.dod.internet.mgmt.mib.system.sysDescr.0"; a name of numbers alone stays whole.
+std::string LastLabelOf(const std::string& name) {
+  std::size_t start = name.size();
+  std::size_t end = name.size();
+  while (end > 0) {
+    const std::size_t dot = name.rfind('.', end - 1);
+    const std::size_t begin = dot == std::string::npos ? 0 : dot + 1;
+    const std::string_view piece = std::string_view(name).substr(begin, end - begin);
+    if (!piece.empty() && piece.find_first_not_of("0123456789") != std::string_view::npos) {
+      start = begin;
+      break;
+    }
+    if (dot == std::string::npos) break;
+    end = dot;
+  }
+  return start == name.size() ? name : name.substr(start);
 }
 
 std::string JsonValue(const Variant& value) {
@@ -163,13 +205,48 @@ std::string DatagramJson(const Datagram& datagram, const kivOstrel& control, std
     const OstrelObject row = datagram.Objects[i];
     if (i > 0) json += ',';
     json += "{\"OIDName\":" + JsonString(row.OIDName) +
-            ",\"Name\":" + JsonString(NameOf(control, row.OIDName)) +
-            ",\"OIDType\":" + std::to_string(row.OIDType) +
-            ",\"OIDTypeName\":" + JsonString(row.OIDTypeName) +
-            ",\"OIDValue\":" + JsonValue(row.OIDValue) + "}";
+            ",\"Name\":" + JsonString(NameOf(control, row.OIDName)) + "," +
+            ValueJson(row, control).substr(1);
   }
   json += "]}";
   return json;
+}
+
+std::string ValueJson(const OstrelObject& row, const kivOstrel& control) {
+  std::string json = "{\"OIDType\":" + std::to_string(row.OIDType) +
+                     ",\"OIDTypeName\":" + JsonString(row.OIDTypeName) +
+                     ",\"OIDValue\":" + JsonValue(row.OIDValue);
+  if (const auto text = DescribedValue(row, control)) json += ",\"Text\":" + JsonString(*text);
+  return json + "}";
+}
+
+std::string ObjectName(const kivOstrel& control, const std::string& oid, NameStyle style) {
+  if (style == NameStyle::kTable) return NameOf(control, oid);
+  if (style == NameStyle::kNumeric) return IsNumericOid(oid) ? "." + oid : oid;
+  const std::optional<KnownObject> known = ObjectOf(control, oid);
+  if (known && style == NameStyle::kIndexed) {
+    // The engine splits a row's instance by its entry's INDEX; an instance that does not
+    // decode comes back as numbers, shown as -Os shows it.
+    std::string indexed = control.IndexedName(oid);
+    if (!IsNumericOid(indexed)) return indexed;
+  }
+  if (known) {
+    const std::string name = known->node->label + known->suffix;
+    return style == NameStyle::kModule && !known->node->module.empty()
+               ? known->node->module + "::" + name
+               : name;
+  }
+  return LastLabelOf(NameOf(control, oid));
+}
+
+std::optional<std::string> DescribedValue(const OstrelObject& row, const kivOstrel& control) {
+  if (row.OIDType == -1 || IsException(row.OIDType) ||
+      std::holds_alternative<std::monostate>(row.OIDValue)) {
+    return std::nullopt;
+  }
+  const std::optional<KnownObject> known = ObjectOf(control, row.OIDName);
+  if (!known || known->node->kind != mib::NodeKind::kObjectType) return std::nullopt;
+  return mib::FormatValue(*known->node, row.OIDValue);
 }
 
 std::string TimeTicksText(std::uint32_t ticks) {
@@ -188,10 +265,11 @@ std::string TimeTicksText(std::uint32_t ticks) {
   return text;
 }
 
-std::string ValueText(const OstrelObject& row, const kivOstrel& control) {
+std::string ValueText(const OstrelObject& row, const kivOstrel& control, NameStyle style) {
   if (row.OIDType == -1) return "(undecodable value)";
   if (const auto exception = ExceptionText(row.OIDType)) return std::string(*exception);
   const std::string& type = row.OIDTypeName;
+  if (const auto described = DescribedValue(row, control)) return type + ": " + *described;
   if (const auto* wide = std::get_if<std::uint64_t>(&row.OIDValue)) {
     return type + ": " + std::to_string(*wide);
   }
@@ -211,7 +289,7 @@ std::string ValueText(const OstrelObject& row, const kivOstrel& control) {
   }
   if (const auto* text = std::get_if<std::string>(&row.OIDValue)) {
     if (row.OIDType != kTagOctetString && text->empty()) return TypeLabel(type);
-    if (row.OIDType == kTagObjectId) return type + ": " + NameOf(control, *text);
+    if (row.OIDType == kTagObjectId) return type + ": " + ObjectName(control, *text, style);
     if (text->empty()) return type + ": \"\"";
     if (IsDisplayableText(*text)) return type + ": " + *text;
     return HexValue(type, AsBytes(*text));
@@ -219,10 +297,17 @@ std::string ValueText(const OstrelObject& row, const kivOstrel& control) {
   return type + ": " + ValueToText(row.OIDValue);
 }
 
-std::string BindingLine(const OstrelObject& row, const kivOstrel& control) {
+std::string CellText(const OstrelObject& row, const kivOstrel& control) {
+  if (const auto described = DescribedValue(row, control)) return *described;
+  const std::string text = ValueText(row, control);
+  const std::string type = row.OIDTypeName + ": ";
+  return text.starts_with(type) ? text.substr(type.size()) : text;
+}
+
+std::string BindingLine(const OstrelObject& row, const kivOstrel& control, NameStyle style) {
   const std::string name =
-      row.OIDName.empty() ? "(undecodable name)" : NameOf(control, row.OIDName);
-  return name + " = " + ValueText(row, control);
+      row.OIDName.empty() ? "(undecodable name)" : ObjectName(control, row.OIDName, style);
+  return name + " = " + ValueText(row, control, style);
 }
 
 std::string DatagramHeader(const Datagram& datagram, const kivOstrel& control) {
