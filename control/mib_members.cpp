@@ -10,15 +10,6 @@
 namespace kivostrel {
 namespace {
 
-std::string OidText(std::span<const std::uint32_t> oid) {
-  std::string text;
-  for (const std::uint32_t arc : oid) {
-    if (!text.empty()) text += '.';
-    text += std::to_string(arc);
-  }
-  return text;
-}
-
 // The folders of a ";"-separated path, blanks around each dropped, empty ones left out.
 std::vector<std::string> FoldersOf(std::string_view path) {
   std::vector<std::string> folders;
@@ -54,8 +45,9 @@ void kivOstrel::TakeLoad(const mib::LoadResult& loaded) {
   // table's own), and rows already there keep their names.
   for (const mib::MibNode* node : loaded.added) {
     if (node->oid.empty()) continue;
-    const std::string oid = OidText(node->oid);
-    const std::string parent = OID2Name(OidText(std::span(node->oid).first(node->oid.size() - 1)));
+    const std::string oid = mib::OidText(node->oid);
+    const std::string parent =
+        OID2Name(mib::OidText(std::span(node->oid).first(node->oid.size() - 1)));
     SetOIDFirst(oid, parent.empty() ? node->label : parent + "." + node->label);
   }
 }

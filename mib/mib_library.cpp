@@ -47,6 +47,15 @@ bool OidLess(const MibNode* a, const MibNode* b) {
 
 }  // namespace
 
+std::string OidText(std::span<const std::uint32_t> oid) {
+  std::string text;
+  for (const std::uint32_t arc : oid) {
+    if (!text.empty()) text += '.';
+    text += std::to_string(arc);
+  }
+  return text;
+}
+
 std::string Diagnostic::Text() const {
   if (file.empty()) return message;
   if (line == 0) return file + ": " + message;

@@ -20,6 +20,9 @@
 
 namespace kivostrel::mib {
 
+// "1.3.6.1": the arcs of `oid` in dotted decimal ("" for none).
+std::string OidText(std::span<const std::uint32_t> oid);
+
 struct Diagnostic {
   std::string file;  // as the module was found; "" where no file is concerned
   int line = 0;      // 0 when the problem concerns no line

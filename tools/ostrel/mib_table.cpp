@@ -10,15 +10,6 @@
 namespace kivostrel::ostrel {
 namespace {
 
-std::string OidText(std::span<const std::uint32_t> oid) {
-  std::string text;
-  for (const std::uint32_t arc : oid) {
-    if (!text.empty()) text += '.';
-    text += std::to_string(arc);
-  }
-  return text;
-}
-
 bool IsAskable(const mib::MibNode& node) {
   return node.kind == mib::NodeKind::kObjectType && node.access != "not-accessible" &&
          node.access != "accessible-for-notify";
@@ -41,8 +32,8 @@ std::optional<TableLayout> TableLayoutOf(const mib::MibLibrary& mibs, std::strin
   }
   if (entry == nullptr || entry->oid.size() < 2) return std::nullopt;
   TableLayout layout;
-  layout.entry = OidText(entry->oid);
-  layout.table = OidText(std::span(entry->oid).first(entry->oid.size() - 1));
+  layout.entry = mib::OidText(entry->oid);
+  layout.table = mib::OidText(std::span(entry->oid).first(entry->oid.size() - 1));
   for (const mib::MibNode* column : mibs.Nodes()) {
     if (column->oid.size() != entry->oid.size() + 1 ||
         !std::equal(entry->oid.begin(), entry->oid.end(), column->oid.begin()) ||
